@@ -1,0 +1,46 @@
+# TAVRIview: two commands do everything on a fresh Debian 12 machine.
+#   make demo   install packages, build, lay out the tree and start the viewer on the demo
+#   make test   the same set-up, then every test
+BUILD   ?= build
+DIST    ?= $(CURDIR)/dist
+PREFIX  ?= $(DIST)
+JOBS    ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build dist install demo test bench test-sanitize clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_DIST_DIR=$(DIST) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+dist: build
+	@cmake --install $(BUILD) --prefix $(DIST) >/dev/null
+	@bash scripts/make-demo.sh $(DIST) $(BUILD)
+
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX) >/dev/null
+	@bash scripts/make-demo.sh $(PREFIX) $(BUILD)
+
+demo: dist
+	@bash scripts/run-demo.sh $(DIST)
+
+test: dist
+	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600
+
+bench: deps
+	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTAVRI_BUILD_BENCH=ON -DTAVRI_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD)-bench -j $(JOBS)
+	@bash scripts/run-bench.sh $(BUILD)-bench
+
+test-sanitize: deps
+	@$(MAKE) test BUILD=$(BUILD)-asan DIST=$(CURDIR)/dist-asan CMAKE_FLAGS="-DTAVRI_SANITIZE=ON"
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan dist dist-asan

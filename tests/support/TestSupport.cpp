@@ -1,0 +1,246 @@
+#include "support/TestSupport.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace tavritest
+{
+
+std::string sourceDir() { return TAVRI_SOURCE_DIR; }
+std::string buildDir() { return TAVRI_BUILD_DIR; }
+std::string distDir() { return TAVRI_DIST_DIR; }
+std::string toolPath(const std::string& name) { return buildDir() + "/test-tools/" + name; }
+
+std::string sharedData()
+{
+    const char* env = std::getenv("TAVRI_SHARED_DATA");
+    return env && *env ? env : TAVRI_SHARED_DATA;
+}
+
+bool hasSharedData() { return fs::is_directory(sharedData()); }
+
+TempDir::TempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "tavri-test-XXXXXX").string();
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data()))
+        throw std::runtime_error(std::string("mkdtemp failed: ") + std::strerror(errno));
+    dir = buf.data();
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+}
+
+namespace
+{
+struct XvfbServer
+{
+    pid_t pid = -1;
+    std::string display;
+    ~XvfbServer()
+    {
+        if (pid > 0)
+        {
+            ::kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+XvfbServer& xvfb()
+{
+    static XvfbServer server;
+    return server;
+}
+} // namespace
+
+void ensureDisplay()
+{
+    XvfbServer& server = xvfb();
+    if (server.pid > 0)
+        return;
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
+    pid_t pid = fork();
+    if (pid == 0)
+    {
+        close(fds[0]);
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+               "tcp", "-noreset", "+extension", "GLX", (char*)nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (number.empty())
+        throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
+    server.pid = pid;
+    server.display = ":" + number;
+    setenv("DISPLAY", server.display.c_str(), 1);
+}
+
+std::string displayName()
+{
+    ensureDisplay();
+    return xvfb().display;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+bool fileExists(const std::string& path) { return fs::exists(path); }
+
+std::vector<std::string> listDir(const std::string& path)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(path, ec))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void copyInstallation(const std::string& target)
+{
+    const std::string dist = distDir();
+    if (!fs::exists(dist + "/Bin"))
+        throw std::runtime_error("no installation tree at " + dist + " (run make install first)");
+    for (const char* sub : {"Bin", "Resources", "Content"})
+        if (fs::exists(dist + "/" + sub))
+            fs::copy(dist + "/" + sub, target + "/" + sub, fs::copy_options::recursive);
+}
+
+Process::~Process() { kill(); }
+
+void Process::start(const std::vector<std::string>& argv, const std::string& cwd,
+                    const std::map<std::string, std::string>& env)
+{
+    logs = std::make_unique<TempDir>();
+    const std::string outPath = logs->file("out"), errPath = logs->file("err");
+    pid_t pid = fork();
+    if (pid == 0)
+    {
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = open("/dev/null", O_RDONLY);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        setpgid(0, 0);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+            _exit(126);
+        for (const auto& kv : env)
+            setenv(kv.first.c_str(), kv.second.c_str(), 1);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    childPid = pid;
+    finished = false;
+}
+
+bool Process::wait(double seconds, int& exitCode)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!finished)
+    {
+        pid_t r = waitpid(childPid, &status, WNOHANG);
+        if (r == childPid)
+        {
+            finished = true;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return true;
+}
+
+bool Process::running()
+{
+    if (childPid <= 0 || finished)
+        return false;
+    int code;
+    return !wait(0.0, code);
+}
+
+void Process::kill()
+{
+    if (childPid > 0 && !finished)
+    {
+        ::kill(-childPid, SIGKILL);
+        ::kill(childPid, SIGKILL);
+        waitpid(childPid, &status, 0);
+        finished = true;
+    }
+}
+
+std::string Process::output() const { return logs ? readFile(logs->file("out")) : ""; }
+std::string Process::errorOutput() const { return logs ? readFile(logs->file("err")) : ""; }
+
+RunResult run(const std::vector<std::string>& argv, const std::string& cwd, double timeout,
+              const std::map<std::string, std::string>& env)
+{
+    Process p;
+    p.start(argv, cwd, env);
+    RunResult r;
+    if (!p.wait(timeout, r.exitCode))
+    {
+        r.timedOut = true;
+        p.kill();
+    }
+    r.out = p.output();
+    r.err = p.errorOutput();
+    return r;
+}
+
+int shell(const std::string& command)
+{
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace tavritest

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Shared helpers for every test: paths, temporary folders, an Xvfb of our own,
+// and child processes with captured output.
+namespace tavritest
+{
+
+std::string sourceDir();
+std::string buildDir();
+std::string distDir();      // installation tree that `make install` laid out
+std::string toolPath(const std::string& name); // <build>/test-tools/<name>
+
+// ../shared/data beside the repository; absent in a user's clone.
+std::string sharedData();
+bool hasSharedData();
+
+#define TAVRI_REQUIRE_SHARED_DATA()                                                   \
+    do {                                                                              \
+        if (!tavritest::hasSharedData())                                              \
+            GTEST_SKIP() << "shared data folder " << tavritest::sharedData()          \
+                         << " is absent; real-data test skipped";                     \
+    } while (0)
+
+// A fresh folder below /tmp, removed with everything in it on destruction.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return dir; }
+    std::string file(const std::string& name) const { return dir + "/" + name; }
+
+private:
+    std::string dir;
+};
+
+// Starts one Xvfb per process (1280 x 1024 x 24) and points DISPLAY at it.
+// Always our own server, never an inherited display, so runs are repeatable.
+void ensureDisplay();
+std::string displayName();
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& text);
+bool fileExists(const std::string& path);
+std::vector<std::string> listDir(const std::string& path);
+
+// Copies the installation tree (Bin, Resources, Content) into `target`.
+void copyInstallation(const std::string& target);
+
+// A child process with its standard output and error captured to files.
+class Process
+{
+public:
+    Process() = default;
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // Starts argv[0] (a path) in `cwd` with extra environment variables.
+    void start(const std::vector<std::string>& argv, const std::string& cwd = "",
+               const std::map<std::string, std::string>& env = {});
+    // Waits up to `seconds`; true and the exit code (or 128+signal) when it ended.
+    bool wait(double seconds, int& exitCode);
+    bool running();
+    void kill();
+    std::string output() const;      // standard output so far
+    std::string errorOutput() const; // standard error so far
+    int pid() const { return childPid; }
+
+private:
+    int childPid = -1;
+    bool finished = false;
+    int status = 0;
+    std::unique_ptr<TempDir> logs;
+};
+
+struct RunResult
+{
+    int exitCode = -1;
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program to its end (killed after `timeout` seconds).
+RunResult run(const std::vector<std::string>& argv, const std::string& cwd = "",
+              double timeout = 120.0, const std::map<std::string, std::string>& env = {});
+
+// Runs a shell command line; returns its exit code. For small jobs like xdotool.
+int shell(const std::string& command);
+
+} // namespace tavritest

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <osg/Matrixd>
+#include <osg/Node>
+#include <osgGA/CameraManipulator>
+
+#include <map>
+
+namespace osgTAVRI
+{
+
+// The camera manipulator: smoothed key and mouse motion, free flight and terrain following.
+class NavigationController : public osgGA::CameraManipulator
+{
+public:
+    enum NavigationMode
+    {
+        TerrainFollowing = 1,
+        Free = 2
+    };
+
+    explicit NavigationController(osg::Node* camera);
+
+    const char* className() const override { return "NavigationController"; }
+
+    bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;
+    void setByMatrix(const osg::Matrixd& m) override;
+    void setByInverseMatrix(const osg::Matrixd& m) override;
+    osg::Matrixd getMatrix() const override;
+    osg::Matrixd getInverseMatrix() const override;
+    float getFusionDistanceValue() const override;
+
+    void setHome(const osg::Vec3d& eye, const osg::Vec3d& center);
+    void home(double currentTime) override { (void)currentTime; home(); }
+    void home(const osgGA::GUIEventAdapter&, osgGA::GUIActionAdapter&) override { home(); }
+    void home();
+    void getCurrentLookAt(osg::Vec3d& eye, osg::Vec3d& center) const;
+
+    void toggleMode();
+    void increaseSpeed();
+    void decreaseSpeed();
+    void init();
+    void update(double time);
+
+    int getMode() const { return mode; }
+    double getSpeed() const { return speed; }
+
+protected:
+    ~NavigationController() override = default;
+
+    bool initialised = false;
+    osg::Vec3d homeEye;
+    osg::Vec3d homeCenter;
+    int mode = Free;
+    float keyState[10] = {};
+    std::map<int, int> keyMap;
+    float axes[5] = {};
+    double speed = 10.0;
+    double rotationSpeed = 1.5707963267948966;
+    osg::Matrixd matrix;
+    osg::ref_ptr<osg::Node> camera;
+    float pressX = 0.0f;
+    float pressY = 0.0f;
+    double lastTime = 0.0;
+    bool modeChanged = false;
+    float fusionDistance = 100.0f;
+};
+
+} // namespace osgTAVRI

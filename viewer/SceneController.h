@@ -1,0 +1,72 @@
+#pragma once
+
+#include <osg/Group>
+#include <osg/Switch>
+#include <osgGA/GUIEventHandler>
+
+#include <string>
+#include <vector>
+
+namespace osgTAVRI
+{
+
+// Holds the models of the scene in numbered layers whose children are alternatives.
+class SceneController : public osgGA::GUIEventHandler
+{
+public:
+    struct ModelRecord
+    {
+        std::string name;
+        std::string filename;
+        int layerNum = 0;
+        bool visible = false;
+        osg::ref_ptr<osg::Node> node;
+    };
+
+    explicit SceneController(osg::Group* scene);
+
+    const char* libraryName() const override { return osgGA::GUIEventHandler::libraryName(); }
+    const char* className() const override { return osgGA::GUIEventHandler::className(); }
+
+    bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;
+
+    void setLoadInfoPoints(bool value) { loadInfoPoints = value; }
+    bool getLoadInfoPoints() const { return loadInfoPoints; }
+    void setGeneratePowerline(bool value) { generatePowerline = value; }
+    bool getGeneratePowerline() const { return generatePowerline; }
+    void setOffsetX(double value) { offsetX = value; }
+    void setOffsetY(double value) { offsetY = value; }
+    void setOffsetZ(double value) { offsetZ = value; }
+    double getOffsetX() const { return offsetX; }
+    double getOffsetY() const { return offsetY; }
+    double getOffsetZ() const { return offsetZ; }
+
+    void addModel(const std::string& name, const std::string& filename, int layerNum, bool visible);
+    unsigned int getNumModels() const { return static_cast<unsigned int>(models.size()); }
+    void getModelInfo(unsigned int index, std::string& name, std::string& filename, int& layerNum,
+                      bool& visible) const;
+
+    void toggleLayer(unsigned int index);
+    void nextAlternative(unsigned int index);
+    void loadDroppedFiles(const std::vector<std::string>& paths);
+    void setupContent();
+
+    unsigned int getNumLayers() const { return static_cast<unsigned int>(layers.size()); }
+    osg::Switch* getLayer(unsigned int index) const { return index < layers.size() ? layers[index].get() : nullptr; }
+    const ModelRecord& getModel(unsigned int index) const { return models[index]; }
+
+protected:
+    ~SceneController() override = default;
+
+    std::vector<ModelRecord> models;
+    osg::ref_ptr<osg::Group> scene;
+    std::vector<osg::ref_ptr<osg::Switch>> layers;
+    bool initialised = false;
+    bool loadInfoPoints = false;
+    bool generatePowerline = false;
+    double offsetX = 0.0;
+    double offsetY = 0.0;
+    double offsetZ = 0.0;
+};
+
+} // namespace osgTAVRI
