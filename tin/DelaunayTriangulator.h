@@ -1,0 +1,50 @@
+#pragma once
+
+#include "tin/DelaunayConstraint.h"
+
+#include <osg/Array>
+#include <osg/PrimitiveSet>
+#include <osg/Referenced>
+#include <osg/ref_ptr>
+
+#include <vector>
+
+namespace osgTAVRI
+{
+
+// 2.5-dimensional Delaunay triangulation of a point array: triangles are formed in
+// XY, Z rides along. triangulate() sorts the array by x, y, z and drops points that
+// repeat an XY position (the lowest z survives); the triangles index that array.
+// The convex hull is always part of the result, forced as a closed constraint loop.
+class DelaunayTriangulator : public osg::Referenced
+{
+public:
+    typedef std::vector<osg::ref_ptr<DelaunayConstraint>> ConstraintList;
+
+    explicit DelaunayTriangulator(osg::Vec3dArray* points = nullptr);
+
+    void setInputPointArray(osg::Vec3dArray* points) { this->points = points; }
+    osg::Vec3dArray* getInputPointArray() { return points.get(); }
+    const osg::Vec3dArray* getInputPointArray() const { return points.get(); }
+
+    // Constraint edges are forced into the result; their points must be sample points.
+    void addInputConstraint(DelaunayConstraint* constraint);
+    const ConstraintList& getConstraintList() const { return constraints; }
+
+    // False only for a missing array or fewer than 3 points; then nothing is produced.
+    bool triangulate();
+
+    // GL_TRIANGLES, counter-clockwise in XY; null until triangulate() succeeded.
+    osg::DrawElementsUInt* getTriangles() { return prim_tris.get(); }
+    const osg::DrawElementsUInt* getTriangles() const { return prim_tris.get(); }
+
+protected:
+    ~DelaunayTriangulator() override;
+
+private:
+    osg::ref_ptr<osg::Vec3dArray> points;
+    osg::ref_ptr<osg::DrawElementsUInt> prim_tris;
+    ConstraintList constraints;
+};
+
+} // namespace osgTAVRI
