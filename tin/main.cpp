@@ -1,0 +1,8 @@
+#include "TileDriver.h"
+
+// Exit codes: 0 after a run, 1 for help or argument errors, -1 (255 on Linux) when no
+// input file was found.
+int main(int argc, char** argv)
+{
+    return osgTAVRI::runTin(argc, argv);
+}
