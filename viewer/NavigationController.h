@@ -23,6 +23,9 @@ public:
 
     const char* className() const override { return "NavigationController"; }
 
+    using osgGA::CameraManipulator::handle;
+    using osgGA::CameraManipulator::init;
+
     bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;
     void setByMatrix(const osg::Matrixd& m) override;
     void setByInverseMatrix(const osg::Matrixd& m) override;
@@ -44,9 +47,16 @@ public:
 
     int getMode() const { return mode; }
     double getSpeed() const { return speed; }
+    bool isInitialised() const { return initialised; }
+    float getKeyState(int slot) const { return keyState[slot]; }
+    float getAxis(int axis) const { return axes[axis]; }
 
 protected:
     ~NavigationController() override = default;
+
+    void handleDrag(const osgGA::GUIEventAdapter& ea);
+    void freeStep(const osg::Vec3f& moveStep, const osg::Vec2f& turnStep);
+    void notifySpeed() const;
 
     bool initialised = false;
     osg::Vec3d homeEye;
