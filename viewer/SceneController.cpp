@@ -1,33 +1,115 @@
 #include "viewer/SceneController.h"
 
+#include "viewer/DropFiles.h"
+
+#include <osg/Notify>
+#include <osgDB/AuthenticationMap>
+#include <osgDB/FileNameUtils>
+#include <osgDB/FileUtils>
 #include <osgDB/ReadFile>
 #include <osgDB/Registry>
+#include <osgUtil/Optimizer>
 
 #include <cstdio>
 
 namespace osgTAVRI
 {
 
-// Minimal stand-in: the full controller (extensions, stored paths, textures, drops) replaces it.
 SceneController::SceneController(osg::Group* sceneGroup) : scene(sceneGroup)
 {
     osgDB::Registry::instance()->setBuildKdTreesHint(osgDB::Options::BUILD_KDTREES);
 }
 
-bool SceneController::handle(const osgGA::GUIEventAdapter&, osgGA::GUIActionAdapter&)
+bool SceneController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter&)
 {
     if (!initialised)
         setupContent();
+
+    if (ea.getEventType() == osgGA::GUIEventAdapter::KEYUP && ea.getKey() >= '0' && ea.getKey() <= '9')
+    {
+        const unsigned int index = static_cast<unsigned int>(ea.getKey() - '0');
+        // The whole mask counts, so Num Lock or Caps Lock also selects the alternative.
+        if (ea.getModKeyMask() != 0)
+            nextAlternative(index);
+        else
+            toggleLayer(index);
+    }
+    else if (ea.getEventType() == DROP_FILES_EVENT)
+    {
+        loadDroppedFiles(getDropFiles(ea));
+    }
     return false;
+}
+
+bool SceneController::isSupportedExtension(const std::string& path)
+{
+    const std::string ext = osgDB::convertToLowerCase(osgDB::getFileExtension(path));
+    return ext == "ive" || ext == "osg" || ext == "zip" || ext == "dxf" || ext == "curl" || ext == "3ds";
+}
+
+std::string SceneController::storedPath(const std::string& path, const std::string& workingDirectory)
+{
+    // Only a working directory that is the Bin folder itself says where the installation is;
+    // shortening against anything else would record a path that no longer leads to the file.
+    std::string dir = workingDirectory;
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    if (osgDB::getSimpleFileName(dir) != "Bin")
+        return path;
+    const std::string root = dir.substr(0, dir.size() - 3);
+    if (root.empty() || path.size() <= root.size() || path.compare(0, root.size(), root) != 0)
+        return path;
+    return "../" + path.substr(root.size());
+}
+
+void SceneController::registerZipPassword()
+{
+    osgDB::Registry* registry = osgDB::Registry::instance();
+    if (registry->getAuthenticationMap())
+        return;
+    osg::ref_ptr<osgDB::AuthenticationMap> map = new osgDB::AuthenticationMap;
+    map->addAuthenticationDetails("ZipPlugin", new osgDB::AuthenticationDetails("", "mossrock",
+                                                                                 osgDB::AuthenticationDetails::BASIC));
+    registry->setAuthenticationMap(map.get());
 }
 
 void SceneController::addModel(const std::string& name, const std::string& filename, int layerNum,
                                bool visible)
 {
-    osg::ref_ptr<osg::Node> node = osgDB::readNodeFile(filename, osgDB::Registry::instance()->getOptions());
-    if (!node)
+    if (!isSupportedExtension(filename))
+    {
+        OSG_WARN << "Unsupported file dropped " << filename << std::endl;
         return;
-    models.push_back({name, filename, layerNum, visible, node});
+    }
+    if (layerNum < 0)
+    {
+        OSG_WARN << "Negative layer " << layerNum << " for " << filename << ", using layer 0" << std::endl;
+        layerNum = 0;
+    }
+    const std::string stored = storedPath(filename, osgDB::getCurrentWorkingDirectory());
+    OSG_NOTICE << "Laddar " << name << std::endl;
+
+    // Configured archives are read before the first event, so the password must be there already.
+    if (osgDB::convertToLowerCase(osgDB::getFileExtension(filename)) == "zip")
+        registerZipPassword();
+
+    osg::ref_ptr<osg::Node> node = osgDB::readRefNodeFile(filename, osgDB::Registry::instance()->getOptions());
+    if (!node)
+    {
+        OSG_WARN << "Unable to load model " << stored << std::endl;
+        return;
+    }
+
+    // Release image data once it is on the card, and filter textures anisotropically.
+    osgUtil::Optimizer::TextureVisitor textures(true, true, false, false, true, 4.0f);
+    node->accept(textures);
+
+    models.push_back({name, stored, layerNum, visible, node});
+    getOrCreateLayer(layerNum)->addChild(node.get(), visible);
+}
+
+osg::Switch* SceneController::getOrCreateLayer(int layerNum)
+{
     while (static_cast<int>(layers.size()) <= layerNum)
     {
         osg::ref_ptr<osg::Switch> layer = new osg::Switch;
@@ -35,14 +117,17 @@ void SceneController::addModel(const std::string& name, const std::string& filen
         std::snprintf(layerName, sizeof(layerName), "Layer %d", static_cast<int>(layers.size()));
         layer->setName(layerName);
         layers.push_back(layer);
-        scene->addChild(layer);
+        scene->addChild(layer.get());
+        OSG_INFO << "Adding new layer " << layer->getName() << std::endl;
     }
-    layers[layerNum]->addChild(node, visible);
+    return layers[layerNum].get();
 }
 
 void SceneController::getModelInfo(unsigned int index, std::string& name, std::string& filename, int& layerNum,
                                    bool& visible) const
 {
+    if (index >= models.size())
+        return;
     const ModelRecord& r = models[index];
     name = r.name;
     filename = r.filename;
@@ -50,9 +135,63 @@ void SceneController::getModelInfo(unsigned int index, std::string& name, std::s
     visible = r.visible;
 }
 
-void SceneController::toggleLayer(unsigned int) {}
-void SceneController::nextAlternative(unsigned int) {}
-void SceneController::loadDroppedFiles(const std::vector<std::string>&) {}
-void SceneController::setupContent() { initialised = true; }
+void SceneController::toggleLayer(unsigned int index)
+{
+    if (index >= layers.size())
+        return;
+    osg::Switch* layer = layers[index].get();
+    bool anyOn = false;
+    for (unsigned int i = 0; i < layer->getNumChildren(); ++i)
+        anyOn = anyOn || layer->getValue(i);
+    if (anyOn)
+        layer->setAllChildrenOff();
+    else
+        layer->setAllChildrenOn();
+}
+
+void SceneController::nextAlternative(unsigned int index)
+{
+    if (index >= layers.size())
+        return;
+    osg::Switch* layer = layers[index].get();
+    const unsigned int count = layer->getNumChildren();
+    int first = -1;
+    for (unsigned int i = 0; i < count && first < 0; ++i)
+        if (layer->getValue(i))
+            first = static_cast<int>(i);
+    layer->setAllChildrenOff();
+    if (count == 0)
+        return;
+    layer->setValue(first < 0 ? 0 : (static_cast<unsigned int>(first) + 1) % count, true);
+}
+
+void SceneController::loadDroppedFiles(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        addModel(osgDB::getStrippedName(path), path, 0, true);
+}
+
+osg::ref_ptr<osg::Node> SceneController::createPowerline()
+{
+    return powerlineBuilder ? powerlineBuilder(*this) : osg::ref_ptr<osg::Node>();
+}
+
+void SceneController::setupContent()
+{
+    if (loadInfoPoints && infoPointsBuilder)
+    {
+        osg::ref_ptr<osg::Node> infoPoints = infoPointsBuilder(*this);
+        if (infoPoints)
+            scene->addChild(infoPoints.get());
+    }
+    if (generatePowerline)
+    {
+        osg::ref_ptr<osg::Node> powerline = createPowerline();
+        if (powerline)
+            scene->addChild(powerline.get());
+    }
+    registerZipPassword();
+    initialised = true;
+}
 
 } // namespace osgTAVRI

@@ -4,27 +4,35 @@
 #include <osg/Switch>
 #include <osgGA/GUIEventHandler>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace osgTAVRI
 {
 
-// Holds the models of the scene in numbered layers whose children are alternatives.
+// Holds the models of the scene in numbered layers whose children are alternatives:
+// digit keys show or hide a layer, a digit with any modifier steps to its next model.
 class SceneController : public osgGA::GUIEventHandler
 {
 public:
     struct ModelRecord
     {
         std::string name;
-        std::string filename;
+        std::string filename; // stored form: relative to Bin when inside the installation
         int layerNum = 0;
         bool visible = false;
         osg::ref_ptr<osg::Node> node;
     };
 
+    // Builds optional content on the first event; a null result adds nothing.
+    using ContentBuilder = std::function<osg::ref_ptr<osg::Node>(SceneController&)>;
+
     explicit SceneController(osg::Group* scene);
 
+    osg::Object* cloneType() const override { return osgGA::GUIEventHandler::cloneType(); }
+    osg::Object* clone(const osg::CopyOp& copyop) const override { return osgGA::GUIEventHandler::clone(copyop); }
+    bool isSameKindAs(const osg::Object* obj) const override { return osgGA::GUIEventHandler::isSameKindAs(obj); }
     const char* libraryName() const override { return osgGA::GUIEventHandler::libraryName(); }
     const char* className() const override { return osgGA::GUIEventHandler::className(); }
 
@@ -41,6 +49,10 @@ public:
     double getOffsetY() const { return offsetY; }
     double getOffsetZ() const { return offsetZ; }
 
+    void setInfoPointsBuilder(ContentBuilder builder) { infoPointsBuilder = std::move(builder); }
+    void setPowerlineBuilder(ContentBuilder builder) { powerlineBuilder = std::move(builder); }
+    osg::ref_ptr<osg::Node> createPowerline();
+
     void addModel(const std::string& name, const std::string& filename, int layerNum, bool visible);
     unsigned int getNumModels() const { return static_cast<unsigned int>(models.size()); }
     void getModelInfo(unsigned int index, std::string& name, std::string& filename, int& layerNum,
@@ -54,9 +66,18 @@ public:
     unsigned int getNumLayers() const { return static_cast<unsigned int>(layers.size()); }
     osg::Switch* getLayer(unsigned int index) const { return index < layers.size() ? layers[index].get() : nullptr; }
     const ModelRecord& getModel(unsigned int index) const { return models[index]; }
+    bool isInitialised() const { return initialised; }
+
+    // The form in which a model path is recorded, given the working directory.
+    static std::string storedPath(const std::string& path, const std::string& workingDirectory);
+    static bool isSupportedExtension(const std::string& path);
+    // Puts the zip-archive password into the registry unless a map is already there.
+    static void registerZipPassword();
 
 protected:
     ~SceneController() override = default;
+
+    osg::Switch* getOrCreateLayer(int layerNum);
 
     std::vector<ModelRecord> models;
     osg::ref_ptr<osg::Group> scene;
@@ -67,6 +88,8 @@ protected:
     double offsetX = 0.0;
     double offsetY = 0.0;
     double offsetZ = 0.0;
+    ContentBuilder infoPointsBuilder;
+    ContentBuilder powerlineBuilder;
 };
 
 } // namespace osgTAVRI

@@ -1,0 +1,38 @@
+#include "viewer/DropFiles.h"
+
+namespace osgTAVRI
+{
+
+namespace
+{
+
+// The toolkit's event has no field for paths, so they ride along as user data.
+class DropFileList : public osg::Referenced
+{
+public:
+    explicit DropFileList(const std::vector<std::string>& p) : paths(p) {}
+    const std::vector<std::string> paths;
+
+protected:
+    ~DropFileList() override = default;
+};
+
+} // namespace
+
+osg::ref_ptr<osgGA::GUIEventAdapter> createDropEvent(const std::vector<std::string>& paths)
+{
+    osg::ref_ptr<osgGA::GUIEventAdapter> ea = new osgGA::GUIEventAdapter;
+    ea->setEventType(static_cast<osgGA::GUIEventAdapter::EventType>(DROP_FILES_EVENT));
+    ea->setUserData(new DropFileList(paths));
+    return ea;
+}
+
+std::vector<std::string> getDropFiles(const osgGA::GUIEventAdapter& ea)
+{
+    if (ea.getEventType() != DROP_FILES_EVENT)
+        return {};
+    const DropFileList* list = dynamic_cast<const DropFileList*>(ea.getUserData());
+    return list ? list->paths : std::vector<std::string>();
+}
+
+} // namespace osgTAVRI
