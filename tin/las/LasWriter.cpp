@@ -102,7 +102,7 @@ void LasWriter::finish()
     h[104] = std::uint8_t(settings.pointFormat);
     put16(h.data() + 105, getRecordLength());
     // Formats 6 to 10 keep the legacy count at 0; the 64-bit count holds it.
-    const bool legacy = settings.pointFormat < 6 && count <= 0xFFFFFFFFull;
+    const bool legacy = (settings.pointFormat < 6 || settings.versionMinor < 4) && count <= 0xFFFFFFFFull;
     put32(h.data() + 107, legacy ? std::uint32_t(count) : 0);
     for (int i = 0; i < 3; ++i)
     {

@@ -1,0 +1,137 @@
+#include "TinTestSupport.h"
+
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace tintest
+{
+
+class NotifyCapture::Handler : public osg::NotifyHandler
+{
+public:
+    void notify(osg::NotifySeverity, const char* message) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::string text(message);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        captured.push_back(text);
+    }
+    mutable std::mutex mutex;
+    std::vector<std::string> captured;
+};
+
+NotifyCapture::NotifyCapture()
+    : handler(new Handler), previous(osg::getNotifyHandler()), previousLevel(osg::getNotifyLevel())
+{
+    osg::setNotifyLevel(osg::NOTICE);
+    osg::setNotifyHandler(handler.get());
+}
+
+NotifyCapture::~NotifyCapture()
+{
+    osg::setNotifyHandler(previous.get());
+    osg::setNotifyLevel(previousLevel);
+}
+
+std::vector<std::string> NotifyCapture::lines() const
+{
+    std::lock_guard<std::mutex> lock(handler->mutex);
+    return handler->captured;
+}
+
+std::vector<std::string> NotifyCapture::linesWith(const std::string& text) const
+{
+    std::vector<std::string> found;
+    for (const std::string& line : lines())
+        if (line.find(text) != std::string::npos)
+            found.push_back(line);
+    return found;
+}
+
+std::string writeLas(const std::string& path, const std::vector<SynthPoint>& points,
+                     const osgTAVRI::LasWriter::Settings& settings)
+{
+    std::ofstream out(path.c_str(), std::ios::binary);
+    osgTAVRI::LasWriter writer(out, settings);
+    for (const SynthPoint& p : points)
+        writer.addPoint(p.x, p.y, p.z, p.ret, p.returns);
+    writer.finish();
+    return path;
+}
+
+namespace
+{
+// The reference file is pretty-printed JSON with one object per file; a key's value
+// is read from the text that follows it within that object.
+std::string valueAfter(const std::string& object, const std::string& key)
+{
+    const std::size_t at = object.find("\"" + key + "\":");
+    if (at == std::string::npos)
+        return "";
+    std::size_t start = at + key.size() + 3;
+    while (start < object.size() && (object[start] == ' ' || object[start] == '\n'))
+        ++start;
+    std::size_t end = start;
+    if (object[start] == '[')
+        end = object.find(']', start) + 1;
+    else
+        while (end < object.size() && object[end] != ',' && object[end] != '\n')
+            ++end;
+    return object.substr(start, end - start);
+}
+
+void readTriple(const std::string& text, long long out[3])
+{
+    std::string s = text;
+    for (char& c : s)
+        if (c == '[' || c == ']' || c == ',' || c == '"')
+            c = ' ';
+    std::istringstream in(s);
+    in >> out[0] >> out[1] >> out[2];
+}
+
+void readTriple(const std::string& text, double out[3])
+{
+    std::string s = text;
+    for (char& c : s)
+        if (c == '[' || c == ']' || c == ',' || c == '"')
+            c = ' ';
+    std::istringstream in(s);
+    in >> out[0] >> out[1] >> out[2];
+}
+} // namespace
+
+std::vector<LasReference> loadLasReference(const std::string& jsonPath)
+{
+    const std::string text = tavritest::readFile(jsonPath);
+    std::vector<LasReference> refs;
+    std::size_t at = text.find("\"file\":");
+    while (at != std::string::npos)
+    {
+        const std::size_t next = text.find("\"file\":", at + 1);
+        const std::string object = text.substr(at, next == std::string::npos ? std::string::npos : next - at);
+        LasReference ref;
+        std::string name = valueAfter(object, "file");
+        ref.file = name.substr(1, name.size() - 2);
+        ref.compressed = valueAfter(object, "compressed_bit7") == "true";
+        ref.pointsInFile = std::atoll(valueAfter(object, "points_in_file").c_str());
+        const std::string count64 = valueAfter(object, "point_count_64");
+        ref.claimedPoints = std::atoll(
+            (count64 == "null" ? valueAfter(object, "legacy_point_count") : count64).c_str());
+        ref.firstReturns = std::atoll(valueAfter(object, "return1_first_1M").c_str());
+        readTriple(valueAfter(object, "sum_raw_XYZ"), ref.sumRaw);
+        readTriple(valueAfter(object, "scale"), ref.scale);
+        readTriple(valueAfter(object, "offset"), ref.offset);
+        refs.push_back(ref);
+        at = next;
+    }
+    return refs;
+}
+
+std::string tinProgram() { return tavritest::buildDir() + "/Bin/tin"; }
+
+} // namespace tintest
