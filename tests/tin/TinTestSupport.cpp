@@ -18,7 +18,8 @@ public:
         std::string text(message);
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
             text.pop_back();
-        captured.push_back(text);
+        if (!text.empty())
+            captured.push_back(text);
     }
     mutable std::mutex mutex;
     std::vector<std::string> captured;
