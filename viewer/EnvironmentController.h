@@ -1,0 +1,54 @@
+#pragma once
+
+#include <osg/Camera>
+#include <osg/Group>
+#include <osg/Vec4f>
+#include <osgGA/GUIEventHandler>
+
+namespace osgTAVRI
+{
+
+// The look of the scene as a whole: the two fixed lights and the background colour.
+// Builds them on the first event it sees and passes every event on.
+class EnvironmentController : public osgGA::GUIEventHandler
+{
+public:
+    EnvironmentController(osg::Camera* camera, osg::Group* scene);
+
+    osg::Object* cloneType() const override { return osgGA::GUIEventHandler::cloneType(); }
+    osg::Object* clone(const osg::CopyOp& copyop) const override { return osgGA::GUIEventHandler::clone(copyop); }
+    bool isSameKindAs(const osg::Object* obj) const override { return osgGA::GUIEventHandler::isSameKindAs(obj); }
+    const char* libraryName() const override { return osgGA::GUIEventHandler::libraryName(); }
+    const char* className() const override { return osgGA::GUIEventHandler::className(); }
+
+    using osgGA::GUIEventHandler::handle;
+    bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;
+
+    // Also sets the main camera's clear colour at once.
+    void setBackgroundColor(const osg::Vec4f& color);
+    const osg::Vec4f& getBackgroundColor() const { return backgroundColor; }
+
+    void setWaterEnabled(bool value) { waterEnabled = value; }
+    bool getWaterEnabled() const { return waterEnabled; }
+    void setSeaState(double value) { seaState = value; }
+    double getSeaState() const { return seaState; }
+    void setWindDirection(double value) { windDirection = value; }
+    double getWindDirection() const { return windDirection; }
+
+    bool isInitialised() const { return initialised; }
+
+protected:
+    ~EnvironmentController() override = default;
+
+    void setupEnvironment();
+
+    bool initialised = false;
+    osg::ref_ptr<osg::Camera> camera;
+    osg::ref_ptr<osg::Group> scene;
+    osg::Vec4f backgroundColor;
+    bool waterEnabled = false;
+    double seaState = 3.0;
+    double windDirection = 250.0;
+};
+
+} // namespace osgTAVRI

@@ -1,0 +1,130 @@
+#include "viewer/TAVRIview.h"
+
+#include "viewer/ConfigurationFile.h"
+#include "viewer/EnvironmentController.h"
+#include "viewer/NavigationController.h"
+#include "viewer/OverlayController.h"
+#include "viewer/SceneController.h"
+#include "viewer/WindowController.h"
+
+#include <osg/Notify>
+#include <osgDB/Options>
+#include <osgDB/Registry>
+#include <osgGA/StateSetManipulator>
+#include <osgViewer/ViewerEventHandlers>
+
+namespace osgTAVRI
+{
+
+TAVRIview::TAVRIview() : configurationPath("../Resources/Configuration.xml")
+{
+    // The viewer lives inside this object; a stray counted reference must never delete it.
+    viewer.ref();
+}
+
+TAVRIview::~TAVRIview()
+{
+    viewer.setDone(true);
+    viewer.unref_nodelete();
+}
+
+int TAVRIview::run()
+{
+    if (!setupDone)
+        setup();
+    return viewer.run();
+}
+
+void TAVRIview::setup()
+{
+    if (setupDone)
+        return;
+
+    osgDB::Registry::instance()->setDataFilePathList(std::string());
+
+    osg::ref_ptr<osg::Group> root = new osg::Group;
+    root->setName("Root");
+    osg::ref_ptr<osg::Group> sceneRoot = new osg::Group;
+    sceneRoot->setName("SceneRoot");
+    root->addChild(sceneRoot);
+    osg::ref_ptr<osg::Group> scene = new osg::Group;
+    scene->setName("Scene");
+    sceneRoot->addChild(scene);
+    osg::ref_ptr<osg::Group> overlay = new osg::Group;
+    overlay->setName("Overlay");
+    root->addChild(overlay);
+    viewer.setSceneData(root);
+
+    osg::Camera* camera = viewer.getCamera();
+
+    viewer.addEventHandler(this);
+    overlayController = new OverlayController(overlay, camera);
+    viewer.addEventHandler(overlayController);
+    sceneController = new SceneController(scene);
+    viewer.addEventHandler(sceneController);
+    windowController = new WindowController(camera);
+    viewer.addEventHandler(windowController);
+    environmentController = new EnvironmentController(camera, scene);
+    viewer.addEventHandler(environmentController);
+    navigationController = new NavigationController(camera);
+    viewer.setCameraManipulator(navigationController, true);
+
+    osg::ref_ptr<osgGA::StateSetManipulator> renderModes =
+        new osgGA::StateSetManipulator(scene->getOrCreateStateSet());
+    renderModes->setKeyEventCyclePolygonMode(osgGA::GUIEventAdapter::KEY_F4);
+    renderModes->setKeyEventToggleLighting(osgGA::GUIEventAdapter::KEY_F5);
+    renderModes->setKeyEventToggleTexturing(osgGA::GUIEventAdapter::KEY_F6);
+    renderModes->setKeyEventToggleBackfaceCulling(osgGA::GUIEventAdapter::KEY_F7);
+    renderModes->setBackfaceEnabled(true);
+    viewer.addEventHandler(renderModes);
+
+    osg::ref_ptr<osgViewer::StatsHandler> stats = new osgViewer::StatsHandler;
+    stats->setKeyEventTogglesOnScreenStats(osgGA::GUIEventAdapter::KEY_F10);
+    viewer.addEventHandler(stats);
+
+    osg::ref_ptr<osgViewer::ScreenCaptureHandler::WriteToFile> writer =
+        new osgViewer::ScreenCaptureHandler::WriteToFile("../TAVRIview", "jpg",
+                                                         osgViewer::ScreenCaptureHandler::WriteToFile::SEQUENTIAL_NUMBER);
+    osg::ref_ptr<osgViewer::ScreenCaptureHandler> capture = new osgViewer::ScreenCaptureHandler(writer, 1);
+    capture->setKeyEventTakeScreenShot(osgGA::GUIEventAdapter::KEY_F12);
+    viewer.addEventHandler(capture);
+
+    viewer.setLightingMode(osg::View::NO_LIGHT);
+
+    osg::ref_ptr<osgDB::Options> options = new osgDB::Options;
+    options->setObjectCacheHint(osgDB::Options::CACHE_ALL);
+    osgDB::Registry::instance()->setOptions(options);
+
+    OSG_NOTICE << programName() << programVersion() << std::endl;
+
+    loadConfiguration();
+
+    viewer.realize();
+    setupDone = true;
+}
+
+void TAVRIview::loadConfiguration()
+{
+    ConfigurationFile::load(configurationPath, *this);
+}
+
+void TAVRIview::saveConfiguration()
+{
+    ConfigurationFile::save(configurationPath, *this);
+}
+
+bool TAVRIview::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter&)
+{
+    if (ea.getEventType() == osgGA::GUIEventAdapter::KEYDOWN && ea.getKey() == osgGA::GUIEventAdapter::KEY_F3 &&
+        dynamic_cast<osgViewer::GraphicsWindow*>(viewer.getCamera()->getGraphicsContext()))
+        saveConfiguration();
+    return false;
+}
+
+void TAVRIview::detachFromView()
+{
+    osg::ref_ptr<TAVRIview> keep = this;
+    viewer.removeEventHandler(this);
+}
+
+} // namespace osgTAVRI

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <osg/Camera>
+#include <osgGA/GUIEventHandler>
+#include <osgViewer/GraphicsWindow>
+
+#include <string>
+
+namespace osgTAVRI
+{
+
+// Owns the program's one window: creates it from the configured settings, keeps the master
+// camera's projection in step with its size, toggles full screen on F11 and reports its
+// current settings back for the configuration file.
+class WindowController : public osgGA::GUIEventHandler
+{
+public:
+    explicit WindowController(osg::Camera* camera);
+
+    osg::Object* cloneType() const override { return osgGA::GUIEventHandler::cloneType(); }
+    osg::Object* clone(const osg::CopyOp& copyop) const override { return osgGA::GUIEventHandler::clone(copyop); }
+    bool isSameKindAs(const osg::Object* obj) const override { return osgGA::GUIEventHandler::isSameKindAs(obj); }
+    const char* libraryName() const override { return osgGA::GUIEventHandler::libraryName(); }
+    const char* className() const override { return osgGA::GUIEventHandler::className(); }
+
+    using osgGA::GUIEventHandler::handle;
+    bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;
+
+    void createWindow(const std::string& title, int x, int y, int width, int height, bool maximized,
+                      bool fullscreen, unsigned int screenNum, unsigned int numSamples, bool stereo);
+    void getWindowSettings(std::string& title, int& x, int& y, int& width, int& height, bool& maximized,
+                           bool& fullscreen, unsigned int& screenNum, unsigned int& numSamples,
+                           bool& stereo) const;
+    void toggleFullscreen(osgViewer::GraphicsWindow* window);
+    void resize(int width, int height);
+
+    float getFieldOfView() const { return fieldOfView; }
+
+    // The screen's resolution in pixels, or false when there is no windowing-system interface.
+    static bool getScreenSize(unsigned int screenNum, unsigned int& width, unsigned int& height);
+
+protected:
+    ~WindowController() override = default;
+
+    osg::ref_ptr<osg::Camera> camera;
+    float fieldOfView = 60.0f;
+    int windowX = 0;
+    int windowY = 0;
+    int windowWidth = 0;
+    int windowHeight = 0;
+    std::string title;
+    bool fullscreen = false;
+    bool maximized = false;
+    unsigned int screenNum = 0;
+    unsigned int numSamples = 0;
+    bool stereo = false;
+};
+
+} // namespace osgTAVRI
