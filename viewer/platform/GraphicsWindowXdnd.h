@@ -1,0 +1,38 @@
+#pragma once
+
+#include "viewer/platform/XdndTarget.h"
+
+#include <osgViewer/api/X11/GraphicsWindowX11>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace osgTAVRI
+{
+
+// The toolkit's X11 window, made a drop target: files dropped onto it arrive as one
+// files-dropped event (see DropFiles.h) in its event queue.
+class GraphicsWindowXdnd : public osgViewer::GraphicsWindowX11
+{
+public:
+    explicit GraphicsWindowXdnd(osg::GraphicsContext::Traits* traits);
+
+    const char* className() const override { return "GraphicsWindowXdnd"; }
+
+    bool checkEvents() override;
+    void swapBuffersImplementation() override;
+
+protected:
+    ~GraphicsWindowXdnd() override;
+
+    // Takes every event queued on _display (the connection that created the window, which
+    // receives messages sent without an event mask). Runs on the draw or the event thread.
+    void drainCreatorConnection();
+
+    std::unique_ptr<XdndTarget> xdnd;
+    std::mutex pendingMutex;
+    std::vector<XEvent> pending; // protocol events waiting for the event thread
+};
+
+} // namespace osgTAVRI

@@ -1,0 +1,275 @@
+#include "viewer/platform/XdndTarget.h"
+
+#include <osg/Notify>
+
+#include <X11/Xatom.h>
+
+#include <cctype>
+#include <cstring>
+#include <strings.h>
+
+#include <unistd.h>
+
+namespace osgTAVRI
+{
+
+namespace
+{
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Percent-decoding; false for a malformed escape or an encoded NUL.
+bool percentDecode(const std::string& in, std::string& out)
+{
+    out.clear();
+    for (std::size_t i = 0; i < in.size(); ++i)
+    {
+        if (in[i] != '%')
+        {
+            out += in[i];
+            continue;
+        }
+        if (i + 2 >= in.size())
+            return false;
+        const int hi = hexValue(in[i + 1]), lo = hexValue(in[i + 2]);
+        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0))
+            return false;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return true;
+}
+
+std::string hostName()
+{
+    char name[256] = {0};
+    if (gethostname(name, sizeof(name) - 1) != 0)
+        return std::string();
+    return name;
+}
+
+} // namespace
+
+XdndTarget::XdndTarget(Display* d, Window w) : display(d), window(w)
+{
+    aware = XInternAtom(display, "XdndAware", False);
+    enter = XInternAtom(display, "XdndEnter", False);
+    position = XInternAtom(display, "XdndPosition", False);
+    status = XInternAtom(display, "XdndStatus", False);
+    leave = XInternAtom(display, "XdndLeave", False);
+    drop = XInternAtom(display, "XdndDrop", False);
+    finished = XInternAtom(display, "XdndFinished", False);
+    selection = XInternAtom(display, "XdndSelection", False);
+    typeList = XInternAtom(display, "XdndTypeList", False);
+    actionCopy = XInternAtom(display, "XdndActionCopy", False);
+    uriList = XInternAtom(display, "text/uri-list", False);
+    property = XInternAtom(display, "TAVRI_DROPPED_FILES", False);
+}
+
+void XdndTarget::makeAware()
+{
+    const Atom v = version;
+    XChangeProperty(display, window, aware, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&v), 1);
+    XFlush(display);
+}
+
+bool XdndTarget::handleEvent(const XEvent& event)
+{
+    if (event.type == SelectionNotify && event.xselection.requestor == window &&
+        event.xselection.selection == selection)
+    {
+        onSelectionNotify(event.xselection);
+        return true;
+    }
+    if (event.type != ClientMessage || event.xclient.window != window)
+        return false;
+    const XClientMessageEvent& msg = event.xclient;
+    if (msg.message_type == enter)
+        onEnter(msg);
+    else if (msg.message_type == position)
+        onPosition(msg);
+    else if (msg.message_type == drop)
+        onDrop(msg);
+    else if (msg.message_type == leave)
+        source = None;
+    else
+        return false;
+    return true;
+}
+
+void XdndTarget::onEnter(const XClientMessageEvent& msg)
+{
+    source = static_cast<Window>(msg.data.l[0]);
+    sourceVersion = static_cast<int>((static_cast<unsigned long>(msg.data.l[1]) >> 24) & 0xFF);
+    offersUriList = false;
+    if (msg.data.l[1] & 1)
+    {
+        // More than three types: the full list is a property of the source window.
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display, source, typeList, 0, 1024, False, XA_ATOM, &type, &format, &count,
+                               &remaining, &data) == Success &&
+            data && format == 32)
+        {
+            const Atom* atoms = reinterpret_cast<const Atom*>(data);
+            for (unsigned long i = 0; i < count; ++i)
+                offersUriList = offersUriList || atoms[i] == uriList;
+        }
+        if (data)
+            XFree(data);
+    }
+    else
+    {
+        for (int i = 2; i <= 4; ++i)
+            offersUriList = offersUriList || static_cast<Atom>(msg.data.l[i]) == uriList;
+    }
+}
+
+void XdndTarget::onPosition(const XClientMessageEvent& msg)
+{
+    const Window from = static_cast<Window>(msg.data.l[0]);
+    sendStatus(from, from == source && offersUriList);
+}
+
+void XdndTarget::onDrop(const XClientMessageEvent& msg)
+{
+    const Window from = static_cast<Window>(msg.data.l[0]);
+    if (from != source || !offersUriList)
+    {
+        sendFinished(from, false);
+        source = None;
+        return;
+    }
+    const Time time = sourceVersion >= 1 ? static_cast<Time>(msg.data.l[2]) : CurrentTime;
+    XConvertSelection(display, selection, uriList, property, window, time);
+    XFlush(display);
+}
+
+void XdndTarget::onSelectionNotify(const XSelectionEvent& sel)
+{
+    const Window from = source;
+    source = None;
+    if (from == None)
+        return;
+    bool accepted = false;
+    if (sel.property != None)
+    {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display, window, property, 0, 1 << 22, True, AnyPropertyType, &type, &format,
+                               &count, &remaining, &data) == Success &&
+            data && format == 8)
+        {
+            std::vector<std::string> ignored;
+            std::vector<std::string> paths =
+                parseUriList(std::string(reinterpret_cast<const char*>(data), count), ignored);
+            for (const std::string& item : ignored)
+                OSG_WARN << "Ignoring dropped item that is not a local file: " << item << std::endl;
+            if (!paths.empty())
+            {
+                dropped = paths;
+                dropReady = true;
+                accepted = true;
+            }
+        }
+        if (data)
+            XFree(data);
+    }
+    else
+    {
+        OSG_WARN << "The dropped files could not be received" << std::endl;
+    }
+    sendFinished(from, accepted);
+}
+
+void XdndTarget::sendStatus(Window to, bool accept)
+{
+    XEvent ev;
+    std::memset(&ev, 0, sizeof(ev));
+    ev.xclient.type = ClientMessage;
+    ev.xclient.display = display;
+    ev.xclient.window = to;
+    ev.xclient.message_type = status;
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(window);
+    ev.xclient.data.l[1] = accept ? 1 : 0;
+    ev.xclient.data.l[4] = accept ? static_cast<long>(actionCopy) : 0;
+    XSendEvent(display, to, False, NoEventMask, &ev);
+    XFlush(display);
+}
+
+void XdndTarget::sendFinished(Window to, bool accepted)
+{
+    if (to == None || sourceVersion < 2)
+        return;
+    XEvent ev;
+    std::memset(&ev, 0, sizeof(ev));
+    ev.xclient.type = ClientMessage;
+    ev.xclient.display = display;
+    ev.xclient.window = to;
+    ev.xclient.message_type = finished;
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(window);
+    ev.xclient.data.l[1] = accepted ? 1 : 0;
+    ev.xclient.data.l[2] = accepted ? static_cast<long>(actionCopy) : 0;
+    XSendEvent(display, to, False, NoEventMask, &ev);
+    XFlush(display);
+}
+
+std::vector<std::string> XdndTarget::takeDroppedFiles()
+{
+    std::vector<std::string> result;
+    result.swap(dropped);
+    dropReady = false;
+    return result;
+}
+
+std::vector<std::string> XdndTarget::parseUriList(const std::string& text, std::vector<std::string>& ignored)
+{
+    std::vector<std::string> paths;
+    const std::string host = hostName();
+    std::size_t start = 0;
+    while (start < text.size())
+    {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\0'))
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+
+        std::string path;
+        bool local = false;
+        if (line.size() > 7 && strncasecmp(line.c_str(), "file://", 7) == 0)
+        {
+            const std::size_t slash = line.find('/', 7);
+            const std::string authority = line.substr(7, slash == std::string::npos ? std::string::npos : slash - 7);
+            local = slash != std::string::npos &&
+                    (authority.empty() || strcasecmp(authority.c_str(), "localhost") == 0 || authority == host) &&
+                    percentDecode(line.substr(slash), path);
+        }
+        if (local)
+            paths.push_back(path);
+        else
+            ignored.push_back(line);
+    }
+    return paths;
+}
+
+} // namespace osgTAVRI
