@@ -1,7 +1,73 @@
 #include "tin/DelaunayTriangulator.h"
 
+#include "tin/ConstraintForcer.h"
+#include "tin/DelaunayMesh.h"
+
+#include <osg/Notify>
+
+#include <algorithm>
+
 namespace osgTAVRI
 {
+
+namespace
+{
+
+bool lessXYZ(const osg::Vec3d& l, const osg::Vec3d& r)
+{
+    if (l.x() != r.x())
+        return l.x() < r.x();
+    if (l.y() != r.y())
+        return l.y() < r.y();
+    return l.z() < r.z();
+}
+
+bool sameXY(const osg::Vec3d& l, const osg::Vec3d& r)
+{
+    return l.x() == r.x() && l.y() == r.y();
+}
+
+void info(const char* text)
+{
+    if (osg::isNotifyEnabled(osg::INFO))
+        osg::notify(osg::INFO) << text << std::endl;
+}
+
+// The convex hull by the monotone chain, clockwise, keeping collinear points:
+// the upper hull from left to right, then the lower one back.
+osg::ref_ptr<DelaunayConstraint> makeHull(const osg::Vec3dArray& points)
+{
+    std::vector<osg::Vec3d> hull{points[0], points[1]};
+    auto add = [&hull](const osg::Vec3d& c) {
+        while (hull.size() > 1)
+        {
+            const osg::Vec3d& a = hull[hull.size() - 2];
+            const osg::Vec3d& b = hull.back();
+            const double cross = (a.x() - b.x()) * (c.y() - b.y()) - (a.y() - b.y()) * (c.x() - b.x());
+            if (cross >= 0.0)
+                break;
+            hull.pop_back();
+        }
+    };
+    for (size_t i = 2; i < points.size(); ++i)
+    {
+        add(points[i]);
+        hull.push_back(points[i]);
+    }
+    for (size_t i = points.size() - 1; i-- > 0;)
+    {
+        add(points[i]);
+        if (points[i] != hull.front())
+            hull.push_back(points[i]);
+    }
+
+    osg::ref_ptr<DelaunayConstraint> constraint = new DelaunayConstraint;
+    constraint->setVertexArray(new osg::Vec3dArray(hull.begin(), hull.end()));
+    constraint->addPrimitiveSet(new osg::DrawArrays(GL_LINE_LOOP, 0, static_cast<GLsizei>(hull.size())));
+    return constraint;
+}
+
+} // namespace
 
 DelaunayTriangulator::DelaunayTriangulator(osg::Vec3dArray* pointArray)
     : points(pointArray)
@@ -18,7 +84,109 @@ void DelaunayTriangulator::addInputConstraint(DelaunayConstraint* constraint)
 
 bool DelaunayTriangulator::triangulate()
 {
-    return false;
+    if (!points)
+    {
+        osg::notify(osg::WARN)
+            << "Warning: DelaunayTriangulator::triangulate(): invalid sample point array" << std::endl;
+        return false;
+    }
+    if (points->size() < 3)
+    {
+        osg::notify(osg::WARN)
+            << "Warning: DelaunayTriangulator::triangulate(): too few sample points" << std::endl;
+        return false;
+    }
+    prim_tris = nullptr;
+
+    // Sorted by x, y, z, so of several points at one XY position the lowest z is first.
+    osg::Vec3dArray& array = *points;
+    std::sort(array.begin(), array.end(), lessXYZ);
+    array.erase(std::unique(array.begin(), array.end(), sameXY), array.end());
+    info("DelaunayTriangulator: pre-sorting sample points");
+
+    if (array.size() >= 2)
+        constraints.push_back(makeHull(array));
+
+    info("DelaunayTriangulator: finding minimum and maximum Y values");
+    if (osg::isNotifyEnabled(osg::INFO))
+        osg::notify(osg::INFO) << "DelaunayTriangulator: triangulating vertex grid ("
+                               << array.size() + 1 << " points)" << std::endl;
+
+    DelaunayMesh mesh(array);
+    const bool built = mesh.build();
+    info("DelaunayTriangulator: finalizing and cleaning up structures");
+    if (built)
+        forceConstraints(mesh);
+
+    info("DelaunayTriangulator: building primitive(s)");
+    const std::vector<uint32_t>& triangles = mesh.getTriangles();
+    prim_tris = new osg::DrawElementsUInt(GL_TRIANGLES);
+    prim_tris->reserve(triangles.size());
+    for (size_t i = 0; i + 2 < triangles.size(); i += 3)
+    {
+        if (triangles[i] != DelaunayMesh::NONE)
+        {
+            prim_tris->push_back(triangles[i]);
+            prim_tris->push_back(triangles[i + 1]);
+            prim_tris->push_back(triangles[i + 2]);
+        }
+    }
+    if (prim_tris->empty())
+        osg::notify(osg::WARN) << "DelaunayTriangulator: prim_tris size is zero" << std::endl;
+    if (osg::isNotifyEnabled(osg::INFO))
+        osg::notify(osg::INFO) << "DelaunayTriangulator: process done, " << prim_tris->size() / 3
+                               << " triangles remain" << std::endl;
+    return true;
+}
+
+void DelaunayTriangulator::forceConstraints(DelaunayMesh& mesh)
+{
+    const osg::Vec3dArray& array = *points;
+    ConstraintForcer forcer(mesh);
+    // A constraint point's index is the first array position with its x and y.
+    auto indexOf = [&array](const osg::Vec3d& p) {
+        auto it = std::lower_bound(array.begin(), array.end(), p,
+                                   [](const osg::Vec3d& l, const osg::Vec3d& r) {
+                                       return l.x() < r.x() || (l.x() == r.x() && l.y() < r.y());
+                                   });
+        if (it == array.end() || !sameXY(*it, p))
+            return DelaunayMesh::NONE;
+        return static_cast<uint32_t>(it - array.begin());
+    };
+
+    for (const osg::ref_ptr<DelaunayConstraint>& constraint : constraints)
+    {
+        const auto* vertices = dynamic_cast<const osg::Vec3dArray*>(constraint->getVertexArray());
+        if (!vertices)
+            continue;
+        for (unsigned int s = 0; s < constraint->getNumPrimitiveSets(); ++s)
+        {
+            const osg::PrimitiveSet* primitive = constraint->getPrimitiveSet(s);
+            const GLenum mode = primitive->getMode();
+            const unsigned int count = primitive->getNumIndices();
+            if ((mode != GL_LINE_LOOP && mode != GL_LINE_STRIP) || count == 0)
+                continue;
+            auto pointIndex = [&](unsigned int i) {
+                const unsigned int v = primitive->index(i);
+                return v < vertices->size() ? indexOf((*vertices)[v]) : DelaunayMesh::NONE;
+            };
+            uint32_t ip1 = pointIndex(count - 1);
+            for (unsigned int i = 0; i < count; ++i)
+            {
+                const uint32_t ip2 = pointIndex(i);
+                if (i > 0 || mode == GL_LINE_LOOP)
+                {
+                    if (ip1 == DelaunayMesh::NONE || ip2 == DelaunayMesh::NONE)
+                        osg::notify(osg::WARN) << "DelaunayTriangulator: constraint point is no "
+                                                  "sample point, edge skipped"
+                                               << std::endl;
+                    else
+                        forcer.force(ip1, ip2);
+                }
+                ip1 = ip2;
+            }
+        }
+    }
 }
 
 } // namespace osgTAVRI

@@ -12,6 +12,8 @@
 namespace osgTAVRI
 {
 
+class DelaunayMesh;
+
 // 2.5-dimensional Delaunay triangulation of a point array: triangles are formed in
 // XY, Z rides along. triangulate() sorts the array by x, y, z and drops points that
 // repeat an XY position (the lowest z survives); the triangles index that array.
@@ -23,7 +25,7 @@ public:
 
     explicit DelaunayTriangulator(osg::Vec3dArray* points = nullptr);
 
-    void setInputPointArray(osg::Vec3dArray* points) { this->points = points; }
+    void setInputPointArray(osg::Vec3dArray* array) { points = array; }
     osg::Vec3dArray* getInputPointArray() { return points.get(); }
     const osg::Vec3dArray* getInputPointArray() const { return points.get(); }
 
@@ -42,6 +44,8 @@ protected:
     ~DelaunayTriangulator() override;
 
 private:
+    void forceConstraints(DelaunayMesh& mesh);
+
     osg::ref_ptr<osg::Vec3dArray> points;
     osg::ref_ptr<osg::DrawElementsUInt> prim_tris;
     ConstraintList constraints;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "tin/DelaunayMesh.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace osgTAVRI
+{
+
+// Makes given segments edges of a triangulation. A missing segment is walked across
+// from one end; the triangles it crosses are removed, and the polygons on either
+// side (the chains of crossed-edge ends) are filled again with PolygonFiller.
+// Removed triangles whose places are not reused keep NONE as their vertices.
+class ConstraintForcer
+{
+public:
+    explicit ConstraintForcer(DelaunayMesh& mesh);
+
+    void force(uint32_t a, uint32_t b);
+
+    // Number of triangles crossed by all forced segments so far.
+    uint32_t getNumCrossed() const { return numCrossed; }
+
+private:
+    void outgoing(uint32_t v, std::vector<uint32_t>& edges) const;
+    bool forceSegment(uint32_t a, uint32_t b, uint32_t& resume);
+    void replace(const std::vector<uint32_t>& crossed, const std::vector<uint32_t>& fill);
+
+    DelaunayMesh& mesh;
+    std::vector<uint32_t> vertexEdge;
+    uint32_t numCrossed = 0;
+};
+
+} // namespace osgTAVRI

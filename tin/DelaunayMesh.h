@@ -1,0 +1,71 @@
+#pragma once
+
+#include <osg/Array>
+
+#include <cstdint>
+#include <vector>
+
+namespace osgTAVRI
+{
+
+// The Delaunay triangulation of points that are distinct in XY, kept as flat
+// half-edge arrays: triangle t owns the half-edges 3t, 3t + 1 and 3t + 2, counter-
+// clockwise; half-edge h runs from vertex triangles[h] to triangles[next(h)], and
+// halfedges[h] is its twin in the neighbouring triangle, or NONE on the hull.
+//
+// Built by a sweep-hull: starting from a seed triangle with an empty circumcircle,
+// points are added in order of their distance from its circumcentre, so each one
+// lies outside the hull so far and is joined to the hull edges it sees; Lawson flips
+// restore the Delaunay property. A point found inside the hull (possible only when
+// rounding reorders nearly equal distances) is inserted by walking to its triangle.
+class DelaunayMesh
+{
+public:
+    static constexpr uint32_t NONE = 0xffffffffu;
+
+    explicit DelaunayMesh(const osg::Vec3dArray& points);
+
+    // False when no triangle exists (fewer than 3 points, or all collinear).
+    // `order`, when given, is the insertion order of the points after the seed;
+    // it serves tests that exercise insertion inside the hull.
+    bool build(const std::vector<uint32_t>* order = nullptr);
+
+    static uint32_t next(uint32_t h) { return (h % 3 == 2) ? h - 2 : h + 1; }
+    static uint32_t prev(uint32_t h) { return (h % 3 == 0) ? h + 2 : h - 1; }
+
+    const osg::Vec3dArray& getPoints() const { return points; }
+    std::vector<uint32_t>& getTriangles() { return triangles; }
+    std::vector<uint32_t>& getHalfedges() { return halfedges; }
+    uint32_t getNumTriangles() const { return static_cast<uint32_t>(triangles.size() / 3); }
+
+    double orient(uint32_t a, uint32_t b, uint32_t c) const;
+
+private:
+    bool chooseSeed(uint32_t& i0, uint32_t& i1, uint32_t& i2) const;
+    uint32_t hashKey(double x, double y) const;
+    void hashVertex(uint32_t v);
+    void insert(uint32_t p);
+    void insertInside(uint32_t p);
+    uint32_t locate(uint32_t p) const;
+    void splitTriangle(uint32_t t, uint32_t p);
+    void splitEdge(uint32_t h, uint32_t p);
+    uint32_t addTriangle(uint32_t a, uint32_t b, uint32_t c);
+    void setTriangle(uint32_t t, uint32_t a, uint32_t b, uint32_t c);
+    void link(uint32_t h, uint32_t twin);
+    void linkOuter(uint32_t h, uint32_t twin);
+    void legalize(uint32_t h);
+
+    const osg::Vec3dArray& points;
+    std::vector<uint32_t> triangles;
+    std::vector<uint32_t> halfedges;
+
+    // The current hull as a counter-clockwise ring; hullTri[v] is the half-edge
+    // from v to hullNext[v]. hullHash maps a pseudo-angle around the centre to a
+    // hull vertex, the starting guess for the edges a new point sees.
+    std::vector<uint32_t> hullPrev, hullNext, hullTri, hullHash;
+    uint32_t hullStart = NONE;
+    double centreX = 0.0, centreY = 0.0;
+    std::vector<uint32_t> flipStack;
+};
+
+} // namespace osgTAVRI
