@@ -134,7 +134,8 @@ void WindowController::getWindowSettings(std::string& outTitle, int& x, int& y, 
                                          unsigned int& outNumSamples, bool& outStereo) const
 {
     osgViewer::GraphicsWindow* window = dynamic_cast<osgViewer::GraphicsWindow*>(camera->getGraphicsContext());
-    if (!window)
+    // A closed window has nothing left to ask; what was recorded at its close stands.
+    if (!window || !window->valid())
     {
         outTitle = title;
         x = windowX;
@@ -220,6 +221,22 @@ void WindowController::resize(int width, int height)
     camera->setProjectionMatrixAsPerspective(fieldOfView / aspect, aspect, 1.0, 100000.0);
 }
 
+bool WindowController::isWindowOpen() const
+{
+    osgViewer::GraphicsWindow* window = dynamic_cast<osgViewer::GraphicsWindow*>(camera->getGraphicsContext());
+    return window && window->valid();
+}
+
+void WindowController::rememberLastState()
+{
+    if (!isWindowOpen())
+        return;
+    unsigned int screen = 0;
+    getWindowSettings(lastState.title, lastState.x, lastState.y, lastState.width, lastState.height,
+                      lastState.maximized, lastState.fullscreen, screen, lastState.numSamples, lastState.stereo);
+    lastState.valid = true;
+}
+
 bool WindowController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa)
 {
     osgViewer::View* view = dynamic_cast<osgViewer::View*>(&aa);
@@ -236,15 +253,32 @@ bool WindowController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIAction
             view->getViewerBase()->getWindows(windows, true);
             for (osgViewer::GraphicsWindow* window : windows)
                 toggleFullscreen(window);
+            rememberLastState();
             aa.requestRedraw();
         }
         return true;
     case osgGA::GUIEventAdapter::RESIZE:
         resize(ea.getWindowWidth(), ea.getWindowHeight());
+        rememberLastState();
         return false;
     case osgGA::GUIEventAdapter::CLOSE_WINDOW:
-        getWindowSettings(title, windowX, windowY, windowWidth, windowHeight, maximized, fullscreen, screenNum,
-                          numSamples, stereo);
+        // The toolkit closes the window before its handlers hear of it; then the state seen
+        // at its last move or resize is the last state.
+        if (isWindowOpen())
+            getWindowSettings(title, windowX, windowY, windowWidth, windowHeight, maximized, fullscreen, screenNum,
+                              numSamples, stereo);
+        else if (lastState.valid)
+        {
+            title = lastState.title;
+            windowX = lastState.x;
+            windowY = lastState.y;
+            windowWidth = lastState.width;
+            windowHeight = lastState.height;
+            maximized = lastState.maximized;
+            fullscreen = lastState.fullscreen;
+            numSamples = lastState.numSamples;
+            stereo = lastState.stereo;
+        }
         return false;
     default:
         return false;

@@ -42,6 +42,19 @@ public:
 protected:
     ~WindowController() override = default;
 
+    bool isWindowOpen() const;
+    void rememberLastState();
+
+    // The window's state at its last resize or move, for when it is already gone.
+    struct LastState
+    {
+        bool valid = false;
+        std::string title;
+        int x = 0, y = 0, width = 0, height = 0;
+        bool maximized = false, fullscreen = false, stereo = false;
+        unsigned int numSamples = 0;
+    };
+
     osg::ref_ptr<osg::Camera> camera;
     float fieldOfView = 60.0f;
     int windowX = 0;
@@ -54,6 +67,7 @@ protected:
     unsigned int screenNum = 0;
     unsigned int numSamples = 0;
     bool stereo = false;
+    LastState lastState;
 };
 
 } // namespace osgTAVRI
