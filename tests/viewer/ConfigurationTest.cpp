@@ -1,0 +1,483 @@
+#include "ViewerHarness.h"
+
+#include "viewer/EnvironmentController.h"
+#include "viewer/NavigationController.h"
+#include "viewer/OverlayController.h"
+#include "viewer/SceneController.h"
+#include "viewer/TAVRIview.h"
+#include "viewer/WindowController.h"
+
+#include <osg/DisplaySettings>
+#include <osg/Geode>
+#include <osg/ShapeDrawable>
+#include <osgDB/WriteFile>
+
+#include <filesystem>
+#include <regex>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using tavritest::NotifyCapture;
+using tavritest::ViewerHarness;
+namespace fs = std::filesystem;
+
+namespace
+{
+struct WindowSettings
+{
+    std::string title;
+    int x = -1, y = -1, width = -1, height = -1;
+    bool maximized = false, fullscreen = false, stereo = false;
+    unsigned int screenNum = 99, numSamples = 99;
+};
+
+WindowSettings windowOf(ViewerHarness& h)
+{
+    WindowSettings s;
+    h.windowController()->getWindowSettings(s.title, s.x, s.y, s.width, s.height, s.maximized, s.fullscreen,
+                                            s.screenNum, s.numSamples, s.stereo);
+    return s;
+}
+
+void lookAt(ViewerHarness& h, osg::Vec3d& eye, osg::Vec3d& center)
+{
+    h.navigationController()->getCurrentLookAt(eye, center);
+}
+
+// Presses F3 and returns what was written.
+std::string save(ViewerHarness& h)
+{
+    h.key(osgGA::GUIEventAdapter::KEY_F3);
+    h.frame();
+    return tavritest::readFile(h.configurationPath());
+}
+
+// The defaults of a missing file, as the controllers hold them after start-up.
+void expectDefaults(ViewerHarness& h)
+{
+    WindowSettings w = windowOf(h);
+    EXPECT_EQ(w.title, "TAVRIview 1.02");
+    EXPECT_EQ(w.width, 1024);
+    EXPECT_EQ(w.height, 768);
+    EXPECT_EQ(w.x, (1280 - 1024) / 2);
+    EXPECT_EQ(w.y, (1024 - 768) / 2);
+    EXPECT_FALSE(w.fullscreen);
+    EXPECT_FALSE(w.maximized);
+    EXPECT_EQ(w.screenNum, 0u);
+
+    osgTAVRI::EnvironmentController* env = h.environmentController();
+    EXPECT_EQ(env->getBackgroundColor(), osg::Vec4f(0.8f, 0.8f, 1.0f, 1.0f));
+    EXPECT_FALSE(env->getWaterEnabled());
+    EXPECT_DOUBLE_EQ(env->getSeaState(), 3.0);
+    EXPECT_DOUBLE_EQ(env->getWindDirection(), 250.0);
+
+    EXPECT_FALSE(h.overlayController()->getUseGeoCoords());
+    EXPECT_EQ(h.overlayController()->getCoordinateOffset(), osg::Vec3f());
+    EXPECT_FALSE(h.sceneController()->getLoadInfoPoints());
+    EXPECT_FALSE(h.sceneController()->getGeneratePowerline());
+    EXPECT_EQ(h.sceneController()->getNumModels(), 0u);
+
+    osg::Vec3d eye, center;
+    lookAt(h, eye, center);
+    EXPECT_NEAR((eye - osg::Vec3d(0, 0, 0)).length(), 0.0, 1e-6);
+    EXPECT_NEAR((center - osg::Vec3d(0, 10, 0)).length(), 0.0, 1e-6);
+}
+
+void writeBox(const std::string& path)
+{
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(new osg::ShapeDrawable(new osg::Box(osg::Vec3(), 1.0f)));
+    ASSERT_TRUE(osgDB::writeNodeFile(*geode, path));
+}
+
+// Element names of the written file in document order.
+std::vector<std::string> elementNames(const std::string& text)
+{
+    std::vector<std::string> names;
+    std::regex element("<([A-Za-z]+)");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), element); it != std::sregex_iterator(); ++it)
+        names.push_back((*it)[1]);
+    return names;
+}
+
+std::vector<std::string> attributeNames(const std::string& text, const std::string& elementName)
+{
+    std::vector<std::string> names;
+    std::smatch match;
+    if (!std::regex_search(text, match, std::regex("<" + elementName + "([^>]*)>")))
+        return names;
+    const std::string attributes = match[1];
+    std::regex attribute("([A-Za-z]+)=\"");
+    for (auto it = std::sregex_iterator(attributes.begin(), attributes.end(), attribute); it != std::sregex_iterator();
+         ++it)
+        names.push_back((*it)[1]);
+    return names;
+}
+
+std::string attribute(const std::string& text, const std::string& elementName, const std::string& name)
+{
+    std::smatch match;
+    if (std::regex_search(text, match, std::regex("<" + elementName + "[^>]*\\s" + name + "=\"([^\"]*)\"")))
+        return match[1];
+    return "<absent>";
+}
+
+const char* fullConfiguration = R"(<Overlay useGeoCoords="1" offsetX="6500000" offsetY="1500000" offsetZ="-12.5"/>
+<Scene loadInfoPoints="0" generatePowerline="0">
+    <Model name="Box one" filename="../Content/box.osg" layerNum="0" visible="1"/>
+    <Model name="Box &amp; two" filename="../Content/box2.osg" layerNum="2" visible="0"/>
+</Scene>
+<Environment backgroundColorRed="0.25" backgroundColorGreen="0.5" backgroundColorBlue="0.75" enableWater="1" seaState="4.5" windDirection="90"/>
+<Navigation homeEyeX="100" homeEyeY="-200" homeEyeZ="50" homeCenterX="100" homeCenterY="-150" homeCenterZ="50"/>
+<Window title="Projekt &lt;Nord&gt;" x="40" y="30" width="800" height="600" maximized="0" fullscreen="0" screenNum="0" numSamples="0" stereo="0"/>
+)";
+} // namespace
+
+TEST(Configuration, MissingFileGivesTheDocumentedDefaults)
+{
+    NotifyCapture notes;
+    ViewerHarness h;
+    h.setup();
+    h.frame();
+    expectDefaults(h);
+
+    // The version notice comes before the configuration is read.
+    std::vector<NotifyCapture::Line> lines = notes.lines();
+    int notice = -1, missing = -1;
+    for (size_t i = 0; i < lines.size(); ++i)
+    {
+        if (notice < 0 && lines[i].text == "TAVRIview 1.02" && lines[i].severity == osg::NOTICE)
+            notice = static_cast<int>(i);
+        if (missing < 0 && lines[i].text == "No configuration file found, using defaults")
+            missing = static_cast<int>(i);
+    }
+    ASSERT_GE(notice, 0) << notes.all();
+    ASSERT_GE(missing, 0) << notes.all();
+    EXPECT_LT(notice, missing);
+    EXPECT_EQ(lines[missing].severity, osg::INFO);
+}
+
+TEST(Configuration, ElementsInsideAnEnclosingElementAreNotFound)
+{
+    ViewerHarness h;
+    h.writeConfiguration("<Configuration>\n<Environment backgroundColorRed=\"0\" enableWater=\"1\"/>\n"
+                         "<Window x=\"5\" y=\"5\" width=\"300\" height=\"200\"/>\n"
+                         "<Navigation homeEyeX=\"9\" homeCenterX=\"9\"/>\n</Configuration>\n");
+    h.setup();
+    h.frame();
+    expectDefaults(h);
+}
+
+TEST(Configuration, AnEnvironmentWithOnlyEnableWaterReadsMissingValuesAsZero)
+{
+    ViewerHarness h;
+    h.writeConfiguration("<Environment enableWater=\"1\"/>");
+    h.setup();
+    osgTAVRI::EnvironmentController* env = h.environmentController();
+    EXPECT_EQ(env->getBackgroundColor(), osg::Vec4f(0.0f, 0.0f, 0.0f, 1.0f));
+    EXPECT_TRUE(env->getWaterEnabled());
+    EXPECT_DOUBLE_EQ(env->getSeaState(), 0.0);
+    EXPECT_DOUBLE_EQ(env->getWindDirection(), 0.0);
+    EXPECT_EQ(h.viewer().getCamera()->getClearColor(), osg::Vec4(0.0f, 0.0f, 0.0f, 1.0f));
+}
+
+TEST(Configuration, EqualEyeAndCentreLookNorth)
+{
+    ViewerHarness h;
+    h.writeConfiguration("<Navigation homeEyeX=\"5\" homeEyeY=\"6\" homeEyeZ=\"7\" homeCenterX=\"5\" "
+                         "homeCenterY=\"6\" homeCenterZ=\"7\"/>");
+    h.setup();
+    h.frame();
+    osg::Vec3d eye, center;
+    lookAt(h, eye, center);
+    EXPECT_NEAR((eye - osg::Vec3d(5, 6, 7)).length(), 0.0, 1e-6);
+    EXPECT_NEAR((center - osg::Vec3d(5, 16, 7)).length(), 0.0, 1e-6);
+}
+
+TEST(Configuration, RealsAreWrittenWithSixSignificantDigits)
+{
+    std::string written;
+    {
+        ViewerHarness h;
+        h.writeConfiguration("<Navigation homeEyeX=\"6543210.5\" homeEyeY=\"0\" homeEyeZ=\"0\" "
+                             "homeCenterX=\"6543210.5\" homeCenterY=\"20\" homeCenterZ=\"0\"/>");
+        h.setup();
+        h.frame();
+        written = save(h);
+        EXPECT_EQ(attribute(written, "Navigation", "homeEyeX"), "6.54321e+06");
+        // The centre is 10 units ahead, whatever the configured distance was.
+        EXPECT_EQ(attribute(written, "Navigation", "homeCenterY"), "10");
+        EXPECT_EQ(attribute(written, "Environment", "backgroundColorRed"), "0.8");
+    }
+    ViewerHarness again;
+    again.writeConfiguration(written);
+    again.setup();
+    again.frame();
+    osg::Vec3d eye, center;
+    lookAt(again, eye, center);
+    EXPECT_DOUBLE_EQ(eye.x(), 6543210.0);
+}
+
+TEST(Configuration, LoadSaveLoadKeepsTheStateAndTheOrder)
+{
+    std::string first;
+    {
+        ViewerHarness h;
+        writeBox(h.contentDir() + "/box.osg");
+        writeBox(h.contentDir() + "/box2.osg");
+        h.writeConfiguration(fullConfiguration);
+        h.setup();
+        h.frame();
+        EXPECT_TRUE(h.overlayController()->getUseGeoCoords());
+        EXPECT_EQ(h.overlayController()->getCoordinateOffset(), osg::Vec3f(6500000.0f, 1500000.0f, -12.5f));
+        EXPECT_DOUBLE_EQ(h.sceneController()->getOffsetX(), 6500000.0);
+        EXPECT_DOUBLE_EQ(h.sceneController()->getOffsetZ(), -12.5);
+        EXPECT_EQ(h.sceneController()->getNumModels(), 2u);
+        EXPECT_EQ(h.environmentController()->getBackgroundColor(), osg::Vec4f(0.25f, 0.5f, 0.75f, 1.0f));
+        EXPECT_EQ(windowOf(h).title, "Projekt <Nord>");
+        first = save(h);
+    }
+    EXPECT_EQ(elementNames(first),
+              (std::vector<std::string>{"Overlay", "Scene", "Model", "Model", "Environment", "Navigation", "Window"}));
+    EXPECT_EQ(attributeNames(first, "Overlay"),
+              (std::vector<std::string>{"useGeoCoords", "offsetX", "offsetY", "offsetZ"}));
+    EXPECT_EQ(attributeNames(first, "Scene"), (std::vector<std::string>{"loadInfoPoints", "generatePowerline"}));
+    EXPECT_EQ(attributeNames(first, "Model"), (std::vector<std::string>{"name", "filename", "layerNum", "visible"}));
+    EXPECT_EQ(attributeNames(first, "Environment"),
+              (std::vector<std::string>{"backgroundColorRed", "backgroundColorGreen", "backgroundColorBlue",
+                                        "enableWater", "seaState", "windDirection"}));
+    EXPECT_EQ(attributeNames(first, "Navigation"),
+              (std::vector<std::string>{"homeEyeX", "homeEyeY", "homeEyeZ", "homeCenterX", "homeCenterY",
+                                        "homeCenterZ"}));
+    EXPECT_EQ(attributeNames(first, "Window"),
+              (std::vector<std::string>{"title", "x", "y", "width", "height", "maximized", "fullscreen", "screenNum",
+                                        "numSamples", "stereo"}));
+    EXPECT_EQ(attribute(first, "Overlay", "useGeoCoords"), "1");
+    EXPECT_EQ(attribute(first, "Overlay", "offsetX"), "6.5e+06");
+    EXPECT_EQ(attribute(first, "Environment", "seaState"), "4.5");
+    EXPECT_EQ(attribute(first, "Window", "title"), "Projekt &lt;Nord&gt;");
+    EXPECT_EQ(attribute(first, "Window", "x"), "40");
+    EXPECT_EQ(attribute(first, "Window", "width"), "800");
+    EXPECT_NE(first.find("name=\"Box &amp; two\""), std::string::npos) << first;
+    EXPECT_NE(first.find("layerNum=\"2\" visible=\"0\""), std::string::npos) << first;
+
+    ViewerHarness h;
+    writeBox(h.contentDir() + "/box.osg");
+    writeBox(h.contentDir() + "/box2.osg");
+    h.writeConfiguration(first);
+    h.setup();
+    h.frame();
+    EXPECT_EQ(save(h), first);
+}
+
+TEST(Configuration, ValuesThatDoNotScanCountAsAbsent)
+{
+    NotifyCapture notes(osg::WARN);
+    ViewerHarness h;
+    h.writeConfiguration("<Overlay useGeoCoords=\"true\" offsetX=\"12abc\" offsetY=\"north\"/>\n"
+                         "<Environment backgroundColorRed=\"red\" backgroundColorGreen=\"0.5\" "
+                         "enableWater=\"yes\" seaState=\"nan\" windDirection=\"7\"/>\n"
+                         "<Window x=\"ten\" y=\"20\" width=\"640\" height=\"480\" fullscreen=\"false\" "
+                         "numSamples=\"-1\" maximized=\"2\"/>\n");
+    h.setup();
+    h.frame();
+    EXPECT_TRUE(h.overlayController()->getUseGeoCoords());
+    EXPECT_EQ(h.overlayController()->getCoordinateOffset(), osg::Vec3f(12.0f, 0.0f, 0.0f));
+    osgTAVRI::EnvironmentController* env = h.environmentController();
+    EXPECT_EQ(env->getBackgroundColor(), osg::Vec4f(0.0f, 0.5f, 0.0f, 1.0f));
+    EXPECT_FALSE(env->getWaterEnabled());
+    EXPECT_DOUBLE_EQ(env->getSeaState(), 0.0);
+    EXPECT_DOUBLE_EQ(env->getWindDirection(), 7.0);
+    WindowSettings w = windowOf(h);
+    EXPECT_EQ(w.x, 0);
+    EXPECT_EQ(w.y, 20);
+    EXPECT_EQ(w.numSamples, 0u);
+    // Each unreadable value is named in one warning line.
+    for (const char* name : {"offsetY", "backgroundColorRed", "enableWater", "seaState", "numSamples"})
+        EXPECT_TRUE(notes.contains(name, osg::WARN)) << name << "\n" << notes.all();
+}
+
+TEST(Configuration, UnusableWindowValuesFallBackToAWorkingWindow)
+{
+    NotifyCapture notes(osg::WARN);
+    ViewerHarness h;
+    h.writeConfiguration("<Window x=\"10\" y=\"10\" width=\"-5\" height=\"100000\" screenNum=\"7\" "
+                         "numSamples=\"4294967295\"/>");
+    h.setup();
+    h.frame();
+    ASSERT_NE(h.window(), nullptr);
+    WindowSettings w = windowOf(h);
+    EXPECT_EQ(w.width, 1024);
+    EXPECT_EQ(w.height, 768);
+    EXPECT_EQ(w.screenNum, 0u);
+    EXPECT_TRUE(notes.contains("Window size -5 x 100000", osg::WARN)) << notes.all();
+    EXPECT_TRUE(notes.contains("Screen 7", osg::WARN)) << notes.all();
+    EXPECT_TRUE(notes.contains("numSamples", osg::WARN)) << notes.all();
+}
+
+TEST(Configuration, AWindowElementWithoutSizeStillOpensAWindow)
+{
+    ViewerHarness h;
+    h.writeConfiguration("<Window/>");
+    h.setup();
+    h.frame();
+    ASSERT_NE(h.window(), nullptr);
+    WindowSettings w = windowOf(h);
+    EXPECT_EQ(w.title, "TAVRIview 1.02");
+    EXPECT_EQ(w.width, 1024);
+    EXPECT_EQ(w.height, 768);
+    EXPECT_EQ(w.x, 0);
+    EXPECT_EQ(w.numSamples, 0u);
+}
+
+TEST(Configuration, ModelsWithoutFileOrWithABadLayerDoNotBreakTheScene)
+{
+    NotifyCapture notes(osg::WARN);
+    ViewerHarness h;
+    writeBox(h.contentDir() + "/box.osg");
+    h.writeConfiguration("<Scene>\n<Model name=\"no file\" layerNum=\"1\" visible=\"1\"/>\n"
+                         "<Model name=\"negative\" filename=\"../Content/box.osg\" layerNum=\"-3\" visible=\"1\"/>\n"
+                         "<Model filename=\"../Content/box.osg\" layerNum=\"2000000000\" visible=\"1\"/>\n</Scene>");
+    h.setup();
+    h.frame();
+    ASSERT_EQ(h.sceneController()->getNumModels(), 2u);
+    for (unsigned int i = 0; i < 2; ++i)
+    {
+        std::string name, filename;
+        int layerNum = -1;
+        bool visible = false;
+        h.sceneController()->getModelInfo(i, name, filename, layerNum, visible);
+        EXPECT_EQ(layerNum, 0);
+        EXPECT_TRUE(visible);
+        EXPECT_FALSE(name.empty());
+    }
+    EXPECT_TRUE(notes.contains("without filename", osg::WARN)) << notes.all();
+    EXPECT_TRUE(notes.contains("layerNum -3", osg::WARN)) << notes.all();
+}
+
+class BrokenConfiguration : public testing::TestWithParam<std::string>
+{
+};
+
+TEST_P(BrokenConfiguration, StartsWithDefaultsAndSaysWhy)
+{
+    NotifyCapture notes(osg::WARN);
+    ViewerHarness h;
+    h.writeConfiguration(GetParam());
+    h.setup();
+    h.frame(2);
+    expectDefaults(h);
+    int lines = 0;
+    for (const NotifyCapture::Line& line : notes.lines())
+        if (line.severity <= osg::WARN && line.text.find("Configuration.xml") != std::string::npos)
+            ++lines;
+    EXPECT_EQ(lines, 1) << notes.all();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BrokenConfiguration,
+                         testing::Values(std::string("this is not XML at all"),
+                                         std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe\x01", 20),
+                                         std::string("<Window width=\"640\" height="),
+                                         std::string("<Window></Scene>"),
+                                         std::string("")));
+
+TEST(Configuration, AFolderInPlaceOfTheFileGivesDefaults)
+{
+    NotifyCapture notes(osg::WARN);
+    ViewerHarness h;
+    fs::create_directories(h.configurationPath());
+    h.setup();
+    h.frame();
+    expectDefaults(h);
+    EXPECT_TRUE(notes.contains("is not a file", osg::WARN)) << notes.all();
+}
+
+TEST(Configuration, AMissingResourcesFolderGivesDefaultsAndAFailedSave)
+{
+    NotifyCapture notes(osg::WARN);
+    ViewerHarness h;
+    fs::remove_all(h.resourcesDir());
+    h.setup();
+    h.frame();
+    expectDefaults(h);
+    h.key(osgGA::GUIEventAdapter::KEY_F3);
+    h.frame();
+    EXPECT_TRUE(notes.contains("Could not save configuration file to \"../Resources/Configuration.xml\"", osg::WARN))
+        << notes.all();
+    EXPECT_FALSE(fs::exists(h.resourcesDir()));
+    // The viewer goes on.
+    h.frame();
+    EXPECT_FALSE(h.viewer().done());
+}
+
+// A full disk, imitated with the file-size limit: the save fails as a whole and the old file stays.
+TEST(Configuration, AFailedSaveKeepsTheOldFile)
+{
+    const std::string old = "<!-- mine -->\n<Window x=\"10\" y=\"10\" width=\"640\" height=\"480\" numSamples=\"0\"/>\n";
+    NotifyCapture notes(osg::WARN);
+    ViewerHarness h;
+    h.writeConfiguration(old);
+    h.setup();
+    h.frame();
+
+    struct rlimit previous;
+    getrlimit(RLIMIT_FSIZE, &previous);
+    struct rlimit tiny = previous;
+    tiny.rlim_cur = 64;
+    void (*previousHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    h.key(osgGA::GUIEventAdapter::KEY_F3);
+    h.frame();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(tavritest::readFile(h.configurationPath()), old);
+    EXPECT_EQ(tavritest::listDir(h.resourcesDir()), std::vector<std::string>{"Configuration.xml"});
+    EXPECT_TRUE(notes.contains("Could not save configuration file to \"../Resources/Configuration.xml\"", osg::WARN));
+
+    // With room again the next F3 replaces it.
+    EXPECT_NE(save(h), old);
+}
+
+TEST(Configuration, SavesTheWindowAsItIsNow)
+{
+    ViewerHarness h;
+    h.writeConfiguration("<Window x=\"100\" y=\"100\" width=\"640\" height=\"480\" numSamples=\"0\"/>");
+    h.setup();
+    h.frame();
+
+    // Dragged partly off the screen to the left and top: written as 0.
+    h.resizeWindow(-50, -20, 640, 480);
+    h.frame(2);
+    std::string text = save(h);
+    EXPECT_EQ(attribute(text, "Window", "x"), "0");
+    EXPECT_EQ(attribute(text, "Window", "y"), "0");
+    EXPECT_EQ(attribute(text, "Window", "fullscreen"), "0");
+
+    h.key(osgGA::GUIEventAdapter::KEY_F11);
+    h.frame(2);
+    text = save(h);
+    EXPECT_EQ(attribute(text, "Window", "fullscreen"), "1");
+    EXPECT_EQ(attribute(text, "Window", "x"), "0");
+    EXPECT_EQ(attribute(text, "Window", "width"), "1280");
+    EXPECT_EQ(attribute(text, "Window", "height"), "1024");
+}
+
+TEST(Configuration, F3TwiceOverwritesWithTheCurrentState)
+{
+    ViewerHarness h;
+    h.writeConfiguration("<Window x=\"100\" y=\"100\" width=\"640\" height=\"480\" numSamples=\"0\"/>");
+    h.setup();
+    h.frame();
+    std::string first = save(h);
+    EXPECT_EQ(attribute(first, "Window", "x"), "100");
+    h.environmentController()->setBackgroundColor(osg::Vec4f(0.5f, 0.25f, 0.125f, 1.0f));
+    h.resizeWindow(200, 150, 500, 400);
+    h.frame(2);
+    std::string second = save(h);
+    EXPECT_EQ(attribute(second, "Window", "x"), "200");
+    EXPECT_EQ(attribute(second, "Window", "y"), "150");
+    EXPECT_EQ(attribute(second, "Window", "width"), "500");
+    EXPECT_EQ(attribute(second, "Environment", "backgroundColorBlue"), "0.125");
+}
