@@ -188,7 +188,9 @@ void NavigationController::init()
     keyMap['j'] = slotJ;
     keyMap['l'] = slotL;
     home();
-    if (camera.valid())
+    // An empty scene has no valid bound; a speed of zero or less could never be
+    // scaled back to a useful one, so the initial speed stays then.
+    if (camera.valid() && camera->getBound().valid() && camera->getBound().radius() > 0.0f)
         speed = camera->getBound().radius() / 10.0;
     initialised = true;
 }

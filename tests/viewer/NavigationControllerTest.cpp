@@ -64,6 +64,18 @@ TEST_F(NavigationControllerTest, FirstEventInitialisesSpeedFromTheSceneBound)
     EXPECT_EQ(NavigationController::Free, nav.controller->getMode());
 }
 
+TEST(NavigationControllerStartTest, EmptyOrPointSceneKeepsAUsableSpeed)
+{
+    osg::ref_ptr<osg::Group> point = new osg::Group;
+    point->setInitialBound(osg::BoundingSphere(osg::Vec3(1.0f, 2.0f, 3.0f), 0.0f));
+    for (osg::Node* scene : {static_cast<osg::Node*>(new osg::Group), static_cast<osg::Node*>(point.get())})
+    {
+        NavigationDriver nav(scene);
+        nav.frameAt(0.0);
+        EXPECT_EQ(10.0, nav.controller->getSpeed());
+    }
+}
+
 TEST_F(NavigationControllerTest, HoldingWForOneSecondCoversAbout8Point5Metres)
 {
     nav.keyDown('w');
