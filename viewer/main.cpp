@@ -1,4 +1,5 @@
 #include "viewer/TAVRIview.h"
+#include "viewer/platform/PluginPath.h"
 
 #include <osgDB/FileNameUtils>
 
@@ -7,6 +8,7 @@ int main(int argc, char** argv)
     // The program runs from its Bin folder; its own location is not needed.
     const std::string programFolder = osgDB::getFilePath(argc > 0 ? argv[0] : "");
     (void)programFolder;
+    osgTAVRI::addProgramFolderToPluginPath(argc > 0 ? argv[0] : nullptr);
 
     osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
     const int result = view->run();

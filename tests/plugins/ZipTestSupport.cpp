@@ -1,0 +1,224 @@
+#include "ZipTestSupport.h"
+
+#include "support/TestSupport.h"
+
+#include <osg/Group>
+#include <osgDB/ReadFile>
+#include <osgDB/Registry>
+
+#include <zip.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+
+namespace ziptest
+{
+
+void makeZip(const std::string& path, const std::vector<Entry>& entries, Encryption encryption,
+             const std::string& password)
+{
+    int error = 0;
+    zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!za)
+        throw std::runtime_error("zip_open failed for " + path);
+    for (const Entry& e : entries)
+    {
+        zip_source_t* src = zip_source_buffer(za, e.data.data(), e.data.size(), 0);
+        const zip_int64_t index = zip_file_add(za, e.name.c_str(), src, ZIP_FL_ENC_UTF_8);
+        if (index < 0)
+            throw std::runtime_error(std::string("zip_file_add: ") + zip_strerror(za));
+        if (encryption != Encryption::None &&
+            zip_file_set_encryption(za, static_cast<zip_uint64_t>(index),
+                                    encryption == Encryption::Aes256 ? ZIP_EM_AES_256 : ZIP_EM_TRAD_PKWARE,
+                                    password.c_str()) != 0)
+            throw std::runtime_error(std::string("zip_file_set_encryption: ") + zip_strerror(za));
+    }
+    if (zip_close(za) != 0)
+        throw std::runtime_error(std::string("zip_close: ") + zip_strerror(za));
+}
+
+namespace
+{
+
+void put16(std::string& out, unsigned v)
+{
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+
+void put32(std::string& out, std::uint32_t v)
+{
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+} // namespace
+
+void makeZerosZip(const std::string& path, const std::string& entryName, std::uint64_t size)
+{
+    // After a full flush the compressor starts afresh, so every megabyte of zeros packs into the
+    // same bytes: compress one and repeat it, instead of compressing the whole gigabyte.
+    const std::uint64_t chunk = 1 << 20;
+    const std::string zeros(chunk, '\0');
+    z_stream zs;
+    std::memset(&zs, 0, sizeof(zs));
+    deflateInit2(&zs, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    auto pack = [&](std::uint64_t n, int flush) {
+        std::string out(deflateBound(&zs, n) + 64, '\0');
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+        zs.avail_in = static_cast<uInt>(n);
+        zs.next_out = reinterpret_cast<Bytef*>(&out[0]);
+        zs.avail_out = static_cast<uInt>(out.size());
+        deflate(&zs, flush);
+        out.resize(out.size() - zs.avail_out);
+        return out;
+    };
+    pack(chunk, Z_FULL_FLUSH); // primes the state, so the next block is the repeating one
+    const std::string block = pack(chunk, Z_FULL_FLUSH);
+    deflateEnd(&zs);
+    std::memset(&zs, 0, sizeof(zs));
+    deflateInit2(&zs, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    std::string data;
+    const std::uint64_t blocks = size / chunk;
+    for (std::uint64_t i = 0; i < blocks; ++i)
+        data += block;
+    data += pack(size % chunk, Z_FINISH);
+    deflateEnd(&zs);
+
+    const uLong crcChunk = crc32(0L, reinterpret_cast<const Bytef*>(zeros.data()), static_cast<uInt>(chunk));
+    uLong crc = 0;
+    for (std::uint64_t i = 0; i < blocks; ++i)
+        crc = crc32_combine(crc, crcChunk, static_cast<z_off_t>(chunk));
+    crc = crc32_combine(crc, crc32(0L, reinterpret_cast<const Bytef*>(zeros.data()), static_cast<uInt>(size % chunk)),
+                        static_cast<z_off_t>(size % chunk));
+
+    std::string out;
+    put32(out, 0x04034b50);
+    put16(out, 20);
+    put16(out, 0);
+    put16(out, 8);
+    put32(out, 0);
+    put32(out, static_cast<std::uint32_t>(crc));
+    put32(out, static_cast<std::uint32_t>(data.size()));
+    put32(out, static_cast<std::uint32_t>(size));
+    put16(out, static_cast<unsigned>(entryName.size()));
+    put16(out, 0);
+    out += entryName;
+    out += data;
+    const std::size_t central = out.size();
+    put32(out, 0x02014b50);
+    put16(out, 20);
+    put16(out, 20);
+    put16(out, 0);
+    put16(out, 8);
+    put32(out, 0);
+    put32(out, static_cast<std::uint32_t>(crc));
+    put32(out, static_cast<std::uint32_t>(data.size()));
+    put32(out, static_cast<std::uint32_t>(size));
+    put16(out, static_cast<unsigned>(entryName.size()));
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, 0);
+    put32(out, 0);
+    put32(out, 0);
+    out += entryName;
+    const std::size_t centralSize = out.size() - central;
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, 1);
+    put16(out, 1);
+    put32(out, static_cast<std::uint32_t>(centralSize));
+    put32(out, static_cast<std::uint32_t>(central));
+    put16(out, 0);
+    tavritest::writeFile(path, out);
+}
+
+std::string namedModel(const std::string& name)
+{
+    osg::ref_ptr<osg::Group> group = new osg::Group;
+    group->setName(name);
+    osgDB::ReaderWriter* rw = osgDB::Registry::instance()->getReaderWriterForExtension("osg");
+    if (!rw)
+        throw std::runtime_error("no osg writer");
+    std::ostringstream out;
+    rw->writeNode(*group, out);
+    return out.str();
+}
+
+osg::ref_ptr<osg::Node> readZip(const std::string& path, const std::string& password)
+{
+    osg::ref_ptr<osgDB::Options> options = new osgDB::Options;
+    options->setObjectCacheHint(osgDB::Options::CACHE_NONE);
+    if (!password.empty())
+    {
+        osg::ref_ptr<osgDB::AuthenticationMap> map = new osgDB::AuthenticationMap;
+        map->addAuthenticationDetails("ZipPlugin", new osgDB::AuthenticationDetails("", password));
+        options->setAuthenticationMap(map.get());
+    }
+    return osgDB::readRefNodeFile(path, options.get());
+}
+
+void usePluginsOfThisBuild()
+{
+    osgDB::FilePathList& paths = osgDB::Registry::instance()->getLibraryFilePathList();
+    if (paths.empty() || paths.front() != tavritest::buildDir())
+        paths.push_front(tavritest::buildDir());
+}
+
+void patchUncompressedSizes(std::string& archive, std::uint32_t size)
+{
+    auto put = [&](std::size_t at) {
+        for (int i = 0; i < 4; ++i)
+            archive[at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+    };
+    for (std::size_t i = 0; i + 46 <= archive.size(); ++i)
+    {
+        if (archive.compare(i, 4, "PK\x03\x04") == 0)
+            put(i + 22);
+        else if (archive.compare(i, 4, "PK\x01\x02") == 0)
+            put(i + 24);
+    }
+}
+
+class WarningCapture::Handler : public osg::NotifyHandler
+{
+public:
+    void notify(osg::NotifySeverity severity, const char* message) override
+    {
+        if (severity > osg::WARN)
+            return;
+        std::lock_guard<std::mutex> lock(mutex);
+        std::string text = message;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        lines.push_back(text);
+    }
+    mutable std::mutex mutex;
+    std::vector<std::string> lines;
+};
+
+WarningCapture::WarningCapture()
+    : previous(osg::getNotifyHandler()), previousLevel(osg::getNotifyLevel()), handler(new Handler)
+{
+    osg::setNotifyLevel(osg::NOTICE);
+    osg::setNotifyHandler(handler.get());
+}
+
+WarningCapture::~WarningCapture()
+{
+    osg::setNotifyHandler(previous.get());
+    osg::setNotifyLevel(previousLevel);
+}
+
+std::vector<std::string> WarningCapture::lines() const
+{
+    std::lock_guard<std::mutex> lock(handler->mutex);
+    return handler->lines;
+}
+
+} // namespace ziptest
