@@ -1,19 +1,131 @@
 #include "ViewerHarness.h"
 
+#include "viewer/EnvironmentController.h"
+#include "viewer/NavigationController.h"
+#include "viewer/OverlayController.h"
+#include "viewer/SceneController.h"
 #include "viewer/TAVRIview.h"
+#include "viewer/WindowController.h"
+
+#include <osgDB/Registry>
+#include <osgGA/StateSetManipulator>
+#include <osgViewer/ViewerEventHandlers>
 
 using tavritest::ViewerHarness;
+
+namespace
+{
+const char* smallWindow = "<Window x=\"0\" y=\"0\" width=\"320\" height=\"240\" numSamples=\"0\"/>";
+}
 
 TEST(TAVRIview, BuildsTheSkeleton)
 {
     ViewerHarness h;
+    h.writeConfiguration(smallWindow);
     h.setup();
-    h.frame();
     ASSERT_NE(h.root(), nullptr);
     EXPECT_EQ(h.root()->getName(), "Root");
     ASSERT_EQ(h.root()->getNumChildren(), 2u);
     EXPECT_EQ(h.root()->getChild(0), h.sceneRoot());
     EXPECT_EQ(h.root()->getChild(1), h.overlay());
     ASSERT_NE(h.scene(), nullptr);
+    EXPECT_EQ(h.scene()->getNumParents(), 1u);
     EXPECT_EQ(h.scene()->getParent(0), h.sceneRoot());
+    EXPECT_EQ(h.sceneRoot()->getChild(0), h.scene());
+    EXPECT_TRUE(h.app().isSetupDone());
+}
+
+TEST(TAVRIview, InstallsTheHandlersInOrder)
+{
+    ViewerHarness h;
+    h.writeConfiguration(smallWindow);
+    h.setup();
+    const osgViewer::View::EventHandlers& handlers = h.viewer().getEventHandlers();
+    std::vector<osgGA::EventHandler*> list(handlers.begin(), handlers.end());
+    ASSERT_EQ(list.size(), 8u);
+    EXPECT_EQ(list[0], &h.app());
+    EXPECT_EQ(list[1], h.overlayController());
+    EXPECT_EQ(list[2], h.sceneController());
+    EXPECT_EQ(list[3], h.windowController());
+    EXPECT_EQ(list[4], h.environmentController());
+
+    osgGA::StateSetManipulator* renderModes = dynamic_cast<osgGA::StateSetManipulator*>(list[5]);
+    ASSERT_NE(renderModes, nullptr);
+    EXPECT_EQ(renderModes->getStateSet(), h.scene()->getStateSet());
+    EXPECT_EQ(renderModes->getKeyEventCyclePolygonMode(), osgGA::GUIEventAdapter::KEY_F4);
+    EXPECT_EQ(renderModes->getKeyEventToggleLighting(), osgGA::GUIEventAdapter::KEY_F5);
+    EXPECT_EQ(renderModes->getKeyEventToggleTexturing(), osgGA::GUIEventAdapter::KEY_F6);
+    EXPECT_EQ(renderModes->getKeyEventToggleBackfaceCulling(), osgGA::GUIEventAdapter::KEY_F7);
+    EXPECT_TRUE(renderModes->getBackfaceEnabled());
+
+    osgViewer::StatsHandler* stats = dynamic_cast<osgViewer::StatsHandler*>(list[6]);
+    ASSERT_NE(stats, nullptr);
+    EXPECT_EQ(stats->getKeyEventTogglesOnScreenStats(), osgGA::GUIEventAdapter::KEY_F10);
+
+    osgViewer::ScreenCaptureHandler* capture = dynamic_cast<osgViewer::ScreenCaptureHandler*>(list[7]);
+    ASSERT_NE(capture, nullptr);
+    EXPECT_EQ(capture->getKeyEventTakeScreenShot(), osgGA::GUIEventAdapter::KEY_F12);
+    EXPECT_EQ(capture->getFramesToCapture(), 1);
+
+    EXPECT_EQ(h.viewer().getCameraManipulator(), h.navigationController());
+}
+
+TEST(TAVRIview, SetsTheToolkitDefaults)
+{
+    osgDB::Registry::instance()->setDataFilePathList("/somewhere/else");
+    ViewerHarness h;
+    h.writeConfiguration(smallWindow);
+    h.setup();
+    EXPECT_TRUE(osgDB::Registry::instance()->getDataFilePathList().empty());
+    ASSERT_NE(osgDB::Registry::instance()->getOptions(), nullptr);
+    EXPECT_EQ(osgDB::Registry::instance()->getOptions()->getObjectCacheHint(), osgDB::Options::CACHE_ALL);
+    EXPECT_EQ(h.viewer().getLightingMode(), osg::View::NO_LIGHT);
+    EXPECT_EQ(h.app().getConfigurationPath(), "../Resources/Configuration.xml");
+}
+
+TEST(TAVRIview, EscapeEndsTheFrameLoop)
+{
+    ViewerHarness h;
+    h.writeConfiguration(smallWindow);
+    h.setup();
+    h.frame();
+    EXPECT_FALSE(h.viewer().done());
+    h.key(osgGA::GUIEventAdapter::KEY_Escape);
+    h.frame();
+    EXPECT_TRUE(h.viewer().done());
+    // Nothing is saved on the way out.
+    EXPECT_EQ(tavritest::readFile(h.configurationPath()), smallWindow);
+}
+
+TEST(TAVRIview, F12WritesNumberedScreenshotsBesideBin)
+{
+    ViewerHarness h;
+    h.writeConfiguration(smallWindow);
+    h.setup();
+    h.frame();
+    h.key(osgGA::GUIEventAdapter::KEY_F12);
+    h.frame(2);
+    h.key(osgGA::GUIEventAdapter::KEY_F12);
+    h.frame(2);
+    std::vector<std::string> shots;
+    for (const std::string& name : tavritest::listDir(h.rootDir()))
+        if (name.rfind("TAVRIview", 0) == 0)
+            shots.push_back(name);
+    EXPECT_EQ(shots, (std::vector<std::string>{"TAVRIview_0_0.jpg", "TAVRIview_0_1.jpg"}));
+    const std::string jpeg = tavritest::readFile(h.rootDir() + "/TAVRIview_0_0.jpg");
+    ASSERT_GT(jpeg.size(), 100u);
+    EXPECT_EQ(static_cast<unsigned char>(jpeg[0]), 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(jpeg[1]), 0xD8);
+}
+
+TEST(TAVRIview, F3IsIgnoredWithoutAWindowAndRunNeedsNoSecondSetup)
+{
+    osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
+    EXPECT_FALSE(view->isSetupDone());
+    EXPECT_EQ(view->getSceneController(), nullptr);
+    osg::ref_ptr<osgGA::GUIEventAdapter> event = new osgGA::GUIEventAdapter;
+    event->setEventType(osgGA::GUIEventAdapter::KEYDOWN);
+    event->setKey(osgGA::GUIEventAdapter::KEY_F3);
+    // No window: nothing to save, and the event goes on.
+    EXPECT_FALSE(view->handle(*event, view->getViewer()));
 }
