@@ -23,15 +23,8 @@ void registerUsage(osg::ArgumentParser& arguments)
     usage->setCommandLineUsage(app + " --extents <xMin,yMin,xMax,yMax> --tileSize <s> [--numThreads <t>]"
                                      " [--thinNth <n>] [--noTrim] [--simplify maxError]"
                                      " [--namingCoordsSize | --namingTruncCoords | --namingRowCol] <files...>");
-    usage->addCommandLineOption("--extents <xMin,yMin,xMax,yMax>", "Extent to cut into tiles; the last valid one wins.");
-    usage->addCommandLineOption("--tileSize <s>", "Tile edge length, greater than 0 (1000).");
-    usage->addCommandLineOption("--numThreads <t>", "Worker threads (1); 0 means 1.");
-    usage->addCommandLineOption("--thinNth <n>", "Keep every n-th first-return point of each file (1).");
-    usage->addCommandLineOption("--noTrim", "Keep the triangles of the margin around each tile.");
-    usage->addCommandLineOption("--simplify <maxError>", "Simplify each TIN with this maximum error.");
-    usage->addCommandLineOption("--namingCoordsSize", "Name tiles <yMin>_<xMin>_<size> (default).");
-    usage->addCommandLineOption("--namingTruncCoords", "Name tiles by their truncated lower-left corner.");
-    usage->addCommandLineOption("--namingRowCol", "Name tiles <row>_<column>.");
+    // The options are deliberately not registered as usage entries: the parser treats
+    // registered options as known and would no longer report a second naming option.
 }
 
 void readExtents(osg::ArgumentParser& arguments, osg::BoundingBoxd& extent)
@@ -62,7 +55,8 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
             std::cout, help != osg::ApplicationUsage::NO_HELP ? help : osg::ApplicationUsage::COMMAND_LINE_OPTION,
             80, false);
         std::cout << "Exit codes: 0 after a run, 1 for help or argument errors, 255 (-1) when no"
-                     " input file was found." << std::endl;
+                     " input file was found.\nA thread count of 0 means 1; the tile size must be"
+                     " greater than 0. Tiles are written to the working directory." << std::endl;
         exitCode = 1;
         return false;
     }

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the demo's terrain tiles into <dist>/Content/Terrain with the installed tin,
+# from a laser scan that the project's own generator writes. Quiet; does nothing when
+# the tiles of the current generator and tin are already there.
+# Usage: build-terrain.sh <dist> <build>
+set -euo pipefail
+dist=$(cd "$1" && pwd)
+build=$(cd "$2" && pwd)
+
+generator="$build/Bin-tools/make_demo_las"
+tin="$dist/Bin/tin"
+out="$dist/Content/Terrain"
+las="$build/demo/demo-terrain.las"
+extent="100000,6400000,102000,6402000"
+tileSize=500
+tiles=16
+
+for tool in "$generator" "$tin"; do
+  if [ ! -x "$tool" ]; then
+    echo "build-terrain.sh: $tool is missing" >&2
+    exit 1
+  fi
+done
+
+stamp="$out/.terrain-stamp"
+want="$(cksum < "$generator" | cut -d' ' -f1) $(cksum < "$tin" | cut -d' ' -f1) $extent $tileSize"
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] &&
+   [ "$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)" -eq "$tiles" ]; then
+  exit 0
+fi
+
+mkdir -p "$out" "$(dirname "$las")"
+rm -f "$stamp"
+"$generator" "$las"
+rm -f "$out"/*.ive
+threads=$(nproc 2>/dev/null || echo 2)
+# tin writes its tiles into its working directory.
+(cd "$out" && "$tin" --extents "$extent" --tileSize "$tileSize" --numThreads "$threads" "$las" >/dev/null)
+count=$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)
+if [ "$count" -ne "$tiles" ]; then
+  echo "build-terrain.sh: tin wrote $count of $tiles tiles" >&2
+  exit 1
+fi
+echo "$want" > "$stamp"

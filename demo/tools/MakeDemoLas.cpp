@@ -1,0 +1,117 @@
+// Writes the demo's airborne laser scan: rolling hills cut by a valley whose southern
+// end lies below sea level, a railway on an embankment across the valley, and forest
+// patches whose canopy gives first returns over second returns from the ground.
+//
+// Usage: make_demo_las <output.las>
+#include "tin/las/LasWriter.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace
+{
+const double kX0 = 100000.0, kY0 = 6400000.0, kSize = 2000.0, kSpacing = 3.0;
+const double kRailY = 1400.0;    // east-west railway, local y
+const double kRailTop = 3.0;     // half width of the embankment's crown
+const double kSlope = 1.5;       // horizontal per vertical on its sides
+
+double smoothstep(double t)
+{
+    t = std::fmin(1.0, std::fmax(0.0, t));
+    return t * t * (3.0 - 2.0 * t);
+}
+
+// Ground height at local (x, y), both 0..2000.
+double ground(double x, double y)
+{
+    const double hills = 26.0 + 9.0 * std::sin(x / 310.0) * std::cos(y / 420.0) +
+                         4.0 * std::sin((x + 2.0 * y) / 170.0) + 1.5 * std::sin(x / 37.0) * std::sin(y / 53.0);
+    // The valley winds north; its floor rises from -7 m in the south to +9 m in the north.
+    const double centre = 1000.0 + 260.0 * std::sin(y / 650.0);
+    const double floor = -7.0 + 16.0 * y / kSize;
+    const double across = smoothstep(std::fabs(x - centre) / 320.0);
+    double z = floor + (hills - floor) * across;
+
+    // The railway runs level-graded from 14 m in the west to 18 m in the east: an
+    // embankment over low ground, a cutting through high ground.
+    const double rail = 14.0 + 4.0 * x / kSize;
+    const double d = std::fabs(y - kRailY);
+    const double beyond = std::fmax(0.0, d - kRailTop);
+    if (z < rail)
+        z = std::fmax(z, rail - beyond / kSlope);
+    else
+        z = std::fmin(z, rail + beyond / kSlope);
+    return z;
+}
+
+bool forest(double x, double y, double z)
+{
+    if (z < 2.0 || std::fabs(y - kRailY) < 25.0)
+        return false;
+    return std::sin(x / 90.0 + 1.3) * std::sin(y / 120.0) + 0.5 * std::sin((x - y) / 60.0) > 0.55;
+}
+
+// Crowns of about 4 m across, 9 to 17 m above the ground.
+double canopy(double x, double y)
+{
+    return 13.0 + 3.0 * std::sin(x / 23.0) * std::cos(y / 31.0) +
+           2.5 * std::fabs(std::sin(x / 2.1) * std::sin(y / 1.9)) - 1.5;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        std::fprintf(stderr, "Usage: %s <output.las>\n", argv[0]);
+        return 1;
+    }
+    const std::string path = argv[1];
+    const std::string temp = path + ".tmp";
+    {
+        std::ofstream out(temp.c_str(), std::ios::binary | std::ios::trunc);
+        if (!out)
+        {
+            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], temp.c_str());
+            return 1;
+        }
+        osgTAVRI::LasWriter::Settings settings;
+        settings.versionMinor = 2;
+        settings.pointFormat = 1;
+        settings.offset[0] = kX0;
+        settings.offset[1] = kY0;
+        osgTAVRI::LasWriter writer(out, settings);
+
+        std::mt19937 random(20261209);
+        std::uniform_real_distribution<double> jitter(-0.45 * kSpacing, 0.45 * kSpacing);
+        std::normal_distribution<double> noise(0.0, 0.05);
+        for (double y = 0.5 * kSpacing; y < kSize; y += kSpacing)
+            for (double x = 0.5 * kSpacing; x < kSize; x += kSpacing)
+            {
+                const double px = x + jitter(random), py = y + jitter(random);
+                const double z = ground(px, py) + noise(random);
+                if (forest(px, py, z))
+                {
+                    writer.addPoint(kX0 + px, kY0 + py, z + canopy(px, py), 1, 2, 5);
+                    writer.addPoint(kX0 + px, kY0 + py, z, 2, 2, 2);
+                }
+                else
+                    writer.addPoint(kX0 + px, kY0 + py, z, 1, 1, 2);
+            }
+        writer.finish();
+        if (!out.good())
+        {
+            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], temp.c_str());
+            return 1;
+        }
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0)
+    {
+        std::fprintf(stderr, "%s: cannot write %s\n", argv[0], path.c_str());
+        return 1;
+    }
+    return 0;
+}
