@@ -1,0 +1,262 @@
+// The installed viewer, started from its Bin folder under our own X server, driven by keys
+// sent through XTEST as a user would type them.
+#include "support/TestSupport.h"
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using tavritest::Process;
+using tavritest::TempDir;
+
+namespace
+{
+bool waitFor(const std::function<bool()>& condition, double seconds = 30.0)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
+std::string trim(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+// A copy of the installation with the viewer running from its Bin folder.
+class InstalledViewer
+{
+public:
+    explicit InstalledViewer(const std::string& display = "") : displayName(display)
+    {
+        tavritest::copyInstallation(dir.path());
+        fs::remove(configurationPath());
+    }
+
+    ~InstalledViewer() { process.kill(); }
+
+    std::string configurationPath() const { return dir.file("Resources/Configuration.xml"); }
+    std::string rootDir() const { return dir.path(); }
+
+    void start()
+    {
+        std::map<std::string, std::string> env;
+        if (!displayName.empty())
+            env["DISPLAY"] = displayName;
+        process.start({"./TAVRIview"}, dir.file("Bin"), env);
+    }
+
+    // Runs an X command line against our display and returns its output.
+    std::string x(const std::string& command) const
+    {
+        std::vector<std::string> argv = {"/bin/sh", "-c", command};
+        std::map<std::string, std::string> env;
+        if (!displayName.empty())
+            env["DISPLAY"] = displayName;
+        return tavritest::run(argv, "", 60.0, env).out;
+    }
+
+    // The viewer's top-level window, once it exists.
+    std::string window()
+    {
+        if (windowId.empty())
+            windowId = trim(x("timeout 30 xdotool search --sync --name '^TAVRIview' 2>/dev/null | head -1"));
+        return windowId;
+    }
+
+    // A key through XTEST into the focused viewer window.
+    void key(const std::string& keyName) { x("xdotool windowfocus --sync " + window() + " key " + keyName); }
+
+    int waitForExit()
+    {
+        int code = -1;
+        if (!process.wait(60.0, code))
+            return -1000;
+        return code;
+    }
+
+    Process process;
+
+private:
+    TempDir dir;
+    std::string displayName;
+    std::string windowId;
+};
+
+bool installed()
+{
+    return fs::exists(tavritest::distDir() + "/Bin/TAVRIview");
+}
+
+#define REQUIRE_INSTALLATION()                                                                   \
+    do {                                                                                         \
+        if (!installed())                                                                        \
+            GTEST_SKIP() << "no installed viewer in " << tavritest::distDir() << " (make dist)"; \
+    } while (0)
+
+int geometryValue(const std::string& info, const std::string& label)
+{
+    std::smatch match;
+    if (std::regex_search(info, match, std::regex(label + ":\\s+(-?[0-9]+)")))
+        return std::stoi(match[1]);
+    return -99999;
+}
+
+// A second X server with a small screen, for placement on screens smaller than the window.
+class SmallXServer
+{
+public:
+    SmallXServer()
+    {
+        for (int n = 300 + getpid() % 500; n < 1000 && name.empty(); ++n)
+        {
+            if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+                continue;
+            server.start({"Xvfb", ":" + std::to_string(n), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+                          "+extension", "GLX"});
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            if (waitFor([&] { return fs::exists(socket) || !server.running(); }, 20.0) && server.running())
+                name = ":" + std::to_string(n);
+            else
+                server.kill();
+        }
+    }
+    std::string name;
+
+private:
+    Process server;
+};
+} // namespace
+
+TEST(ViewerFrame, StartsCentredWithTheProgramTitleAndEndsOnEscape)
+{
+    REQUIRE_INSTALLATION();
+    tavritest::ensureDisplay();
+    InstalledViewer viewer;
+    viewer.start();
+    const std::string window = viewer.window();
+    ASSERT_FALSE(window.empty()) << viewer.process.errorOutput();
+    EXPECT_EQ(trim(viewer.x("xdotool getwindowname " + window)), "TAVRIview 1.02");
+    const std::string info = viewer.x("xwininfo -id " + window);
+    EXPECT_EQ(geometryValue(info, "Width"), 1024) << info;
+    EXPECT_EQ(geometryValue(info, "Height"), 768) << info;
+    EXPECT_EQ(geometryValue(info, "Absolute upper-left X"), (1280 - 1024) / 2) << info;
+    EXPECT_EQ(geometryValue(info, "Absolute upper-left Y"), (1024 - 768) / 2) << info;
+
+    viewer.key("Escape");
+    EXPECT_EQ(viewer.waitForExit(), 0) << viewer.process.errorOutput();
+    EXPECT_NE(viewer.process.output().find("TAVRIview 1.02"), std::string::npos);
+    // Quitting saves nothing.
+    EXPECT_FALSE(fs::exists(viewer.configurationPath()));
+}
+
+TEST(ViewerFrame, ClosingTheWindowEndsWithExitCodeZero)
+{
+    REQUIRE_INSTALLATION();
+    tavritest::ensureDisplay();
+    InstalledViewer viewer;
+    viewer.start();
+    const std::string window = viewer.window();
+    ASSERT_FALSE(window.empty());
+    ASSERT_EQ(tavritest::shell(tavritest::toolPath("SendCloseRequest") + " " + window), 0);
+    EXPECT_EQ(viewer.waitForExit(), 0) << viewer.process.errorOutput();
+}
+
+TEST(ViewerFrame, F12TwiceWritesTwoNumberedJpegsBesideBin)
+{
+    REQUIRE_INSTALLATION();
+    tavritest::ensureDisplay();
+    InstalledViewer viewer;
+    viewer.start();
+    ASSERT_FALSE(viewer.window().empty());
+    const std::string first = viewer.rootDir() + "/TAVRIview_0_0.jpg";
+    const std::string second = viewer.rootDir() + "/TAVRIview_0_1.jpg";
+    viewer.key("F12");
+    ASSERT_TRUE(waitFor([&] { return fs::exists(first); })) << viewer.process.errorOutput();
+    viewer.key("F12");
+    ASSERT_TRUE(waitFor([&] { return fs::exists(second); })) << viewer.process.errorOutput();
+    viewer.key("Escape");
+    ASSERT_EQ(viewer.waitForExit(), 0);
+
+    for (const std::string& shot : {first, second})
+    {
+        const std::string jpeg = tavritest::readFile(shot);
+        ASSERT_GT(jpeg.size(), 1000u) << shot;
+        EXPECT_EQ(static_cast<unsigned char>(jpeg[0]), 0xFF);
+        EXPECT_EQ(static_cast<unsigned char>(jpeg[1]), 0xD8);
+        EXPECT_EQ(static_cast<unsigned char>(jpeg[jpeg.size() - 2]), 0xFF);
+        EXPECT_EQ(static_cast<unsigned char>(jpeg[jpeg.size() - 1]), 0xD9);
+    }
+    EXPECT_FALSE(fs::exists(viewer.rootDir() + "/TAVRIview_0_2.jpg"));
+}
+
+TEST(ViewerFrame, F3WritesTheConfigurationInItsOrder)
+{
+    REQUIRE_INSTALLATION();
+    tavritest::ensureDisplay();
+    InstalledViewer viewer;
+    viewer.start();
+    ASSERT_FALSE(viewer.window().empty());
+    viewer.key("F3");
+    ASSERT_TRUE(waitFor([&] { return fs::exists(viewer.configurationPath()); }));
+    viewer.key("Escape");
+    ASSERT_EQ(viewer.waitForExit(), 0);
+
+    const std::string text = tavritest::readFile(viewer.configurationPath());
+    std::vector<std::string> names;
+    std::regex element("<([A-Za-z]+)");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), element); it != std::sregex_iterator(); ++it)
+        names.push_back((*it)[1]);
+    EXPECT_EQ(names, (std::vector<std::string>{"Overlay", "Scene", "Environment", "Navigation", "Window"})) << text;
+    EXPECT_NE(text.find("<Window title=\"TAVRIview 1.02\" x=\"128\" y=\"128\" width=\"1024\" height=\"768\""),
+              std::string::npos)
+        << text;
+    // Only the configuration itself: no temporary file is left behind.
+    EXPECT_EQ(tavritest::listDir(viewer.rootDir() + "/Resources"),
+              (std::vector<std::string>{"Configuration.xml", "Fonts"}));
+}
+
+TEST(ViewerFrame, ABrokenConfigurationStillStartsAndSaysWhy)
+{
+    REQUIRE_INSTALLATION();
+    tavritest::ensureDisplay();
+    InstalledViewer viewer;
+    tavritest::writeFile(viewer.configurationPath(), std::string("\x00\x01garbage<<<\xff", 13));
+    viewer.start();
+    const std::string window = viewer.window();
+    ASSERT_FALSE(window.empty()) << viewer.process.errorOutput();
+    const std::string info = viewer.x("xwininfo -id " + window);
+    EXPECT_EQ(geometryValue(info, "Width"), 1024) << info;
+    viewer.key("Escape");
+    EXPECT_EQ(viewer.waitForExit(), 0);
+    const std::string errors = viewer.process.errorOutput();
+    EXPECT_NE(errors.find("Configuration.xml"), std::string::npos) << errors;
+}
+
+TEST(ViewerFrame, OnASmallScreenTheDefaultWindowStartsAtTheCorner)
+{
+    REQUIRE_INSTALLATION();
+    SmallXServer server;
+    ASSERT_FALSE(server.name.empty()) << "could not start a second Xvfb";
+    InstalledViewer viewer(server.name);
+    viewer.start();
+    const std::string window = viewer.window();
+    ASSERT_FALSE(window.empty()) << viewer.process.errorOutput();
+    const std::string info = viewer.x("xwininfo -id " + window);
+    EXPECT_EQ(geometryValue(info, "Absolute upper-left X"), 0) << info;
+    EXPECT_EQ(geometryValue(info, "Absolute upper-left Y"), 0) << info;
+    EXPECT_EQ(geometryValue(info, "Width"), 1024) << info;
+    viewer.key("Escape");
+    EXPECT_EQ(viewer.waitForExit(), 0);
+}
