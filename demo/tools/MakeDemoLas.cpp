@@ -27,17 +27,17 @@ double smoothstep(double t)
 // Ground height at local (x, y), both 0..2000.
 double ground(double x, double y)
 {
-    const double hills = 26.0 + 9.0 * std::sin(x / 310.0) * std::cos(y / 420.0) +
+    const double hills = 34.0 + 12.0 * std::sin(x / 310.0) * std::cos(y / 420.0) +
                          4.0 * std::sin((x + 2.0 * y) / 170.0) + 1.5 * std::sin(x / 37.0) * std::sin(y / 53.0);
     // The valley winds north; its floor rises from -7 m in the south to +9 m in the north.
     const double centre = 1000.0 + 260.0 * std::sin(y / 650.0);
     const double floor = -7.0 + 16.0 * y / kSize;
-    const double across = smoothstep(std::fabs(x - centre) / 320.0);
+    const double across = smoothstep(std::fabs(x - centre) / 240.0);
     double z = floor + (hills - floor) * across;
 
-    // The railway runs level-graded from 14 m in the west to 18 m in the east: an
+    // The railway runs level-graded from 20 m in the west to 24 m in the east: an
     // embankment over low ground, a cutting through high ground.
-    const double rail = 14.0 + 4.0 * x / kSize;
+    const double rail = 20.0 + 4.0 * x / kSize;
     const double d = std::fabs(y - kRailY);
     const double beyond = std::fmax(0.0, d - kRailTop);
     if (z < rail)
@@ -47,18 +47,21 @@ double ground(double x, double y)
     return z;
 }
 
-bool forest(double x, double y, double z)
+// How far inside a forest patch (x, y) lies: 0 outside, rising to 1 in its middle.
+double forest(double x, double y, double z)
 {
     if (z < 2.0 || std::fabs(y - kRailY) < 25.0)
-        return false;
-    return std::sin(x / 90.0 + 1.3) * std::sin(y / 120.0) + 0.5 * std::sin((x - y) / 60.0) > 0.55;
+        return 0.0;
+    const double f = std::sin(x / 90.0 + 1.3) * std::sin(y / 120.0) + 0.5 * std::sin((x - y) / 60.0);
+    return f > 0.55 ? smoothstep((f - 0.5) / 0.4) : 0.0;
 }
 
-// Crowns of about 4 m across, 9 to 17 m above the ground.
-double canopy(double x, double y)
+// Crowns of about 4 m across, up to 17 m above the ground, lower at the forest's edge.
+double canopy(double x, double y, double inside)
 {
-    return 13.0 + 3.0 * std::sin(x / 23.0) * std::cos(y / 31.0) +
-           2.5 * std::fabs(std::sin(x / 2.1) * std::sin(y / 1.9)) - 1.5;
+    const double full = 13.0 + 3.0 * std::sin(x / 23.0) * std::cos(y / 31.0) +
+                        2.5 * std::fabs(std::sin(x / 2.1) * std::sin(y / 1.9)) - 1.5;
+    return 2.0 + (full - 2.0) * inside;
 }
 } // namespace
 
@@ -93,9 +96,10 @@ int main(int argc, char** argv)
             {
                 const double px = x + jitter(random), py = y + jitter(random);
                 const double z = ground(px, py) + noise(random);
-                if (forest(px, py, z))
+                const double inside = forest(px, py, z);
+                if (inside > 0.0)
                 {
-                    writer.addPoint(kX0 + px, kY0 + py, z + canopy(px, py), 1, 2, 5);
+                    writer.addPoint(kX0 + px, kY0 + py, z + canopy(px, py, inside), 1, 2, 5);
                     writer.addPoint(kX0 + px, kY0 + py, z, 2, 2, 2);
                 }
                 else
