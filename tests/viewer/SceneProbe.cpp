@@ -16,9 +16,12 @@ std::string smallWindowConfiguration()
 
 void lookAt(ViewerHarness& h, const osg::BoundingSphere& sphere)
 {
-    const double distance = std::max(3.0 * sphere.radius(), 5.0);
+    // From the south-east and above, so that flat and long models show a broad side.
+    const double distance = std::max(2.5 * sphere.radius(), 5.0);
     const osg::Vec3d center = sphere.center();
-    h.navigationController()->setHome(center - osg::Vec3d(0.0, distance, 0.0), center);
+    osg::Vec3d direction(1.0, -1.0, 0.8);
+    direction.normalize();
+    h.navigationController()->setHome(center + direction * distance, center);
     h.navigationController()->home();
 }
 

@@ -14,7 +14,7 @@ namespace tavritest
 // A configuration with a small window and nothing else.
 std::string smallWindowConfiguration();
 
-// Puts the camera where it sees the whole sphere, looking north at its centre.
+// Puts the camera where it sees the whole sphere, looking at its centre from above the south-east.
 void lookAt(ViewerHarness& h, const osg::BoundingSphere& sphere);
 
 // How many pixels differ between two frames of the same size by more than `threshold` in a channel.
