@@ -41,6 +41,12 @@ DelaunayMesh::DelaunayMesh(const osg::Vec3dArray& pointArray)
 {
 }
 
+double DelaunayMesh::orientRank(uint32_t a, uint32_t b, uint32_t c) const
+{
+    return predicates::orient2d(coords[2 * a], coords[2 * a + 1], coords[2 * b], coords[2 * b + 1],
+                                coords[2 * c], coords[2 * c + 1]);
+}
+
 double DelaunayMesh::orient(uint32_t a, uint32_t b, uint32_t c) const
 {
     const osg::Vec3d& pa = points[a];
@@ -119,7 +125,7 @@ uint32_t DelaunayMesh::hashKey(double x, double y) const
 
 void DelaunayMesh::hashVertex(uint32_t v)
 {
-    hullHash[hashKey(points[v].x(), points[v].y())] = v;
+    hullHash[hashKey(coords[2 * v], coords[2 * v + 1])] = v;
 }
 
 bool DelaunayMesh::build(const std::vector<uint32_t>* order)
@@ -153,10 +159,18 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
         }
     }
 
-    std::vector<uint32_t> sequence;
+    // The points are copied in insertion order and addressed by rank while
+    // building, so that the hull front and the points just added stay in cache.
+    ids.clear();
+    ids.reserve(n);
+    ids.push_back(i0);
+    ids.push_back(i1);
+    ids.push_back(i2);
     if (order)
     {
-        sequence = *order;
+        for (uint32_t i : *order)
+            if (i != i0 && i != i1 && i != i2 && i < n)
+                ids.push_back(i);
     }
     else
     {
@@ -165,64 +179,69 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
             double d;
             uint32_t i;
         };
-        std::vector<Key> keys(n);
+        std::vector<Key> keys;
+        keys.reserve(n);
         for (uint32_t i = 0; i < n; ++i)
         {
+            if (i == i0 || i == i1 || i == i2)
+                continue;
             const double dx = points[i].x() - centreX, dy = points[i].y() - centreY;
-            keys[i] = Key{dx * dx + dy * dy, i};
+            keys.push_back(Key{dx * dx + dy * dy, i});
         }
         std::sort(keys.begin(), keys.end(), [](const Key& l, const Key& r) {
             return l.d < r.d || (l.d == r.d && l.i < r.i);
         });
-        sequence.resize(n);
-        for (uint32_t i = 0; i < n; ++i)
-            sequence[i] = keys[i].i;
+        for (const Key& key : keys)
+            ids.push_back(key.i);
     }
-
-    const uint32_t maxTriangles = 2 * n;
-    triangles.reserve(3 * maxTriangles);
-    halfedges.reserve(3 * maxTriangles);
-    hullPrev.assign(n, NONE);
-    hullNext.assign(n, NONE);
-    hullTri.assign(n, NONE);
-    hullHash.assign(static_cast<size_t>(std::ceil(std::sqrt(static_cast<double>(n)))), NONE);
-
-    hullNext[i0] = i1;
-    hullNext[i1] = i2;
-    hullNext[i2] = i0;
-    hullPrev[i0] = i2;
-    hullPrev[i1] = i0;
-    hullPrev[i2] = i1;
-    const uint32_t t = addTriangle(i0, i1, i2);
-    hullTri[i0] = 3 * t;
-    hullTri[i1] = 3 * t + 1;
-    hullTri[i2] = 3 * t + 2;
-    hashVertex(i0);
-    hashVertex(i1);
-    hashVertex(i2);
-    hullStart = i0;
-
-    for (uint32_t p : sequence)
+    const uint32_t count = static_cast<uint32_t>(ids.size());
+    coords.resize(2 * static_cast<size_t>(count));
+    for (uint32_t r = 0; r < count; ++r)
     {
-        if (p == i0 || p == i1 || p == i2)
-            continue;
-        insert(p);
+        coords[2 * r] = points[ids[r]].x();
+        coords[2 * r + 1] = points[ids[r]].y();
     }
 
-    hullPrev.clear();
-    hullNext.clear();
-    hullTri.clear();
-    hullHash.clear();
-    hullPrev.shrink_to_fit();
-    hullNext.shrink_to_fit();
-    hullTri.shrink_to_fit();
+    const uint32_t maxTriangles = 2 * count;
+    triangles.reserve(3 * static_cast<size_t>(maxTriangles));
+    halfedges.reserve(3 * static_cast<size_t>(maxTriangles));
+    hullPrev.assign(count, NONE);
+    hullNext.assign(count, NONE);
+    hullTri.assign(count, NONE);
+    hullHash.assign(static_cast<size_t>(std::ceil(std::sqrt(static_cast<double>(count)))), NONE);
+
+    hullNext[0] = 1;
+    hullNext[1] = 2;
+    hullNext[2] = 0;
+    hullPrev[0] = 2;
+    hullPrev[1] = 0;
+    hullPrev[2] = 1;
+    addTriangle(0, 1, 2);
+    hullTri[0] = 0;
+    hullTri[1] = 1;
+    hullTri[2] = 2;
+    hashVertex(0);
+    hashVertex(1);
+    hashVertex(2);
+    hullStart = 0;
+
+    for (uint32_t r = 3; r < count; ++r)
+        insert(r);
+
+    for (uint32_t& v : triangles)
+        v = ids[v];
+    std::vector<uint32_t>().swap(hullPrev);
+    std::vector<uint32_t>().swap(hullNext);
+    std::vector<uint32_t>().swap(hullTri);
+    std::vector<uint32_t>().swap(hullHash);
+    std::vector<uint32_t>().swap(ids);
+    std::vector<double>().swap(coords);
     return true;
 }
 
 void DelaunayMesh::insert(uint32_t p)
 {
-    const osg::Vec3d& pp = points[p];
-    const uint32_t key = hashKey(pp.x(), pp.y());
+    const uint32_t key = hashKey(coords[2 * p], coords[2 * p + 1]);
     const uint32_t size = static_cast<uint32_t>(hullHash.size());
     uint32_t start = NONE;
     for (uint32_t j = 0; j < size; ++j)
@@ -240,7 +259,7 @@ void DelaunayMesh::insert(uint32_t p)
 
     // Find a hull edge that p sees strictly; none means p is not outside.
     uint32_t e = start;
-    while (orient(p, e, hullNext[e]) >= 0.0)
+    while (orientRank(p, e, hullNext[e]) >= 0.0)
     {
         e = hullNext[e];
         if (e == start)
@@ -257,7 +276,7 @@ void DelaunayMesh::insert(uint32_t p)
     hullTri[p] = 3 * t + 1;
     legalize(3 * t + 2);
 
-    for (uint32_t nn = hullNext[n]; orient(p, n, nn) < 0.0; nn = hullNext[n])
+    for (uint32_t nn = hullNext[n]; orientRank(p, n, nn) < 0.0; nn = hullNext[n])
     {
         t = addTriangle(n, p, nn);
         link(3 * t, hullTri[p]);
@@ -267,7 +286,7 @@ void DelaunayMesh::insert(uint32_t p)
         hullNext[n] = NONE;
         n = nn;
     }
-    for (uint32_t pe = hullPrev[e]; orient(p, pe, e) < 0.0; pe = hullPrev[e])
+    for (uint32_t pe = hullPrev[e]; orientRank(p, pe, e) < 0.0; pe = hullPrev[e])
     {
         t = addTriangle(pe, p, e);
         link(3 * t + 1, hullTri[e]);
@@ -299,7 +318,7 @@ uint32_t DelaunayMesh::locate(uint32_t p) const
         for (uint32_t k = 0; k < 3 && !moved; ++k)
         {
             const uint32_t h = 3 * t + (k + steps) % 3;
-            if (orient(triangles[h], triangles[next(h)], p) < 0.0)
+            if (orientRank(triangles[h], triangles[next(h)], p) < 0.0)
             {
                 if (halfedges[h] == NONE)
                     break;
@@ -309,18 +328,18 @@ uint32_t DelaunayMesh::locate(uint32_t p) const
         }
         if (!moved)
         {
-            if (orient(triangles[3 * t], triangles[3 * t + 1], p) >= 0.0 &&
-                orient(triangles[3 * t + 1], triangles[3 * t + 2], p) >= 0.0 &&
-                orient(triangles[3 * t + 2], triangles[3 * t], p) >= 0.0)
+            if (orientRank(triangles[3 * t], triangles[3 * t + 1], p) >= 0.0 &&
+                orientRank(triangles[3 * t + 1], triangles[3 * t + 2], p) >= 0.0 &&
+                orientRank(triangles[3 * t + 2], triangles[3 * t], p) >= 0.0)
                 return t;
             break;
         }
     }
     for (t = 0; t < numTriangles; ++t)
     {
-        if (orient(triangles[3 * t], triangles[3 * t + 1], p) >= 0.0 &&
-            orient(triangles[3 * t + 1], triangles[3 * t + 2], p) >= 0.0 &&
-            orient(triangles[3 * t + 2], triangles[3 * t], p) >= 0.0)
+        if (orientRank(triangles[3 * t], triangles[3 * t + 1], p) >= 0.0 &&
+            orientRank(triangles[3 * t + 1], triangles[3 * t + 2], p) >= 0.0 &&
+            orientRank(triangles[3 * t + 2], triangles[3 * t], p) >= 0.0)
             return t;
     }
     return NONE;
@@ -336,7 +355,7 @@ void DelaunayMesh::insertInside(uint32_t p)
     for (uint32_t k = 0; k < 3; ++k)
     {
         const uint32_t h = 3 * t + k;
-        if (orient(triangles[h], triangles[next(h)], p) == 0.0)
+        if (orientRank(triangles[h], triangles[next(h)], p) == 0.0)
         {
             onEdge = h;
             ++zeros;
@@ -466,14 +485,13 @@ void DelaunayMesh::legalize(uint32_t start)
         const uint32_t an = next(a), ap = prev(a), bn = next(b), bp = prev(b);
         const uint32_t u = triangles[a], v = triangles[an], w = triangles[ap];
         const uint32_t x = triangles[bp];
-        const osg::Vec3d& pu = points[u];
-        const osg::Vec3d& pv = points[v];
-        const osg::Vec3d& pw = points[w];
-        const osg::Vec3d& px = points[x];
-        if (predicates::incircle(pu.x(), pu.y(), pv.x(), pv.y(), pw.x(), pw.y(), px.x(),
-                                 px.y()) <= 0.0)
-            continue;
-        if (orient(u, x, w) <= 0.0 || orient(x, v, w) <= 0.0)
+        const double* pu = &coords[2 * u];
+        const double* pv = &coords[2 * v];
+        const double* pw = &coords[2 * w];
+        const double* px = &coords[2 * x];
+        // x strictly inside the circle and across u-v from w makes u, x, v, w a
+        // strictly convex quadrilateral, so the flip needs no further test.
+        if (predicates::incircle(pu[0], pu[1], pv[0], pv[1], pw[0], pw[1], px[0], px[1]) <= 0.0)
             continue;
 
         const uint32_t outerUX = halfedges[bn], outerVW = halfedges[an];

@@ -41,6 +41,7 @@ public:
     double orient(uint32_t a, uint32_t b, uint32_t c) const;
 
 private:
+    double orientRank(uint32_t a, uint32_t b, uint32_t c) const;
     bool chooseSeed(uint32_t& i0, uint32_t& i1, uint32_t& i2) const;
     uint32_t hashKey(double x, double y) const;
     void hashVertex(uint32_t v);
@@ -57,6 +58,10 @@ private:
 
     const osg::Vec3dArray& points;
     std::vector<uint32_t> triangles;
+    // While building, vertices are ranks in insertion order: ids[rank] is the
+    // point's index and coords holds its x and y.
+    std::vector<uint32_t> ids;
+    std::vector<double> coords;
     std::vector<uint32_t> halfedges;
 
     // The current hull as a counter-clockwise ring; hullTri[v] is the half-edge

@@ -13,15 +13,6 @@ namespace osgTAVRI
 namespace
 {
 
-bool lessXYZ(const osg::Vec3d& l, const osg::Vec3d& r)
-{
-    if (l.x() != r.x())
-        return l.x() < r.x();
-    if (l.y() != r.y())
-        return l.y() < r.y();
-    return l.z() < r.z();
-}
-
 bool sameXY(const osg::Vec3d& l, const osg::Vec3d& r)
 {
     return l.x() == r.x() && l.y() == r.y();
@@ -100,7 +91,13 @@ bool DelaunayTriangulator::triangulate()
 
     // Sorted by x, y, z, so of several points at one XY position the lowest z is first.
     osg::Vec3dArray& array = *points;
-    std::sort(array.begin(), array.end(), lessXYZ);
+    std::sort(array.begin(), array.end(), [](const osg::Vec3d& l, const osg::Vec3d& r) {
+        if (l.x() != r.x())
+            return l.x() < r.x();
+        if (l.y() != r.y())
+            return l.y() < r.y();
+        return l.z() < r.z();
+    });
     array.erase(std::unique(array.begin(), array.end(), sameXY), array.end());
     info("DelaunayTriangulator: pre-sorting sample points");
 
@@ -119,18 +116,13 @@ bool DelaunayTriangulator::triangulate()
         forceConstraints(mesh);
 
     info("DelaunayTriangulator: building primitive(s)");
-    const std::vector<uint32_t>& triangles = mesh.getTriangles();
+    std::vector<uint32_t>& triangles = mesh.getTriangles();
+    // Places of triangles removed by constraint forcing hold NONE.
+    triangles.erase(std::remove_if(triangles.begin(), triangles.end(),
+                                   [](uint32_t v) { return v == DelaunayMesh::NONE; }),
+                    triangles.end());
     prim_tris = new osg::DrawElementsUInt(GL_TRIANGLES);
-    prim_tris->reserve(triangles.size());
-    for (size_t i = 0; i + 2 < triangles.size(); i += 3)
-    {
-        if (triangles[i] != DelaunayMesh::NONE)
-        {
-            prim_tris->push_back(triangles[i]);
-            prim_tris->push_back(triangles[i + 1]);
-            prim_tris->push_back(triangles[i + 2]);
-        }
-    }
+    prim_tris->asVector().swap(triangles);
     if (prim_tris->empty())
         osg::notify(osg::WARN) << "DelaunayTriangulator: prim_tris size is zero" << std::endl;
     if (osg::isNotifyEnabled(osg::INFO))

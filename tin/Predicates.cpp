@@ -170,10 +170,45 @@ double last(int len, const double* e)
     return e[len - 1];
 }
 
+// Plain double operations that remember whether any of them rounded. Exact grids
+// and centimetre lidar data near the origin often evaluate without rounding, and
+// then the double result is the exact one at a fraction of the expansions' cost.
+class ExactCheck
+{
+public:
+    double sub(double a, double b)
+    {
+        double x, y;
+        twoDiff(a, b, x, y);
+        exact = exact && y == 0.0;
+        return x;
+    }
+    double add(double a, double b)
+    {
+        double x, y;
+        twoSum(a, b, x, y);
+        exact = exact && y == 0.0;
+        return x;
+    }
+    double mul(double a, double b)
+    {
+        double x, y;
+        twoProduct(a, b, x, y);
+        exact = exact && y == 0.0;
+        return x;
+    }
+    bool exact = true;
+};
+
 } // namespace
 
 double orient2dExact(double ax, double ay, double bx, double by, double cx, double cy)
 {
+    ExactCheck e;
+    const double plain = e.sub(e.mul(e.sub(ax, cx), e.sub(by, cy)), e.mul(e.sub(ay, cy), e.sub(bx, cx)));
+    if (e.exact)
+        return plain;
+
     double acx[2], acy[2], bcx[2], bcy[2], det[16];
     const int acxl = difference(ax, cx, acx), acyl = difference(ay, cy, acy);
     const int bcxl = difference(bx, cx, bcx), bcyl = difference(by, cy, bcy);
@@ -185,6 +220,22 @@ double orient2dExact(double ax, double ay, double bx, double by, double cx, doub
 double incircleExact(double ax, double ay, double bx, double by, double cx, double cy,
                      double dx, double dy)
 {
+    {
+        ExactCheck e;
+        const double adx = e.sub(ax, dx), ady = e.sub(ay, dy);
+        const double bdx = e.sub(bx, dx), bdy = e.sub(by, dy);
+        const double cdx = e.sub(cx, dx), cdy = e.sub(cy, dy);
+        const double alift = e.add(e.mul(adx, adx), e.mul(ady, ady));
+        const double blift = e.add(e.mul(bdx, bdx), e.mul(bdy, bdy));
+        const double clift = e.add(e.mul(cdx, cdx), e.mul(cdy, cdy));
+        const double bc = e.sub(e.mul(bdx, cdy), e.mul(cdx, bdy));
+        const double ca = e.sub(e.mul(cdx, ady), e.mul(adx, cdy));
+        const double ab = e.sub(e.mul(adx, bdy), e.mul(bdx, ady));
+        const double plain = e.add(e.add(e.mul(alift, bc), e.mul(blift, ca)), e.mul(clift, ab));
+        if (e.exact)
+            return plain;
+    }
+
     double adx[2], ady[2], bdx[2], bdy[2], cdx[2], cdy[2];
     const int adxl = difference(ax, dx, adx), adyl = difference(ay, dy, ady);
     const int bdxl = difference(bx, dx, bdx), bdyl = difference(by, dy, bdy);
