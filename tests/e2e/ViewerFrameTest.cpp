@@ -223,8 +223,8 @@ TEST(ViewerFrame, F3WritesTheConfigurationInItsOrder)
               std::string::npos)
         << text;
     // Only the configuration itself: no temporary file is left behind.
-    EXPECT_EQ(tavritest::listDir(viewer.rootDir() + "/Resources"),
-              (std::vector<std::string>{"Configuration.xml", "Fonts"}));
+    for (const std::string& name : tavritest::listDir(viewer.rootDir() + "/Resources"))
+        EXPECT_EQ(name.find("Configuration.xml."), std::string::npos) << name;
 }
 
 TEST(ViewerFrame, ABrokenConfigurationStillStartsAndSaysWhy)

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Lays the demo into an installation tree: the terrain tiles (when the tin tools are built)
+# and a Configuration.xml that loads them, into <dist>/Resources.
+# Usage: build-demo.sh <dist> <build>
+set -euo pipefail
+dist=$(cd "$1" && pwd)
+build=$2
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ -x "$here/build-terrain.sh" ] || [ -f "$here/build-terrain.sh" ]; then
+  bash "$here/build-terrain.sh" "$dist" "$build" ||
+    echo "build-demo.sh: no terrain for the demo; it starts without it" >&2
+fi
+
+models=$(mktemp)
+trap 'rm -f "$models"' EXIT
+if [ -d "$dist/Content/Terrain" ]; then
+  find "$dist/Content/Terrain" -maxdepth 1 -name '*.ive' -printf '%f\n' | LC_ALL=C sort |
+    while read -r tile; do
+      printf '    <Model name="Terrain %s" filename="../Content/Terrain/%s" layerNum="0" visible="1"/>\n' \
+        "${tile%.ive}" "$tile"
+    done > "$models"
+fi
+
+mkdir -p "$dist/Resources"
+target="$dist/Resources/Configuration.xml"
+tmp="$target.tmp.$$"
+awk -v models="$models" '
+  /<!-- terrain tiles -->/ { while ((getline line < models) > 0) print line; next }
+  { print }
+' "$here/Configuration.xml" > "$tmp"
+mv "$tmp" "$target"
