@@ -98,8 +98,15 @@ protected:
         KdTreeFinder finder;
         terrain->accept(finder);
         ASSERT_TRUE(finder.found) << "the tile was read without KD-trees";
+        useTerrain(terrain.get());
+    }
+
+    void useTerrain(osg::Node* node)
+    {
+        terrain = node;
         scene = new osg::Group;
         scene->addChild(terrain.get());
+        nav.reset();
         nav.reset(new NavigationDriver(scene.get()));
     }
 
@@ -249,6 +256,52 @@ TEST_F(TerrainFollowingTest, FusionDistanceIsTheEyePivotDistanceOrHundredWhenFre
         nav->frames(1);
         EXPECT_EQ(100.0f, nav->controller->getFusionDistanceValue());
     }
+}
+
+TEST_F(TerrainFollowingTest, TileWrittenByTin)
+{
+    TAVRI_REQUIRE_SHARED_DATA();
+    const std::string tin = tavritest::buildDir() + "/Bin/tin";
+    ASSERT_TRUE(tavritest::fileExists(tin));
+    tavritest::TempDir tiles;
+    const tavritest::RunResult result =
+        tavritest::run({tin, "--extents", "636200,849000,636700,849500", "--tileSize", "500", "--numThreads", "1",
+                        tavritest::sharedData() + "/las/autzen_trim.las"},
+                       tiles.path());
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    const std::vector<std::string> written = tavritest::listDir(tiles.path());
+    ASSERT_EQ(1u, written.size());
+    osg::ref_ptr<osgDB::Options> options = new osgDB::Options;
+    options->setBuildKdTreesHint(osgDB::Options::BUILD_KDTREES);
+    osg::ref_ptr<osg::Node> tile = osgDB::readRefNodeFile(tiles.file(written.front()), options.get());
+    ASSERT_TRUE(tile.valid());
+    useTerrain(tile.get());
+
+    // Straight down at the middle of the tile: the pivot is the ground below.
+    const osg::Vec3d eye(636453.7, 849254.1, 900.0);
+    startTerrainFollowing(eye, osg::Vec3d(0.0, 0.0, -1.0));
+    osg::Vec3d ground;
+    ASSERT_TRUE(terrainUnderView(ground));
+    EXPECT_GT(ground.z(), 400.0);
+    EXPECT_NEAR(eye.z() - ground.z(), nav->controller->getFusionDistanceValue(), 0.05);
+
+    // Tilt to about 30 degrees down with I, then follow the ground with W and L.
+    nav->keyDown('i');
+    nav->frames(30);
+    nav->keyUp('i');
+    nav->frames(80);
+    const double height = nav->eye().z();
+    nav->keyDown('w');
+    nav->keyDown('l');
+    for (int i = 0; i < 30; ++i)
+    {
+        osg::Vec3d pivot;
+        ASSERT_TRUE(terrainUnderView(pivot)) << "frame " << i;
+        nav->frames(1);
+        EXPECT_NEAR((pivot - nav->eye()).length(), nav->controller->getFusionDistanceValue(), 0.1)
+            << "frame " << i;
+    }
+    EXPECT_NEAR(height, nav->eye().z(), 1e-3);
 }
 
 TEST_F(TerrainFollowingTest, OverlayAndSkyBoxAreNotGround)
