@@ -1,5 +1,6 @@
 #include "TinBuilder.h"
 
+#include "SmoothNormals.h"
 #include "tin/DelaunayTriangulator.h"
 
 #include <osg/Geode>
@@ -143,8 +144,13 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
     }
     {
         StageClock clock(timings ? &timings->smooth : nullptr);
-        osgUtil::SmoothingVisitor smoother;
-        geode->accept(smoother);
+        if (dynamic_cast<const osg::Vec3Array*>(geometry->getVertexArray()))
+            smoothNormals(*geometry);
+        else
+        {
+            osgUtil::SmoothingVisitor smoother;
+            geode->accept(smoother);
+        }
     }
 
     if (!noTrim)
