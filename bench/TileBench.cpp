@@ -11,6 +11,7 @@
 #include <osg/Timer>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -96,8 +97,11 @@ void threadScaling(const std::string& dir)
         two = std::min(two, runProgram(out, las, "2"));
     }
     osg::setNotifyLevel(osg::NOTICE);
+    double load[1] = {0.0};
+    getloadavg(load, 1);
+    // Speed-up needs idle cores; the load average shows whether other work shared them.
     std::printf("tin over 8 tiles of 500 x 500 (1.6 M points): 1 thread %.2f s, 2 threads %.2f s, speed-up %.2f "
-                "(%ld cores)\n", one, two, one / two, sysconf(_SC_NPROCESSORS_ONLN));
+                "(%ld cores, load average %.1f)\n", one, two, one / two, sysconf(_SC_NPROCESSORS_ONLN), load[0]);
     std::system(("rm -rf '" + out + "' '" + las + "'").c_str());
 }
 } // namespace
