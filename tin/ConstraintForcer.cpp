@@ -161,7 +161,10 @@ bool ConstraintForcer::forceSegment(uint32_t a, uint32_t b, uint32_t& resume)
 
     PolygonFiller filler(points);
     std::vector<uint32_t> fill;
-    if (!filler.fill(right, fill) || !filler.fill(left, fill))
+    const PolygonFiller::Result rightFill = filler.fill(right, fill);
+    const PolygonFiller::Result leftFill =
+        rightFill == PolygonFiller::FAILED ? PolygonFiller::FAILED : filler.fill(left, fill);
+    if (leftFill == PolygonFiller::FAILED)
     {
         osg::notify(osg::WARN) << "DelaunayTriangulator: could not fill along constraint edge "
                                << a << " - " << end << std::endl;
@@ -169,6 +172,13 @@ bool ConstraintForcer::forceSegment(uint32_t a, uint32_t b, uint32_t& resume)
         return false;
     }
     numCrossed += static_cast<uint32_t>(crossed.size());
+    for (PolygonFiller::Result result : {rightFill, leftFill})
+    {
+        if (result == PolygonFiller::TESSELLATED)
+            ++numTessellated;
+        else
+            ++numEarsClipped;
+    }
     replace(crossed, fill);
     return true;
 }

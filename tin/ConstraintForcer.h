@@ -19,8 +19,12 @@ public:
 
     void force(uint32_t a, uint32_t b);
 
-    // Number of triangles crossed by all forced segments so far.
+    // Triangles crossed by all forced segments so far, and how the polygons
+    // beside them were filled: by the tessellator, or by clipping ears when its
+    // result was no triangulation of the polygon.
     uint32_t getNumCrossed() const { return numCrossed; }
+    uint32_t getNumTessellated() const { return numTessellated; }
+    uint32_t getNumEarsClipped() const { return numEarsClipped; }
 
 private:
     void outgoing(uint32_t v, std::vector<uint32_t>& edges) const;
@@ -30,6 +34,8 @@ private:
     DelaunayMesh& mesh;
     std::vector<uint32_t> vertexEdge;
     uint32_t numCrossed = 0;
+    uint32_t numTessellated = 0;
+    uint32_t numEarsClipped = 0;
 };
 
 } // namespace osgTAVRI

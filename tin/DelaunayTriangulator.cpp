@@ -6,6 +6,7 @@
 #include <osg/Notify>
 
 #include <algorithm>
+#include <cmath>
 
 namespace osgTAVRI
 {
@@ -89,8 +90,19 @@ bool DelaunayTriangulator::triangulate()
     }
     prim_tris = nullptr;
 
-    // Sorted by x, y, z, so of several points at one XY position the lowest z is first.
+    // Non-finite coordinates would break the ordering that sorting relies on.
     osg::Vec3dArray& array = *points;
+    const size_t before = array.size();
+    array.erase(std::remove_if(array.begin(), array.end(),
+                               [](const osg::Vec3d& p) {
+                                   return !std::isfinite(p.x()) || !std::isfinite(p.y());
+                               }),
+                array.end());
+    if (array.size() != before)
+        osg::notify(osg::WARN) << "DelaunayTriangulator: dropped " << before - array.size()
+                               << " points with invalid coordinates" << std::endl;
+
+    // Sorted by x, y, z, so of several points at one XY position the lowest z is first.
     std::sort(array.begin(), array.end(), [](const osg::Vec3d& l, const osg::Vec3d& r) {
         if (l.x() != r.x())
             return l.x() < r.x();

@@ -97,22 +97,22 @@ double PolygonFiller::orient(uint32_t a, uint32_t b, uint32_t c) const
     return predicates::orient2d(pa.x(), pa.y(), pb.x(), pb.y(), pc.x(), pc.y());
 }
 
-bool PolygonFiller::fill(const std::vector<uint32_t>& polygon,
-                         std::vector<uint32_t>& triangles) const
+PolygonFiller::Result PolygonFiller::fill(const std::vector<uint32_t>& polygon,
+                                          std::vector<uint32_t>& triangles) const
 {
     std::vector<uint32_t> result;
     if (tessellate(polygon, result) && isTriangulation(polygon, result))
     {
         triangles.insert(triangles.end(), result.begin(), result.end());
-        return true;
+        return TESSELLATED;
     }
     result.clear();
     if (clipEars(polygon, result) && isTriangulation(polygon, result))
     {
         triangles.insert(triangles.end(), result.begin(), result.end());
-        return true;
+        return EARS_CLIPPED;
     }
-    return false;
+    return FAILED;
 }
 
 bool PolygonFiller::tessellate(const std::vector<uint32_t>& polygon,
@@ -171,32 +171,33 @@ bool PolygonFiller::clipEars(const std::vector<uint32_t>& polygon,
                              std::vector<uint32_t>& triangles) const
 {
     std::vector<uint32_t> ring = polygon;
+    // Look for the next ear where the last one was cut, so a pass that finds none
+    // means there is none.
+    size_t i = 0, misses = 0;
     while (ring.size() > 3)
     {
         const size_t n = ring.size();
-        bool clipped = false;
-        for (size_t i = 0; i < n && !clipped; ++i)
-        {
-            const uint32_t a = ring[(i + n - 1) % n], b = ring[i], c = ring[(i + 1) % n];
-            if (orient(a, b, c) <= 0.0)
-                continue;
-            bool blocked = false;
-            for (size_t j = 0; j < n && !blocked; ++j)
-            {
-                const uint32_t m = ring[j];
-                if (m == a || m == b || m == c)
-                    continue;
-                blocked = orient(a, b, m) >= 0.0 && orient(b, c, m) >= 0.0 &&
-                          orient(c, a, m) >= 0.0;
-            }
-            if (blocked)
-                continue;
-            triangles.insert(triangles.end(), {a, b, c});
-            ring.erase(ring.begin() + static_cast<std::ptrdiff_t>(i));
-            clipped = true;
-        }
-        if (!clipped)
+        if (misses >= n)
             return false;
+        i %= n;
+        const uint32_t a = ring[(i + n - 1) % n], b = ring[i], c = ring[(i + 1) % n];
+        bool ear = orient(a, b, c) > 0.0;
+        for (size_t j = 0; j < n && ear; ++j)
+        {
+            const uint32_t m = ring[j];
+            if (m != a && m != b && m != c)
+                ear = !(orient(a, b, m) >= 0.0 && orient(b, c, m) >= 0.0 && orient(c, a, m) >= 0.0);
+        }
+        if (!ear)
+        {
+            ++i;
+            ++misses;
+            continue;
+        }
+        triangles.insert(triangles.end(), {a, b, c});
+        ring.erase(ring.begin() + static_cast<std::ptrdiff_t>(i));
+        i = (i + n - 2) % (n - 1);
+        misses = 0;
     }
     if (ring.size() == 3 && orient(ring[0], ring[1], ring[2]) > 0.0)
     {

@@ -18,9 +18,16 @@ class PolygonFiller
 public:
     explicit PolygonFiller(const osg::Vec3dArray& points);
 
+    enum Result
+    {
+        FAILED,
+        TESSELLATED,
+        EARS_CLIPPED
+    };
+
     // `polygon` holds point indices counter-clockwise. Appends its triangles to
-    // `triangles` (three indices each, counter-clockwise); false when it cannot.
-    bool fill(const std::vector<uint32_t>& polygon, std::vector<uint32_t>& triangles) const;
+    // `triangles` (three indices each, counter-clockwise) and says how they were made.
+    Result fill(const std::vector<uint32_t>& polygon, std::vector<uint32_t>& triangles) const;
 
     // The two strategies, open for tests. Both append counter-clockwise triangles.
     bool tessellate(const std::vector<uint32_t>& polygon, std::vector<uint32_t>& triangles) const;

@@ -2,6 +2,7 @@
 #include "TriangulationInvariants.h"
 
 #include "support/TestSupport.h"
+#include "tin/ConstraintForcer.h"
 #include "tin/DelaunayMesh.h"
 #include "tin/DelaunayTriangulator.h"
 #include "tin/PolygonFiller.h"
@@ -441,6 +442,65 @@ TEST(DelaunayTriangulator, ConstraintThroughVerticesIsSplitAtThem)
             << "segment " << k;
 }
 
+TEST(ConstraintForcer, CrossedTrianglesAreReplacedByTessellatedPolygons)
+{
+    // Scan-line data at projected coordinates: a segment across it crosses hundreds
+    // of triangles, and both side polygons hold runs of nearly collinear points.
+    osg::ref_ptr<osg::Vec3dArray> points = scanLinePoints(40, 120, 9, 636000.0, 848000.0);
+    std::sort(points->begin(), points->end());
+    osgTAVRI::DelaunayMesh mesh(*points);
+    ASSERT_TRUE(mesh.build());
+    const uint32_t a = 0, b = static_cast<uint32_t>(points->size() - 1);
+    osgTAVRI::ConstraintForcer forcer(mesh);
+    forcer.force(a, b);
+    forcer.force(b, a); // present now: nothing more to do
+    const uint32_t crossed = forcer.getNumCrossed();
+    EXPECT_GT(crossed, 100u);
+    // GLU leaves out corners on straight runs of a polygon; such polygons are cut
+    // into ears instead. Either way each side polygon is filled once.
+    EXPECT_GT(forcer.getNumTessellated(), 0u);
+    EXPECT_EQ(2u, forcer.getNumTessellated() + forcer.getNumEarsClipped());
+
+    std::vector<uint32_t> triangles;
+    for (uint32_t v : mesh.getTriangles())
+        if (v != osgTAVRI::DelaunayMesh::NONE)
+            triangles.push_back(v);
+    EXPECT_TRUE(isValidTriangulation(*points, triangles));
+    EXPECT_TRUE(hasEdge(triangles, a, b));
+
+    // The half-edge links stay consistent: a second segment walks the new triangles.
+    const uint32_t c = static_cast<uint32_t>(points->size() / 3), d = static_cast<uint32_t>(2 * points->size() / 3);
+    forcer.force(c, d);
+    EXPECT_GT(forcer.getNumCrossed(), crossed);
+    triangles.clear();
+    for (uint32_t v : mesh.getTriangles())
+        if (v != osgTAVRI::DelaunayMesh::NONE)
+            triangles.push_back(v);
+    EXPECT_TRUE(isValidTriangulation(*points, triangles));
+    EXPECT_TRUE(hasEdge(triangles, c, d));
+    const std::vector<uint32_t>& halfedges = mesh.getHalfedges();
+    for (uint32_t h = 0; h < halfedges.size(); ++h)
+    {
+        if (halfedges[h] != osgTAVRI::DelaunayMesh::NONE)
+        {
+            ASSERT_EQ(h, halfedges[halfedges[h]]);
+        }
+    }
+}
+
+TEST(DelaunayTriangulator, PointsWithInvalidCoordinatesAreDropped)
+{
+    osg::ref_ptr<osg::Vec3dArray> points = uniformPoints(200, 4, 10.0);
+    points->push_back(osg::Vec3d(std::nan(""), 1.0, 1.0));
+    points->push_back(osg::Vec3d(1.0, INFINITY, 1.0));
+    tintest::NotifyCapture capture;
+    osg::ref_ptr<DelaunayTriangulator> triangulator = new DelaunayTriangulator(points.get());
+    ASSERT_TRUE(triangulator->triangulate());
+    EXPECT_EQ(200u, points->size());
+    EXPECT_EQ(1u, capture.linesWith("DelaunayTriangulator: dropped 2 points with invalid coordinates").size());
+    EXPECT_TRUE(isValidTriangulation(*points, indicesOf(triangulator->getTriangles())));
+}
+
 TEST(PolygonFiller, GluFillsPolygonsInDoublePrecision)
 {
     // A comb-shaped polygon with millimetre teeth at 6.5 million metres, counter-
@@ -480,7 +540,7 @@ TEST(PolygonFiller, GluFillsPolygonsInDoublePrecision)
     addStraight(2, 1);
     addStraight(0, 2);
     triangles.clear();
-    ASSERT_TRUE(filler.fill(straight, triangles));
+    ASSERT_NE(osgTAVRI::PolygonFiller::FAILED, filler.fill(straight, triangles));
     EXPECT_TRUE(filler.isTriangulation(straight, triangles));
     EXPECT_FALSE(filler.isTriangulation(straight, {}));
 }
