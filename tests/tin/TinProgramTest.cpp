@@ -5,7 +5,11 @@
 #include <osgDB/ReadFile>
 
 #include <cmath>
+#include <fcntl.h>
+#include <pty.h>
 #include <regex>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using tavritest::RunResult;
 using tavritest::TempDir;
@@ -186,4 +190,49 @@ TEST(TinProgram, writtenTileReadsBack)
     // 100 x 100 points inside, about 2 triangles per point; the margin adds the rest.
     EXPECT_GT(kept, 15000u);
     EXPECT_GT(all, kept);
+}
+
+// On a terminal, standard error shows tiles done out of the total, the time so far and
+// an estimate of the time left, rewritten in place and cleared at the end.
+TEST(TinProgram, progressLineOnATerminal)
+{
+    TempDir dir;
+    const std::string las = writeTerrain(dir);
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const std::string program = tintest::tinProgram();
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0)
+    {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(slave, 2);
+        close(master);
+        if (chdir(dir.path().c_str()) != 0)
+            _exit(100);
+        execl(program.c_str(), program.c_str(), "--extents", "0,0,2000,1000", "--tileSize", "500",
+              las.c_str(), static_cast<char*>(nullptr));
+        _exit(101);
+    }
+    close(slave);
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(master, buffer, sizeof buffer)) > 0)
+        text.append(buffer, std::size_t(got));
+    close(master);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(std::regex_search(text, std::regex("\r0/8 tiles, [0-9.]+ s elapsed, about unknown left")))
+        << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex("\r8/8 tiles, [0-9.]+ s elapsed, about 0\\.00 s left")))
+        << text;
+    EXPECT_EQ(text.back(), '\r') << "the line is cleared at the end";
+
+    // Not a terminal: no progress line at all.
+    const RunResult r = tin({"--extents", "0,0,2000,1000", "--tileSize", "500", las}, dir.path());
+    EXPECT_EQ(r.err.find("tiles,"), std::string::npos);
 }
