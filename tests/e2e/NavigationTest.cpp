@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <thread>
@@ -130,19 +131,24 @@ protected:
         pause(1.5); // let the smoothed axes coast to rest
     }
 
-    // F3, then the Navigation element of the rewritten configuration.
+    // F3, then the Navigation element of the rewritten configuration. The file
+    // is removed first so that an unchanged view still shows a fresh write; F3
+    // is repeated while a loaded machine has not yet delivered keys to the window.
     HomeView saveAndRead()
     {
-        const std::string before = tavritest::readFile(configuration);
-        key("F3");
-        for (int i = 0; i < 100; ++i)
+        std::remove(configuration.c_str());
+        for (int attempt = 0; attempt < 10; ++attempt)
         {
-            pause(0.1);
-            const std::string text = tavritest::readFile(configuration);
-            if (text != before && text.find("homeCenterZ") != std::string::npos)
-                return parseHome(text);
+            key("F3");
+            for (int i = 0; i < 30; ++i)
+            {
+                pause(0.1);
+                const std::string text = tavritest::readFile(configuration);
+                if (text.find("homeCenterZ") != std::string::npos && text.find("<Window") != std::string::npos)
+                    return parseHome(text);
+            }
         }
-        ADD_FAILURE() << "F3 did not rewrite the configuration\n" << viewer.errorOutput();
+        ADD_FAILURE() << "F3 did not write the configuration\n" << viewer.errorOutput();
         return HomeView();
     }
 
