@@ -104,6 +104,9 @@ bool ZipArchive::readEntry(std::size_t index, std::string& out, std::string& err
         return false;
     }
 
+    if (st.valid & ZIP_STAT_SIZE)
+        out.reserve(static_cast<std::size_t>(st.size));
+
     zip_file_t* file = zip_fopen_index(archive, index, 0);
     if (!file)
     {
