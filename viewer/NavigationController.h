@@ -34,8 +34,8 @@ public:
     float getFusionDistanceValue() const override;
 
     void setHome(const osg::Vec3d& eye, const osg::Vec3d& center);
-    void home(double currentTime) override { (void)currentTime; home(); }
-    void home(const osgGA::GUIEventAdapter&, osgGA::GUIActionAdapter&) override { home(); }
+    // The toolkit's home operations keep their (empty) behaviour; this one is ours.
+    using osgGA::CameraManipulator::home;
     void home();
     void getCurrentLookAt(osg::Vec3d& eye, osg::Vec3d& center) const;
 
