@@ -262,7 +262,7 @@ TEST_F(TerrainFollowingTest, TileWrittenByTin)
 {
     TAVRI_REQUIRE_SHARED_DATA();
     const std::string tin = tavritest::buildDir() + "/Bin/tin";
-    ASSERT_TRUE(tavritest::fileExists(tin));
+    ASSERT_TRUE(tavritest::fileExists(tin)) << tin << " is missing: build the tin target first";
     tavritest::TempDir tiles;
     const tavritest::RunResult result =
         tavritest::run({tin, "--extents", "636200,849000,636700,849500", "--tileSize", "500", "--numThreads", "1",
