@@ -101,6 +101,27 @@ TEST(DroppedFiles, AnXdndDropOntoTheWindowLoadsEveryFileIntoLayerZeroInOrder)
     ASSERT_EQ(scene->getNumLayers(), 1u);
     EXPECT_EQ(scene->getLayer(0)->getNumChildren(), 2u);
     EXPECT_TRUE(capture.contains("http://example.org/x.ive", osg::WARN)) << capture.all();
+
+    // As a file manager drops: the type list in a property, a few moves, then the drop.
+    auto dropAgain = [&](const std::vector<std::string>& items) {
+        tavritest::Process again;
+        std::vector<std::string> argv = {tavritest::toolPath("XdndSource"), "--window",
+                                         std::to_string(x11->getWindow()), "--timeout", "60", "--many-types"};
+        argv.insert(argv.end(), items.begin(), items.end());
+        again.start(argv);
+        EXPECT_TRUE(tavritest::frameUntil(h, [&] { return !again.running(); }));
+        h.frame();
+        int exitCode = -1;
+        EXPECT_TRUE(again.wait(30, exitCode));
+        return exitCode;
+    };
+    EXPECT_EQ(dropAgain({alpha}), 0);
+    ASSERT_EQ(scene->getNumModels(), 3u);
+    EXPECT_EQ(scene->getModel(2).name, "Alpha Site");
+
+    // Nothing local in the drop: the source is told it was refused, and nothing is loaded.
+    EXPECT_EQ(dropAgain({"--uri", "ftp://example.org/y.ive"}), 2);
+    EXPECT_EQ(scene->getNumModels(), 3u);
 }
 
 TEST(DroppedFiles, AProtectedArchiveDroppedAfterTheFirstFrameLoadsAndDraws)

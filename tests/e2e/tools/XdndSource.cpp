@@ -1,5 +1,7 @@
 // A minimal XDND drag source: drops files onto a window as a file manager would.
-//   XdndSource (--window ID | --name TITLE) [--timeout SECONDS] [--uri URI]... FILE...
+//   XdndSource (--window ID | --name TITLE) [--timeout SECONDS] [--many-types] [--uri URI]... FILE...
+// --many-types offers four types through XdndTypeList and moves over the window a few times
+// before dropping, the way desktop file managers do.
 // Exit code 0 when the target accepted the drop, 2 when it refused, 3 on time-out, 1 on misuse.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -104,6 +106,7 @@ int main(int argc, char** argv)
     std::string name;
     double timeout = 30.0;
     std::vector<std::string> uris;
+    bool manyTypes = false;
     for (int i = 1; i < argc; ++i)
     {
         const std::string a = argv[i];
@@ -113,6 +116,8 @@ int main(int argc, char** argv)
             name = argv[++i];
         else if (a == "--timeout" && i + 1 < argc)
             timeout = std::atof(argv[++i]);
+        else if (a == "--many-types")
+            manyTypes = true;
         else if (a == "--uri" && i + 1 < argc)
             uris.push_back(argv[++i]);
         else
@@ -120,7 +125,7 @@ int main(int argc, char** argv)
     }
     if ((target == None && name.empty()) || uris.empty())
     {
-        std::fprintf(stderr, "usage: XdndSource (--window ID | --name TITLE) [--timeout S] [--uri URI]... FILE...\n");
+        std::fprintf(stderr, "usage: XdndSource (--window ID | --name TITLE) [--timeout S] [--many-types] [--uri URI]... FILE...\n");
         return 1;
     }
     Display* dpy = XOpenDisplay(nullptr);
@@ -180,9 +185,27 @@ int main(int argc, char** argv)
     XTranslateCoordinates(dpy, target, DefaultRootWindow(dpy), attributes.width / 2, attributes.height / 2, &x, &y,
                           &child);
 
-    sendMessage(dpy, target, enter, static_cast<long>(source), 5L << 24, static_cast<long>(uriList), 0, 0);
-    sendMessage(dpy, target, position, static_cast<long>(source), 0, (static_cast<long>(x) << 16) | y,
-                static_cast<long>(time), static_cast<long>(copy));
+    if (manyTypes)
+    {
+        const Atom types[4] = {XInternAtom(dpy, "x-special/gnome-icon-list", False),
+                               XInternAtom(dpy, "UTF8_STRING", False), XInternAtom(dpy, "text/plain", False), uriList};
+        XChangeProperty(dpy, source, XInternAtom(dpy, "XdndTypeList", False), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(types), 4);
+        sendMessage(dpy, target, enter, static_cast<long>(source), (5L << 24) | 1, static_cast<long>(types[0]),
+                    static_cast<long>(types[1]), static_cast<long>(types[2]));
+    }
+    else
+    {
+        sendMessage(dpy, target, enter, static_cast<long>(source), 5L << 24, static_cast<long>(uriList), 0, 0);
+    }
+    int positionsLeft = manyTypes ? 3 : 1;
+    auto sendPosition = [&] {
+        --positionsLeft;
+        sendMessage(dpy, target, position, static_cast<long>(source), 0,
+                    (static_cast<long>(x - 10 * positionsLeft) << 16) | y, static_cast<long>(time),
+                    static_cast<long>(copy));
+    };
+    sendPosition();
     std::printf("XdndSource: offered %zu item(s) to window 0x%lx\n", uris.size(), target);
     std::fflush(stdout);
 
@@ -202,11 +225,16 @@ int main(int argc, char** argv)
         XNextEvent(dpy, &ev);
         if (ev.type == ClientMessage && ev.xclient.message_type == status && !dropped)
         {
-            if (!(ev.xclient.data.l[1] & 1))
+            if (!(ev.xclient.data.l[1] & 1) && positionsLeft == 0)
             {
                 sendMessage(dpy, target, leave, static_cast<long>(source), 0, 0, 0, 0);
                 std::printf("XdndSource: the target refused the drop\n");
                 return 2;
+            }
+            if (positionsLeft > 0)
+            {
+                sendPosition();
+                continue;
             }
             sendMessage(dpy, target, drop, static_cast<long>(source), 0, static_cast<long>(time), 0, 0);
             dropped = true;
