@@ -4,7 +4,6 @@
 
 #include <X11/Xatom.h>
 
-#include <cctype>
 #include <cstring>
 #include <strings.h>
 
