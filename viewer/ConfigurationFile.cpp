@@ -8,6 +8,7 @@
 #include "viewer/TAVRIview.h"
 #include "viewer/WindowController.h"
 
+#include <osg/Camera>
 #include <osg/DisplaySettings>
 #include <osg/GraphicsContext>
 #include <osg/Notify>
@@ -210,7 +211,8 @@ void loadNavigation(const tinyxml2::XMLElement* element, const std::string& path
     navigation.home();
 }
 
-void loadWindow(const tinyxml2::XMLElement* element, const std::string& path, WindowController& window)
+void loadWindow(const tinyxml2::XMLElement* element, const std::string& path, WindowController& window,
+                osg::Camera* camera)
 {
     const std::string defaultTitle = std::string(TAVRIview::programName()) + TAVRIview::programVersion();
     if (!element)
@@ -250,7 +252,9 @@ void loadWindow(const tinyxml2::XMLElement* element, const std::string& path, Wi
         numSamples = 4;
     }
     window.createWindow(title, x, y, width, height, maximized, fullscreen, screenNum, numSamples, stereo);
-    if (stereo)
+    // Stereo drawing into a window without left and right buffers draws nothing.
+    const osg::GraphicsContext* context = camera->getGraphicsContext();
+    if (stereo && context && context->getTraits() && context->getTraits()->quadBufferStereo)
     {
         osg::DisplaySettings* settings = osg::DisplaySettings::instance().get();
         settings->setStereo(true);
@@ -331,7 +335,7 @@ void ConfigurationFile::load(const std::string& path, TAVRIview& view)
     if (const tinyxml2::XMLElement* overlay = document.FirstChildElement("Overlay"))
         loadOverlay(AttributeReader(overlay, path), *view.getOverlayController(), *view.getSceneController());
     loadNavigation(document.FirstChildElement("Navigation"), path, *view.getNavigationController());
-    loadWindow(document.FirstChildElement("Window"), path, *view.getWindowController());
+    loadWindow(document.FirstChildElement("Window"), path, *view.getWindowController(), view.getViewer().getCamera());
 }
 
 bool ConfigurationFile::save(const std::string& path, TAVRIview& view)

@@ -117,6 +117,12 @@ void WindowController::createWindow(const std::string& windowTitle, int x, int y
         traits->samples = 0;
         context = createPlatformWindow(traits.get());
     }
+    if (!context && quadBufferStereo)
+    {
+        OSG_WARN << "No quad-buffer stereo window available, opening a mono window" << std::endl;
+        traits->quadBufferStereo = false;
+        context = createPlatformWindow(traits.get());
+    }
     if (!context)
         OSG_FATAL << "Could not create graphics context" << std::endl;
 

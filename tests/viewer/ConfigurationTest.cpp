@@ -481,3 +481,20 @@ TEST(Configuration, F3TwiceOverwritesWithTheCurrentState)
     EXPECT_EQ(attribute(second, "Window", "width"), "500");
     EXPECT_EQ(attribute(second, "Environment", "backgroundColorBlue"), "0.125");
 }
+
+// The test server has no quad-buffer visual: the window opens mono and stereo stays off.
+TEST(Configuration, StereoWithoutAStereoVisualOpensAMonoWindow)
+{
+    NotifyCapture notes(osg::WARN);
+    ViewerHarness h;
+    h.writeConfiguration("<Window x=\"10\" y=\"10\" width=\"320\" height=\"240\" stereo=\"1\" numSamples=\"0\"/>");
+    h.setup();
+    h.frame();
+    ASSERT_NE(h.window(), nullptr);
+    EXPECT_TRUE(h.window()->valid());
+    if (h.window()->getTraits()->quadBufferStereo)
+        GTEST_SKIP() << "this X server offers a quad-buffer stereo visual";
+    EXPECT_FALSE(osg::DisplaySettings::instance()->getStereo());
+    EXPECT_TRUE(notes.contains("quad-buffer", osg::WARN)) << notes.all();
+    EXPECT_EQ(attribute(save(h), "Window", "stereo"), "0");
+}

@@ -150,7 +150,7 @@ TEST(EnvironmentController, BackFacesAreCulledAtStartAndF7ShowsThem)
     EXPECT_EQ(state->getMode(GL_CULL_FACE) & osg::StateAttribute::ON, osg::StateAttribute::ON);
     h.key(osgGA::GUIEventAdapter::KEY_F7);
     h.frame();
-    EXPECT_EQ(state->getMode(GL_CULL_FACE) & osg::StateAttribute::ON, 0u);
+    EXPECT_EQ(h.scene()->getStateSet()->getMode(GL_CULL_FACE) & osg::StateAttribute::ON, 0u);
 }
 
 TEST(EnvironmentController, PassesEveryEventOn)
