@@ -350,6 +350,39 @@ TEST(DelaunayTriangulatorInvariants, PointsOnCirclesAndLines)
     triangulateChecked(points.get(), false);
 }
 
+TEST(DelaunayTriangulatorInvariants, ThinAndClusteredInputs)
+{
+    std::mt19937_64 rng(31);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    // Nearly on one line: every triangle is a sliver, and the hull holds them all.
+    osg::ref_ptr<osg::Vec3dArray> thin = new osg::Vec3dArray;
+    for (int i = 0; i < 3000; ++i)
+    {
+        const double x = 1000.0 * u(rng);
+        thin->push_back(osg::Vec3d(x, 0.5 * x + 1e-9 * u(rng), 0));
+    }
+    triangulateChecked(thin.get(), false);
+
+    // A few tight clusters far apart, with repeated positions, at large magnitude.
+    osg::ref_ptr<osg::Vec3dArray> clusters = new osg::Vec3dArray;
+    for (int c = 0; c < 5; ++c)
+        for (int i = 0; i < 500; ++i)
+        {
+            const double x = 1e7 + c * 5000.0 + 1e-3 * std::floor(100.0 * u(rng));
+            const double y = 2e6 - c * 300.0 + 1e-3 * std::floor(100.0 * u(rng));
+            clusters->push_back(osg::Vec3d(x, y, u(rng)));
+        }
+    triangulateChecked(clusters.get(), false);
+
+    // One point off a long line of collinear points.
+    osg::ref_ptr<osg::Vec3dArray> fan = new osg::Vec3dArray;
+    for (int i = 0; i < 500; ++i)
+        fan->push_back(osg::Vec3d(i * 0.25, 3.0, 0));
+    fan->push_back(osg::Vec3d(60.0, 3.0 + 1e-6, 0));
+    const auto triangles = triangulateChecked(fan.get(), false);
+    EXPECT_EQ(499u, triangles.size() / 3);
+}
+
 TEST(DelaunayTriangulatorInvariants, RealLasFiles)
 {
     TAVRI_REQUIRE_SHARED_DATA();
