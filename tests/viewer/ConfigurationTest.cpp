@@ -464,24 +464,6 @@ TEST(Configuration, SavesTheWindowAsItIsNow)
     EXPECT_EQ(attribute(text, "Window", "height"), "1024");
 }
 
-TEST(Configuration, F3TwiceOverwritesWithTheCurrentState)
-{
-    ViewerHarness h;
-    h.writeConfiguration("<Window x=\"100\" y=\"100\" width=\"640\" height=\"480\" numSamples=\"0\"/>");
-    h.setup();
-    h.frame();
-    std::string first = save(h);
-    EXPECT_EQ(attribute(first, "Window", "x"), "100");
-    h.environmentController()->setBackgroundColor(osg::Vec4f(0.5f, 0.25f, 0.125f, 1.0f));
-    h.resizeWindow(200, 150, 500, 400);
-    h.frame(2);
-    std::string second = save(h);
-    EXPECT_EQ(attribute(second, "Window", "x"), "200");
-    EXPECT_EQ(attribute(second, "Window", "y"), "150");
-    EXPECT_EQ(attribute(second, "Window", "width"), "500");
-    EXPECT_EQ(attribute(second, "Environment", "backgroundColorBlue"), "0.125");
-}
-
 // The test server has no quad-buffer visual: the window opens mono and stereo stays off.
 TEST(Configuration, StereoWithoutAStereoVisualOpensAMonoWindow)
 {

@@ -99,20 +99,6 @@ TEST(EnvironmentController, TheBackgroundIsTheClearColour)
     EXPECT_EQ(pixel(image.get(), 5, 5), osg::Vec3i(255, 0, 0));
 }
 
-TEST(EnvironmentController, TheDefaultBackgroundIsLightBlue)
-{
-    ViewerHarness h;
-    h.writeConfiguration(smallWindow);
-    h.setup();
-    h.frame();
-    osg::ref_ptr<osg::Image> image = h.readPixels();
-    ASSERT_TRUE(image.valid());
-    osg::Vec3i corner = pixel(image.get(), 100, 100);
-    EXPECT_NEAR(corner.x(), 204, 2);
-    EXPECT_NEAR(corner.y(), 204, 2);
-    EXPECT_EQ(corner.z(), 255);
-}
-
 // The two lights shade a white box; F5 switches lighting off (the box turns full white) and on.
 TEST(EnvironmentController, F5SwitchesTheLightingOfTheSceneOffAndOn)
 {

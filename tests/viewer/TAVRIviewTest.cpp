@@ -97,27 +97,6 @@ TEST(TAVRIview, EscapeEndsTheFrameLoop)
     EXPECT_EQ(tavritest::readFile(h.configurationPath()), smallWindow);
 }
 
-TEST(TAVRIview, F12WritesNumberedScreenshotsBesideBin)
-{
-    ViewerHarness h;
-    h.writeConfiguration(smallWindow);
-    h.setup();
-    h.frame();
-    h.key(osgGA::GUIEventAdapter::KEY_F12);
-    h.frame(2);
-    h.key(osgGA::GUIEventAdapter::KEY_F12);
-    h.frame(2);
-    std::vector<std::string> shots;
-    for (const std::string& name : tavritest::listDir(h.rootDir()))
-        if (name.rfind("TAVRIview", 0) == 0)
-            shots.push_back(name);
-    EXPECT_EQ(shots, (std::vector<std::string>{"TAVRIview_0_0.jpg", "TAVRIview_0_1.jpg"}));
-    const std::string jpeg = tavritest::readFile(h.rootDir() + "/TAVRIview_0_0.jpg");
-    ASSERT_GT(jpeg.size(), 100u);
-    EXPECT_EQ(static_cast<unsigned char>(jpeg[0]), 0xFF);
-    EXPECT_EQ(static_cast<unsigned char>(jpeg[1]), 0xD8);
-}
-
 TEST(TAVRIview, F3IsIgnoredWithoutAWindowAndRunNeedsNoSecondSetup)
 {
     osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;

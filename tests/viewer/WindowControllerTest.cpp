@@ -251,32 +251,3 @@ TEST(WindowController, MaximizedIsAskedOfTheWindowManagerAndReportedBack)
     XCloseDisplay(manager);
 }
 
-TEST(WindowController, NotMaximizedByDefaultAndNoNativeWindowWithoutContext)
-{
-    ViewerHarness h;
-    h.writeConfiguration(windowElement(20, 20, 640, 480));
-    h.setup();
-    h.frame();
-    EXPECT_FALSE(osgTAVRI::X11WindowState::isMaximized(h.window()));
-    EXPECT_FALSE(settingsOf(h).maximized);
-    EXPECT_FALSE(osgTAVRI::X11WindowState::isNativeWindow(nullptr));
-    EXPECT_FALSE(osgTAVRI::X11WindowState::showMaximized(nullptr));
-}
-
-TEST(WindowController, WithoutAWindowTheRecordedValuesAreReported)
-{
-    osg::ref_ptr<osg::Camera> camera = new osg::Camera;
-    osg::ref_ptr<osgTAVRI::WindowController> controller = new osgTAVRI::WindowController(camera);
-    std::string title = "unchanged";
-    int x = 1, y = 2, width = 3, height = 4;
-    bool maximized = true, fullscreen = true, stereo = true;
-    unsigned int screenNum = 5, numSamples = 6;
-    controller->getWindowSettings(title, x, y, width, height, maximized, fullscreen, screenNum, numSamples, stereo);
-    EXPECT_EQ(title, "");
-    EXPECT_EQ(x, 0);
-    EXPECT_EQ(width, 0);
-    EXPECT_FALSE(maximized);
-    EXPECT_FALSE(fullscreen);
-    EXPECT_EQ(numSamples, 0u);
-    EXPECT_FLOAT_EQ(controller->getFieldOfView(), 60.0f);
-}
