@@ -129,6 +129,8 @@ bool ConstraintForcer::forceSegment(uint32_t a, uint32_t b, uint32_t& resume)
             return false;
         }
         crossed.push_back(twin / 3);
+        if (crossed.size() > triangles.size() / 3)
+            return false; // only a damaged mesh could be crossed more often
         const uint32_t y = triangles[DelaunayMesh::prev(twin)];
         if (y == b)
         {
@@ -190,13 +192,15 @@ void ConstraintForcer::replace(const std::vector<uint32_t>& crossed,
     std::vector<uint32_t>& halfedges = mesh.getHalfedges();
 
     // The outside neighbours of the removed region, by directed edge.
+    std::vector<uint32_t> sorted = crossed;
+    std::sort(sorted.begin(), sorted.end());
     std::unordered_map<uint64_t, uint32_t> boundary;
     for (uint32_t t : crossed)
     {
         for (uint32_t h = 3 * t; h < 3 * t + 3; ++h)
         {
             const uint32_t twin = halfedges[h];
-            if (twin == NONE || std::find(crossed.begin(), crossed.end(), twin / 3) == crossed.end())
+            if (twin == NONE || !std::binary_search(sorted.begin(), sorted.end(), twin / 3))
                 boundary[edgeKey(triangles[h], triangles[DelaunayMesh::next(h)])] = twin;
         }
     }

@@ -456,6 +456,32 @@ TEST(DelaunayTriangulator, ConstraintsBecomeEdges)
     EXPECT_FALSE(isDelaunay(*points, triangles)); // the long edges are not Delaunay
 }
 
+TEST(DelaunayTriangulator, LongConstraintIsForcedWholeWithAWarning)
+{
+    // A diagonal across 250000 points crosses more than 999 triangles; all of them
+    // are replaced, and the count is reported from 900 on.
+    osg::ref_ptr<osg::Vec3dArray> points = uniformPoints(250000, 8, 100.0);
+    points->push_back(osg::Vec3d(0.0, 0.0, 0));
+    points->push_back(osg::Vec3d(100.0, 100.0, 0));
+    osg::ref_ptr<DelaunayConstraint> constraint = new DelaunayConstraint;
+    osg::ref_ptr<osg::Vec3dArray> line = new osg::Vec3dArray;
+    line->push_back(osg::Vec3d(0.0, 0.0, 0));
+    line->push_back(osg::Vec3d(100.0, 100.0, 0));
+    constraint->setVertexArray(line.get());
+    constraint->addPrimitiveSet(new osg::DrawArrays(GL_LINE_STRIP, 0, 2));
+    tintest::NotifyCapture capture;
+    osg::ref_ptr<DelaunayTriangulator> triangulator = new DelaunayTriangulator(points.get());
+    triangulator->addInputConstraint(constraint.get());
+    ASSERT_TRUE(triangulator->triangulate());
+    const auto warnings = capture.linesWith(" adjacent tris ");
+    ASSERT_EQ(1u, warnings.size());
+    const int crossed = std::atoi(warnings[0].substr(warnings[0].find(" found ") + 7).c_str());
+    EXPECT_GT(crossed, 999);
+    const auto triangles = indicesOf(triangulator->getTriangles());
+    EXPECT_TRUE(isValidTriangulation(*points, triangles));
+    EXPECT_TRUE(hasEdge(triangles, 0, static_cast<uint32_t>(points->size() - 1)));
+}
+
 TEST(DelaunayTriangulator, ConstraintThroughVerticesIsSplitAtThem)
 {
     osg::ref_ptr<osg::Vec3dArray> points = gridPoints(21, 11);
