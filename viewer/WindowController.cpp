@@ -25,6 +25,7 @@ osg::GraphicsContext::ScreenIdentifier screenIdentifier(unsigned int screenNum)
     si.screenNum = static_cast<int>(screenNum);
     return si;
 }
+
 // The toolkit's X11 window keeps a position in its traits that drifts from the real one
 // (without a window manager it counts the offset twice), so native windows are asked directly.
 void windowRectangle(osgViewer::GraphicsWindow* window, int& x, int& y, int& width, int& height)
