@@ -22,17 +22,21 @@ protected:
 osg::ref_ptr<osgGA::GUIEventAdapter> createDropEvent(const std::vector<std::string>& paths)
 {
     osg::ref_ptr<osgGA::GUIEventAdapter> ea = new osgGA::GUIEventAdapter;
-    ea->setEventType(static_cast<osgGA::GUIEventAdapter::EventType>(DROP_FILES_EVENT));
+    ea->setEventType(DROP_FILES_EVENT);
     ea->setUserData(new DropFileList(paths));
     return ea;
 }
 
+bool isDropEvent(const osgGA::GUIEventAdapter& ea)
+{
+    return ea.getEventType() == DROP_FILES_EVENT && dynamic_cast<const DropFileList*>(ea.getUserData()) != nullptr;
+}
+
 std::vector<std::string> getDropFiles(const osgGA::GUIEventAdapter& ea)
 {
-    if (ea.getEventType() != DROP_FILES_EVENT)
+    if (!isDropEvent(ea))
         return {};
-    const DropFileList* list = dynamic_cast<const DropFileList*>(ea.getUserData());
-    return list ? list->paths : std::vector<std::string>();
+    return static_cast<const DropFileList*>(ea.getUserData())->paths;
 }
 
 } // namespace osgTAVRI

@@ -34,7 +34,7 @@ bool SceneController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionA
         else
             toggleLayer(index);
     }
-    else if (ea.getEventType() == DROP_FILES_EVENT)
+    else if (isDropEvent(ea))
     {
         loadDroppedFiles(getDropFiles(ea));
     }

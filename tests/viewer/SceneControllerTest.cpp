@@ -246,11 +246,19 @@ TEST_F(SceneControllerTest, DropEventsCarryTheirPathsInOrder)
 {
     const std::vector<std::string> paths = {"/a/b c.ive", "/x/ä.osg", "/x/a.zip"};
     osg::ref_ptr<osgGA::GUIEventAdapter> drop = osgTAVRI::createDropEvent(paths);
-    EXPECT_EQ(drop->getEventType(), 0x20000);
+    EXPECT_TRUE(osgTAVRI::isDropEvent(*drop));
     EXPECT_EQ(osgTAVRI::getDropFiles(*drop), paths);
     osg::ref_ptr<osgGA::GUIEventAdapter> key = new osgGA::GUIEventAdapter;
     key->setEventType(osgGA::GUIEventAdapter::KEYUP);
     EXPECT_TRUE(osgTAVRI::getDropFiles(*key).empty());
+    // Other user events are not drops, and do not reach the loader.
+    osg::ref_ptr<osgGA::GUIEventAdapter> user = new osgGA::GUIEventAdapter;
+    user->setEventType(osgGA::GUIEventAdapter::USER);
+    user->setUserData(new osg::Group);
+    EXPECT_FALSE(osgTAVRI::isDropEvent(*user));
+    EXPECT_TRUE(osgTAVRI::getDropFiles(*user).empty());
+    controller->handle(*user, actions);
+    EXPECT_EQ(controller->getNumModels(), 0u);
 }
 
 TEST_F(SceneControllerTest, StoredPathsAreRelativeToBin)

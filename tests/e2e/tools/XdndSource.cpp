@@ -134,6 +134,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "XdndSource: cannot open the display\n");
         return 1;
     }
+    // Leave the server as it was found, and the process without leaks.
+    Window source = None;
+    auto finish = [&](int code) {
+        if (source != None)
+            XDestroyWindow(dpy, source);
+        XCloseDisplay(dpy);
+        return code;
+    };
     const double deadline = now() + timeout;
 
     // The viewer may still be starting: wait for its window and its XdndAware property.
@@ -150,7 +158,7 @@ int main(int argc, char** argv)
     if (target == None || !isAware(dpy, target))
     {
         std::fprintf(stderr, "XdndSource: no drop target found\n");
-        return 3;
+        return finish(3);
     }
 
     const Atom selection = XInternAtom(dpy, "XdndSelection", False);
@@ -164,7 +172,7 @@ int main(int argc, char** argv)
     const Atom finished = XInternAtom(dpy, "XdndFinished", False);
     const Atom copy = XInternAtom(dpy, "XdndActionCopy", False);
 
-    Window source = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+    source = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
     XSelectInput(dpy, source, PropertyChangeMask);
     // A real server timestamp, taken from a property change, for the selection and the drop.
     XChangeProperty(dpy, source, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
@@ -229,7 +237,7 @@ int main(int argc, char** argv)
             {
                 sendMessage(dpy, target, leave, static_cast<long>(source), 0, 0, 0, 0);
                 std::printf("XdndSource: the target refused the drop\n");
-                return 2;
+                return finish(2);
             }
             if (positionsLeft > 0)
             {
@@ -271,9 +279,9 @@ int main(int argc, char** argv)
         {
             const bool accepted = ev.xclient.data.l[1] & 1;
             std::printf("XdndSource: drop %s\n", accepted ? "accepted" : "refused");
-            return accepted ? 0 : 2;
+            return finish(accepted ? 0 : 2);
         }
     }
     std::fprintf(stderr, "XdndSource: timed out\n");
-    return 3;
+    return finish(3);
 }
