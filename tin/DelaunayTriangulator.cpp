@@ -95,7 +95,8 @@ bool DelaunayTriangulator::triangulate()
     const size_t before = array.size();
     array.erase(std::remove_if(array.begin(), array.end(),
                                [](const osg::Vec3d& p) {
-                                   return !std::isfinite(p.x()) || !std::isfinite(p.y());
+                                   return !std::isfinite(p.x()) || !std::isfinite(p.y()) ||
+                                          !std::isfinite(p.z());
                                }),
                 array.end());
     if (array.size() != before)

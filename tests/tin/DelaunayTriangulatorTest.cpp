@@ -552,11 +552,12 @@ TEST(DelaunayTriangulator, PointsWithInvalidCoordinatesAreDropped)
     osg::ref_ptr<osg::Vec3dArray> points = uniformPoints(200, 4, 10.0);
     points->push_back(osg::Vec3d(std::nan(""), 1.0, 1.0));
     points->push_back(osg::Vec3d(1.0, INFINITY, 1.0));
+    points->push_back(osg::Vec3d(2.0, 2.0, std::nan("")));
     tintest::NotifyCapture capture;
     osg::ref_ptr<DelaunayTriangulator> triangulator = new DelaunayTriangulator(points.get());
     ASSERT_TRUE(triangulator->triangulate());
     EXPECT_EQ(200u, points->size());
-    EXPECT_EQ(1u, capture.linesWith("DelaunayTriangulator: dropped 2 points with invalid coordinates").size());
+    EXPECT_EQ(1u, capture.linesWith("DelaunayTriangulator: dropped 3 points with invalid coordinates").size());
     EXPECT_TRUE(isValidTriangulation(*points, indicesOf(triangulator->getTriangles())));
 }
 
