@@ -5,6 +5,7 @@
 #include "WorkerThread.h"
 
 #include <OpenThreads/Mutex>
+#include <OpenThreads/ScopedLock>
 #include <OpenThreads/Thread>
 #include <osg/Notify>
 #include <osg/Timer>
@@ -158,8 +159,19 @@ int runTin(int argc, char** argv)
             workers.emplace_back(new WorkerThread(i, &mutex, &tilesDone));
             workers.back()->jobs.swap(lists[i]);
         }
+        // A worker whose thread cannot start (too many threads asked for) must not lose
+        // its tiles: they are built here once the others are done.
+        std::vector<WorkerThread*> unstarted;
         for (auto& worker : workers)
-            worker->startThread();
+            if (worker->startThread() != 0)
+                unstarted.push_back(worker.get());
+        if (!unstarted.empty())
+        {
+            OpenThreads::ScopedLock<OpenThreads::Mutex> guard(mutex);
+            osg::notify(osg::WARN) << argv[0] << ": " << unstarted.size()
+                                   << " worker thread(s) could not start; their tiles are built in turn"
+                                   << std::endl;
+        }
 
         ProgressLine progress(count);
         bool running;
@@ -170,10 +182,16 @@ int runTin(int argc, char** argv)
             progress.update(tilesDone);
             OpenThreads::Thread::microSleep(10000);
         } while (running);
+        for (WorkerThread* worker : unstarted)
+        {
+            worker->run();
+            progress.update(tilesDone);
+        }
         progress.finish();
         // OpenThreads' isRunning() drops before the thread is joined; join before deleting.
         for (auto& worker : workers)
-            worker->join();
+            if (std::find(unstarted.begin(), unstarted.end(), worker.get()) == unstarted.end())
+                worker->join();
         workers.clear();
     }
     return 0;
