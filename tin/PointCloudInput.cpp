@@ -1,10 +1,12 @@
 #include "PointCloudInput.h"
 
+#include "NotifyLock.h"
 #include "las/LasError.h"
 #include "las/LasReader.h"
 #include "las/ReturnFilter.h"
 #include "las/ThinFilter.h"
 
+#include <OpenThreads/ScopedLock>
 #include <osg/Notify>
 
 #include <algorithm>
@@ -41,6 +43,7 @@ osg::ref_ptr<osg::Vec3dArray> readTilePoints(const std::vector<std::uint16_t>& r
         std::ifstream stream(file.c_str(), std::ios::in | std::ios::binary);
         if (!stream)
         {
+            OpenThreads::ScopedLock<OpenThreads::Mutex> guard(notifyMutex());
             osg::notify(osg::FATAL) << "Could not open file \"" << file << "\"" << std::endl;
             continue;
         }
@@ -73,6 +76,7 @@ osg::ref_ptr<osg::Vec3dArray> readTilePoints(const std::vector<std::uint16_t>& r
         {
             // Skip the whole file, also the points read before the damage showed.
             points->resize(before);
+            OpenThreads::ScopedLock<OpenThreads::Mutex> guard(notifyMutex());
             osg::notify(osg::WARN) << error.what() << ", file skipped" << std::endl;
         }
     }

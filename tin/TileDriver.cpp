@@ -1,5 +1,6 @@
 #include "TileDriver.h"
 
+#include "NotifyLock.h"
 #include "ScopedTimer.h"
 #include "TileNaming.h"
 #include "WorkerThread.h"
@@ -144,7 +145,8 @@ int runTin(int argc, char** argv)
     OpenThreads::Thread::Init();
     const unsigned count = unsigned(tiles.size());
     const unsigned threads = std::min(options.numThreads, count);
-    OpenThreads::Mutex mutex;
+    // The one mutex of the run; it also guards the other lines the workers write.
+    OpenThreads::Mutex& mutex = notifyMutex();
     std::atomic<unsigned> tilesDone{0};
     {
         char label[64];

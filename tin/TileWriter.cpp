@@ -1,5 +1,8 @@
 #include "TileWriter.h"
 
+#include "NotifyLock.h"
+
+#include <OpenThreads/ScopedLock>
 #include <osg/Notify>
 #include <osgDB/FileNameUtils>
 #include <osgDB/Registry>
@@ -21,12 +24,14 @@ bool writeTile(const osg::Node& node, const std::string& fileName)
     if (!osgDB::writeNodeFile(node, temp, osgDB::Registry::instance()->getOptions()))
     {
         std::remove(temp.c_str());
+        OpenThreads::ScopedLock<OpenThreads::Mutex> guard(notifyMutex());
         osg::notify(osg::WARN) << "Could not write tile \"" << fileName << "\"" << std::endl;
         return false;
     }
     if (std::rename(temp.c_str(), fileName.c_str()) != 0)
     {
         std::remove(temp.c_str());
+        OpenThreads::ScopedLock<OpenThreads::Mutex> guard(notifyMutex());
         osg::notify(osg::WARN) << "Could not write tile \"" << fileName << "\"" << std::endl;
         return false;
     }

@@ -1,0 +1,12 @@
+#include "NotifyLock.h"
+
+namespace osgTAVRI
+{
+
+OpenThreads::Mutex& notifyMutex()
+{
+    static OpenThreads::Mutex mutex;
+    return mutex;
+}
+
+} // namespace osgTAVRI
