@@ -13,6 +13,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,6 +85,8 @@ void ensureDisplay()
     pid_t pid = fork();
     if (pid == 0)
     {
+        // A test that aborts (a failed sanitizer check) must not leave its server behind.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         close(fds[0]);
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
