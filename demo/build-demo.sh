@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Lays the demo into an installation tree: the terrain tiles (when the tin tools are built)
-# and a Configuration.xml that loads them, into <dist>/Resources.
+# and, unless one is there already, a Configuration.xml that loads them, into <dist>/Resources.
 # Usage: build-demo.sh <dist> <build>
 set -euo pipefail
 dist=$(cd "$1" && pwd)
@@ -24,6 +24,8 @@ fi
 
 mkdir -p "$dist/Resources"
 target="$dist/Resources/Configuration.xml"
+# A configuration already there may hold a view the user saved with F3: keep it.
+[ -f "$target" ] && exit 0
 tmp="$target.tmp.$$"
 awk -v models="$models" '
   /<!-- terrain tiles -->/ { while ((getline line < models) > 0) print line; next }
