@@ -60,10 +60,10 @@ std::string nameOf(const osg::ref_ptr<osg::Node>& node) { return node ? node->ge
 // A read that must fail: null, and exactly one warning line that names the archive.
 void expectOneWarning(const std::string& path, const std::string& password, const std::string& why = "")
 {
-    WarningCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<osg::Node> node = readZip(path, password);
     EXPECT_FALSE(node.valid()) << path;
-    const std::vector<std::string> lines = capture.lines();
+    const std::vector<std::string> lines = capture.texts(osg::WARN);
     ASSERT_EQ(lines.size(), 1u) << path << ": " << ::testing::PrintToString(lines);
     EXPECT_NE(lines[0].find(osgDB::getSimpleFileName(path)), std::string::npos) << lines[0];
     if (!why.empty())
@@ -105,10 +105,10 @@ TEST_F(ZipPluginTest, BothEncryptionsOpenWithTheRightPasswordAndFindTexturesInsi
     for (const std::string name : {"aes.zip", "pkware.zip"})
     {
         const std::vector<std::string> before = tavritest::listDir(temp.path());
-        WarningCapture capture;
+        tavritest::NotifyCapture capture(osg::NOTICE);
         osg::ref_ptr<osg::Node> node = readZip(temp.file(name), "mossrock");
         ASSERT_TRUE(node.valid()) << name;
-        EXPECT_TRUE(capture.lines().empty()) << ::testing::PrintToString(capture.lines());
+        EXPECT_TRUE(capture.texts(osg::WARN).empty()) << ::testing::PrintToString(capture.texts(osg::WARN));
         LoadedImages images;
         node->accept(images);
         ASSERT_FALSE(images.names.empty()) << name << ": the texture was not read from the archive";

@@ -10,7 +10,6 @@
 #include <zlib.h>
 
 #include <cstring>
-#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
@@ -183,42 +182,6 @@ void patchUncompressedSizes(std::string& archive, std::uint32_t size)
         else if (archive.compare(i, 4, "PK\x01\x02") == 0)
             put(i + 24);
     }
-}
-
-class WarningCapture::Handler : public osg::NotifyHandler
-{
-public:
-    void notify(osg::NotifySeverity severity, const char* message) override
-    {
-        if (severity > osg::WARN)
-            return;
-        std::lock_guard<std::mutex> lock(mutex);
-        std::string text = message;
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-        lines.push_back(text);
-    }
-    mutable std::mutex mutex;
-    std::vector<std::string> lines;
-};
-
-WarningCapture::WarningCapture()
-    : previous(osg::getNotifyHandler()), previousLevel(osg::getNotifyLevel()), handler(new Handler)
-{
-    osg::setNotifyLevel(osg::NOTICE);
-    osg::setNotifyHandler(handler.get());
-}
-
-WarningCapture::~WarningCapture()
-{
-    osg::setNotifyHandler(previous.get());
-    osg::setNotifyLevel(previousLevel);
-}
-
-std::vector<std::string> WarningCapture::lines() const
-{
-    std::lock_guard<std::mutex> lock(handler->mutex);
-    return handler->lines;
 }
 
 } // namespace ziptest

@@ -1,14 +1,12 @@
 #pragma once
 
 #include <osg/Node>
-#include <osg/Notify>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Helpers for the plugin tests: archives made with libzip, models written by the toolkit,
-// and the warning lines the toolkit prints.
+// Helpers for the plugin tests: archives made with libzip and models written by the toolkit.
 namespace ziptest
 {
 
@@ -43,23 +41,5 @@ void usePluginsOfThisBuild();
 
 // Overwrites the recorded uncompressed size of every entry (local and central headers).
 void patchUncompressedSizes(std::string& archive, std::uint32_t size);
-
-// Collects the toolkit's lines at WARN and more severe while it lives.
-class WarningCapture
-{
-public:
-    WarningCapture();
-    ~WarningCapture();
-    WarningCapture(const WarningCapture&) = delete;
-    WarningCapture& operator=(const WarningCapture&) = delete;
-    std::vector<std::string> lines() const;
-
-    class Handler;
-
-private:
-    osg::ref_ptr<osg::NotifyHandler> previous;
-    osg::NotifySeverity previousLevel;
-    osg::ref_ptr<Handler> handler;
-};
 
 } // namespace ziptest

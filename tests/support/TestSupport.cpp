@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -139,6 +140,74 @@ std::vector<std::string> listDir(const std::string& path)
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+class NotifyCapture::Handler : public osg::NotifyHandler
+{
+public:
+    void notify(osg::NotifySeverity severity, const char* message) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::string text(message ? message : "");
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        collected.push_back({severity, text});
+    }
+    mutable std::mutex mutex;
+    std::vector<Line> collected;
+};
+
+NotifyCapture::NotifyCapture(osg::NotifySeverity level)
+    : previousHandler(osg::getNotifyHandler()), previousLevel(osg::getNotifyLevel()), handler(new Handler)
+{
+    osg::setNotifyLevel(level);
+    osg::setNotifyHandler(handler.get());
+}
+
+NotifyCapture::~NotifyCapture()
+{
+    osg::setNotifyHandler(previousHandler.get());
+    osg::setNotifyLevel(previousLevel);
+}
+
+std::vector<NotifyCapture::Line> NotifyCapture::lines() const
+{
+    std::lock_guard<std::mutex> lock(handler->mutex);
+    return handler->collected;
+}
+
+std::vector<std::string> NotifyCapture::texts(osg::NotifySeverity severity) const
+{
+    std::vector<std::string> found;
+    for (const Line& line : lines())
+        if (line.severity <= severity && !line.text.empty())
+            found.push_back(line.text);
+    return found;
+}
+
+std::vector<std::string> NotifyCapture::linesWith(const std::string& text) const
+{
+    std::vector<std::string> found;
+    for (const std::string& line : texts())
+        if (line.find(text) != std::string::npos)
+            found.push_back(line);
+    return found;
+}
+
+bool NotifyCapture::contains(const std::string& text, osg::NotifySeverity severity) const
+{
+    for (const Line& line : lines())
+        if (line.severity <= severity && line.text.find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+std::string NotifyCapture::all() const
+{
+    std::string text;
+    for (const Line& line : lines())
+        text += line.text + "\n";
+    return text;
 }
 
 void copyInstallation(const std::string& target)

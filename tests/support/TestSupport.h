@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <osg/Notify>
+#include <osg/ref_ptr>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -52,6 +55,39 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 std::vector<std::string> listDir(const std::string& path);
+
+// Collects the toolkit's notification lines while it lives; `level` is the notify level
+// set meanwhile (the previous handler and level come back on destruction).
+class NotifyCapture
+{
+public:
+    explicit NotifyCapture(osg::NotifySeverity level = osg::INFO);
+    ~NotifyCapture();
+    NotifyCapture(const NotifyCapture&) = delete;
+    NotifyCapture& operator=(const NotifyCapture&) = delete;
+
+    struct Line
+    {
+        osg::NotifySeverity severity;
+        std::string text;
+    };
+    // Every line, line ends removed.
+    std::vector<Line> lines() const;
+    // The texts of the non-empty lines at `severity` or more severe.
+    std::vector<std::string> texts(osg::NotifySeverity severity = osg::DEBUG_FP) const;
+    // The non-empty texts that contain `text`.
+    std::vector<std::string> linesWith(const std::string& text) const;
+    // True when some line at `severity` or more severe contains `text`.
+    bool contains(const std::string& text, osg::NotifySeverity severity = osg::DEBUG_FP) const;
+    std::string all() const;
+
+    class Handler;
+
+private:
+    osg::ref_ptr<osg::NotifyHandler> previousHandler;
+    osg::NotifySeverity previousLevel;
+    osg::ref_ptr<Handler> handler;
+};
 
 // Copies the installation tree (Bin, Resources, Content) into `target`.
 void copyInstallation(const std::string& target);

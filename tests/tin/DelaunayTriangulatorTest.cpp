@@ -150,7 +150,7 @@ TEST(DelaunayTriangulator, RepeatedPositionsKeepTheLowestZ)
         points->push_back(osg::Vec3d(2, 2, z));
     osg::ref_ptr<DelaunayTriangulator> alone = new DelaunayTriangulator(points.get());
     {
-        tintest::NotifyCapture capture;
+        tavritest::NotifyCapture capture(osg::NOTICE);
         EXPECT_TRUE(alone->triangulate());
         EXPECT_EQ(1u, capture.linesWith("prim_tris size is zero").size());
     }
@@ -172,7 +172,7 @@ TEST(DelaunayTriangulator, RepeatedPositionsKeepTheLowestZ)
 
 TEST(DelaunayTriangulator, MissingOrTooFewPointsFailWithAWarning)
 {
-    tintest::NotifyCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<DelaunayTriangulator> none = new DelaunayTriangulator(nullptr);
     EXPECT_FALSE(none->triangulate());
     EXPECT_EQ(1u, capture.linesWith("Warning: DelaunayTriangulator::triangulate(): invalid sample point array").size());
@@ -191,7 +191,7 @@ TEST(DelaunayTriangulator, CollinearPointsSucceedWithoutTriangles)
     osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;
     for (int i = 0; i < 5; ++i)
         points->push_back(osg::Vec3d(3.0 * i, 1.5 * i + 2.0, i));
-    tintest::NotifyCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<DelaunayTriangulator> triangulator = new DelaunayTriangulator(points.get());
     ASSERT_TRUE(triangulator->triangulate());
     ASSERT_NE(nullptr, triangulator->getTriangles());
@@ -239,7 +239,7 @@ TEST(DelaunayTriangulator, ResultIsSortedAndIndexesTheArray)
 TEST(DelaunayTriangulator, WritesItsProgressLines)
 {
     osg::ref_ptr<osg::Vec3dArray> points = gridPoints(10, 10);
-    tintest::NotifyCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     osg::setNotifyLevel(osg::INFO);
     osg::ref_ptr<DelaunayTriangulator> triangulator = new DelaunayTriangulator(points.get());
     ASSERT_TRUE(triangulator->triangulate());
@@ -469,7 +469,7 @@ TEST(DelaunayTriangulator, LongConstraintIsForcedWholeWithAWarning)
     line->push_back(osg::Vec3d(100.0, 100.0, 0));
     constraint->setVertexArray(line.get());
     constraint->addPrimitiveSet(new osg::DrawArrays(GL_LINE_STRIP, 0, 2));
-    tintest::NotifyCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<DelaunayTriangulator> triangulator = new DelaunayTriangulator(points.get());
     triangulator->addInputConstraint(constraint.get());
     ASSERT_TRUE(triangulator->triangulate());
@@ -553,7 +553,7 @@ TEST(DelaunayTriangulator, PointsWithInvalidCoordinatesAreDropped)
     points->push_back(osg::Vec3d(std::nan(""), 1.0, 1.0));
     points->push_back(osg::Vec3d(1.0, INFINITY, 1.0));
     points->push_back(osg::Vec3d(2.0, 2.0, std::nan("")));
-    tintest::NotifyCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<DelaunayTriangulator> triangulator = new DelaunayTriangulator(points.get());
     ASSERT_TRUE(triangulator->triangulate());
     EXPECT_EQ(200u, points->size());

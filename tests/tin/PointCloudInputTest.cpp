@@ -79,11 +79,11 @@ TEST(PointCloudInput, reportsMissingAndBadFilesAndGoesOn)
     tavritest::writeFile(truncated, bytes.substr(0, bytes.size() - 1));
     tavritest::writeFile(dir.file("text.las"), "not a point cloud\n");
 
-    tintest::NotifyCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<osg::Vec3dArray> points = readTilePoints(
         kFirst, 1, {dir.file("missing.las"), laz, truncated, dir.file("text.las"), good}, tile());
     EXPECT_EQ(points->size(), 1u);
-    const auto lines = capture.lines();
+    const auto lines = capture.texts();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "Could not open file \"" + dir.file("missing.las") + "\"");
     EXPECT_EQ(lines[1], "LasReader: " + laz + ": compressed LAS (LAZ) is not supported, file skipped");

@@ -29,7 +29,7 @@ TEST(TileWriter, replacesAtomicallyAndReportsFailure)
     ASSERT_TRUE(back.valid());
     EXPECT_EQ(back->getMatrix().getTrans().x(), 2.0);
 
-    tintest::NotifyCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     EXPECT_FALSE(writeTile(*tileAt(3), dir.file("missing/0_0.ive")));
     EXPECT_EQ(capture.linesWith("Could not write tile \"" + dir.file("missing/0_0.ive") + "\"").size(), 1u);
     EXPECT_EQ(tavritest::listDir(dir.path()), std::vector<std::string>{"0_0.ive"});

@@ -1,5 +1,7 @@
 #include "TinTestSupport.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include "tin/TinBuilder.h"
@@ -95,24 +97,24 @@ TEST(TrimTriangles, neighboursShareNoTriangle)
 
 TEST(TrimTriangles, refusesOtherModesAndEmptyInput)
 {
-    tintest::NotifyCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;
     osg::ref_ptr<osg::DrawElementsUInt> lines = new osg::DrawElementsUInt(GL_LINES);
     osg::ref_ptr<osg::DrawElementsUInt> none = new osg::DrawElementsUInt(GL_TRIANGLES);
     addTriangle(*points, *lines, 0, 0);
     EXPECT_EQ(trimTriangles(points.get(), lines.get(), kTile), nullptr);
     EXPECT_EQ(trimTriangles(points.get(), none.get(), kTile), nullptr);
-    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"Unsupported mode", "No points/primitives!"}));
+    EXPECT_EQ(capture.texts(), (std::vector<std::string>{"Unsupported mode", "No points/primitives!"}));
 }
 
 TEST(CreateTin, tooFewPoints)
 {
-    tintest::NotifyCapture capture;
+    tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;
     points->push_back(osg::Vec3d(0, 0, 0));
     points->push_back(osg::Vec3d(1, 0, 0));
     EXPECT_FALSE(createTin(points.get(), kTile, false).valid());
-    EXPECT_EQ(capture.lines(), std::vector<std::string>{"Too few poins to create TIN: 2"});
+    EXPECT_EQ(capture.texts(), std::vector<std::string>{"Too few poins to create TIN: 2"});
 }
 
 // Transform to the centre; every triangulated point stays a vertex, margin points

@@ -9,50 +9,6 @@
 namespace tintest
 {
 
-class NotifyCapture::Handler : public osg::NotifyHandler
-{
-public:
-    void notify(osg::NotifySeverity, const char* message) override
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        std::string text(message);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-        if (!text.empty())
-            captured.push_back(text);
-    }
-    mutable std::mutex mutex;
-    std::vector<std::string> captured;
-};
-
-NotifyCapture::NotifyCapture()
-    : handler(new Handler), previous(osg::getNotifyHandler()), previousLevel(osg::getNotifyLevel())
-{
-    osg::setNotifyLevel(osg::NOTICE);
-    osg::setNotifyHandler(handler.get());
-}
-
-NotifyCapture::~NotifyCapture()
-{
-    osg::setNotifyHandler(previous.get());
-    osg::setNotifyLevel(previousLevel);
-}
-
-std::vector<std::string> NotifyCapture::lines() const
-{
-    std::lock_guard<std::mutex> lock(handler->mutex);
-    return handler->captured;
-}
-
-std::vector<std::string> NotifyCapture::linesWith(const std::string& text) const
-{
-    std::vector<std::string> found;
-    for (const std::string& line : lines())
-        if (line.find(text) != std::string::npos)
-            found.push_back(line);
-    return found;
-}
-
 std::string writeLas(const std::string& path, const std::vector<SynthPoint>& points,
                      const osgTAVRI::LasWriter::Settings& settings)
 {

@@ -2,35 +2,12 @@
 
 #include "tin/las/LasWriter.h"
 
-#include <osg/Notify>
-#include <osg/ref_ptr>
-
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace tintest
 {
-
-// Captures every osg::notify line of the process while it lives.
-class NotifyCapture
-{
-public:
-    NotifyCapture();
-    ~NotifyCapture();
-    NotifyCapture(const NotifyCapture&) = delete;
-    NotifyCapture& operator=(const NotifyCapture&) = delete;
-    std::vector<std::string> lines() const;
-    // Lines that contain `text`.
-    std::vector<std::string> linesWith(const std::string& text) const;
-
-private:
-    class Handler;
-    osg::ref_ptr<Handler> handler;
-    osg::ref_ptr<osg::NotifyHandler> previous;
-    osg::NotifySeverity previousLevel;
-};
 
 struct SynthPoint
 {

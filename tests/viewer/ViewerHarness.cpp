@@ -7,7 +7,6 @@
 #include <osgViewer/View>
 
 #include <filesystem>
-#include <mutex>
 #include <stdexcept>
 
 #include <unistd.h>
@@ -193,56 +192,6 @@ osg::ref_ptr<osg::Image> ViewerHarness::readPixels()
     if (!singleThreaded)
         viewer().startThreading();
     return capture->done;
-}
-
-class NotifyCapture::Handler : public osg::NotifyHandler
-{
-public:
-    void notify(osg::NotifySeverity severity, const char* message) override
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        std::string text(message ? message : "");
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-        collected.push_back({severity, text});
-    }
-    mutable std::mutex mutex;
-    std::vector<Line> collected;
-};
-
-NotifyCapture::NotifyCapture(osg::NotifySeverity level)
-    : previousHandler(osg::getNotifyHandler()), previousLevel(osg::getNotifyLevel()), handler(new Handler)
-{
-    osg::setNotifyLevel(level);
-    osg::setNotifyHandler(handler.get());
-}
-
-NotifyCapture::~NotifyCapture()
-{
-    osg::setNotifyHandler(previousHandler.get());
-    osg::setNotifyLevel(previousLevel);
-}
-
-std::vector<NotifyCapture::Line> NotifyCapture::lines() const
-{
-    std::lock_guard<std::mutex> lock(handler->mutex);
-    return handler->collected;
-}
-
-bool NotifyCapture::contains(const std::string& text, osg::NotifySeverity severity) const
-{
-    for (const Line& line : lines())
-        if (line.severity <= severity && line.text.find(text) != std::string::npos)
-            return true;
-    return false;
-}
-
-std::string NotifyCapture::all() const
-{
-    std::string text;
-    for (const Line& line : lines())
-        text += line.text + "\n";
-    return text;
 }
 
 } // namespace tavritest

@@ -108,31 +108,4 @@ private:
     osg::ref_ptr<osgTAVRI::TAVRIview> view;
 };
 
-// Collects the toolkit's notification lines while it lives (at every severity up to INFO).
-class NotifyCapture
-{
-public:
-    explicit NotifyCapture(osg::NotifySeverity level = osg::INFO);
-    ~NotifyCapture();
-    NotifyCapture(const NotifyCapture&) = delete;
-    NotifyCapture& operator=(const NotifyCapture&) = delete;
-
-    struct Line
-    {
-        osg::NotifySeverity severity;
-        std::string text;
-    };
-    std::vector<Line> lines() const;
-    // True when some line at `severity` or more severe contains `text`.
-    bool contains(const std::string& text, osg::NotifySeverity severity = osg::DEBUG_FP) const;
-    std::string all() const;
-
-    class Handler;
-
-private:
-    osg::ref_ptr<osg::NotifyHandler> previousHandler;
-    osg::NotifySeverity previousLevel;
-    osg::ref_ptr<Handler> handler;
-};
-
 } // namespace tavritest
