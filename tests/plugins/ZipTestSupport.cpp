@@ -95,30 +95,27 @@ void makeZerosZip(const std::string& path, const std::string& entryName, std::ui
                         static_cast<z_off_t>(size % chunk));
 
     std::string out;
+    // From the flags to the extra field's length the local and the central header agree.
+    auto putEntryFields = [&]() {
+        put16(out, 0);
+        put16(out, 8);
+        put32(out, 0);
+        put32(out, static_cast<std::uint32_t>(crc));
+        put32(out, static_cast<std::uint32_t>(data.size()));
+        put32(out, static_cast<std::uint32_t>(size));
+        put16(out, static_cast<unsigned>(entryName.size()));
+        put16(out, 0);
+    };
     put32(out, 0x04034b50);
     put16(out, 20);
-    put16(out, 0);
-    put16(out, 8);
-    put32(out, 0);
-    put32(out, static_cast<std::uint32_t>(crc));
-    put32(out, static_cast<std::uint32_t>(data.size()));
-    put32(out, static_cast<std::uint32_t>(size));
-    put16(out, static_cast<unsigned>(entryName.size()));
-    put16(out, 0);
+    putEntryFields();
     out += entryName;
     out += data;
     const std::size_t central = out.size();
     put32(out, 0x02014b50);
     put16(out, 20);
     put16(out, 20);
-    put16(out, 0);
-    put16(out, 8);
-    put32(out, 0);
-    put32(out, static_cast<std::uint32_t>(crc));
-    put32(out, static_cast<std::uint32_t>(data.size()));
-    put32(out, static_cast<std::uint32_t>(size));
-    put16(out, static_cast<unsigned>(entryName.size()));
-    put16(out, 0);
+    putEntryFields();
     put16(out, 0);
     put16(out, 0);
     put16(out, 0);

@@ -41,17 +41,8 @@ std::string valueAfter(const std::string& object, const std::string& key)
     return object.substr(start, end - start);
 }
 
-void readTriple(const std::string& text, long long out[3])
-{
-    std::string s = text;
-    for (char& c : s)
-        if (c == '[' || c == ']' || c == ',' || c == '"')
-            c = ' ';
-    std::istringstream in(s);
-    in >> out[0] >> out[1] >> out[2];
-}
-
-void readTriple(const std::string& text, double out[3])
+template <typename T>
+void readTriple(const std::string& text, T out[3])
 {
     std::string s = text;
     for (char& c : s)
