@@ -1,9 +1,8 @@
+#include "support/GridMesh.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <osg/Geode>
-#include <osg/Geometry>
 #include <osgDB/WriteFile>
 
 #include <chrono>
@@ -28,20 +27,7 @@ osg::ref_ptr<osg::Node> makeTerrain()
             const float x = -500.0f + 10.0f * i, y = -500.0f + 10.0f * j;
             vertices->push_back(osg::Vec3(x, y, 5.0f * std::sin(x / 70.0f) * std::cos(y / 90.0f)));
         }
-    osg::ref_ptr<osg::DrawElementsUInt> triangles = new osg::DrawElementsUInt(GL_TRIANGLES);
-    for (int j = 0; j + 1 < n; ++j)
-        for (int i = 0; i + 1 < n; ++i)
-        {
-            const unsigned a = j * n + i, b = a + 1, c = a + n, d = c + 1;
-            for (unsigned index : {a, b, d, a, d, c})
-                triangles->push_back(index);
-        }
-    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
-    geometry->setVertexArray(vertices.get());
-    geometry->addPrimitiveSet(triangles.get());
-    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
-    geode->addDrawable(geometry.get());
-    return geode;
+    return tavritest::makeGridMesh(vertices.get(), n);
 }
 
 struct HomeView

@@ -1,4 +1,5 @@
 #include "NavigationDriver.h"
+#include "support/GridMesh.h"
 #include "support/TestSupport.h"
 
 #include "viewer/TerrainFollowing.h"
@@ -43,21 +44,8 @@ osg::Node* makeTerrainTile(double spacing)
             const double y = -tileHalfSize + j * spacing;
             vertices->push_back(osg::Vec3(x, y, terrainHeight(x + tileCentre.x(), y + tileCentre.y())));
         }
-    osg::ref_ptr<osg::DrawElementsUInt> triangles = new osg::DrawElementsUInt(GL_TRIANGLES);
-    for (int j = 0; j + 1 < n; ++j)
-        for (int i = 0; i + 1 < n; ++i)
-        {
-            const unsigned a = j * n + i, b = a + 1, c = a + n, d = c + 1;
-            for (unsigned index : {a, b, d, a, d, c})
-                triangles->push_back(index);
-        }
-    osg::Geometry* geometry = new osg::Geometry;
-    geometry->setVertexArray(vertices.get());
-    geometry->addPrimitiveSet(triangles.get());
-    osg::Geode* geode = new osg::Geode;
-    geode->addDrawable(geometry);
     osg::MatrixTransform* tile = new osg::MatrixTransform(osg::Matrixd::translate(tileCentre));
-    tile->addChild(geode);
+    tile->addChild(tavritest::makeGridMesh(vertices.get(), n).get());
     return tile;
 }
 
