@@ -16,11 +16,11 @@
 #include <tinyxml2.h>
 
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include <sys/stat.h>
 
@@ -62,29 +62,9 @@ public:
             unreadable(name, text, "a bool");
     }
 
-    void readInt(const char* name, int& value) const
-    {
-        const char* text = element->Attribute(name);
-        if (!text)
-            return;
-        long long number = 0;
-        if (scanInteger(text, number) && number >= INT_MIN && number <= INT_MAX)
-            value = static_cast<int>(number);
-        else
-            unreadable(name, text, "an int");
-    }
+    void readInt(const char* name, int& value) const { readInteger(name, value, "an int"); }
 
-    void readUnsigned(const char* name, unsigned int& value) const
-    {
-        const char* text = element->Attribute(name);
-        if (!text)
-            return;
-        long long number = 0;
-        if (scanInteger(text, number) && number >= 0 && number <= UINT_MAX)
-            value = static_cast<unsigned int>(number);
-        else
-            unreadable(name, text, "an unsigned int");
-    }
+    void readUnsigned(const char* name, unsigned int& value) const { readInteger(name, value, "an unsigned int"); }
 
     // Scanned in single precision like the file has always been read; values that are not
     // finite would poison the camera and the coordinate readout.
@@ -103,6 +83,21 @@ public:
     }
 
 private:
+    // An integer that fits T; anything else is unreadable as `type`.
+    template <typename T>
+    void readInteger(const char* name, T& value, const char* type) const
+    {
+        const char* text = element->Attribute(name);
+        if (!text)
+            return;
+        long long number = 0;
+        if (scanInteger(text, number) && number >= static_cast<long long>(std::numeric_limits<T>::min()) &&
+            number <= static_cast<long long>(std::numeric_limits<T>::max()))
+            value = static_cast<T>(number);
+        else
+            unreadable(name, text, type);
+    }
+
     // Like "%d": leading blanks, a sign and digits; trailing text is ignored.
     static bool scanInteger(const char* text, long long& number)
     {
