@@ -1,5 +1,7 @@
 #include "viewer/platform/X11WindowState.h"
 
+#include "viewer/platform/X11Property.h"
+
 #include <osgViewer/api/X11/GraphicsWindowX11>
 
 #include <X11/Xatom.h>
@@ -82,25 +84,17 @@ bool X11WindowState::isMaximized(osg::GraphicsContext* context)
     Atom vertical = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
     Atom horizontal = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
 
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window->getWindow(), state, 0, 1024, False, XA_ATOM, &type, &format, &count,
-                           &remaining, &data) != Success)
-        return false;
+    const X11Property states(display, window->getWindow(), state, 1024, false, XA_ATOM);
+    const Atom* atoms = reinterpret_cast<const Atom*>(states.data(32));
     bool hasVertical = false, hasHorizontal = false;
-    if (data && type == XA_ATOM && format == 32)
+    if (atoms && states.type() == XA_ATOM)
     {
-        const Atom* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count; ++i)
+        for (unsigned long i = 0; i < states.count(); ++i)
         {
             hasVertical = hasVertical || atoms[i] == vertical;
             hasHorizontal = hasHorizontal || atoms[i] == horizontal;
         }
     }
-    if (data)
-        XFree(data);
     return hasVertical && hasHorizontal;
 }
 
@@ -123,20 +117,13 @@ bool X11WindowState::getFrameRectangle(osg::GraphicsContext* context, int& x, in
     Atom extents = XInternAtom(display, "_NET_FRAME_EXTENTS", True);
     if (extents != None)
     {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, remaining = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, xwindow, extents, 0, 4, False, XA_CARDINAL, &type, &format, &count,
-                               &remaining, &data) == Success &&
-            data && type == XA_CARDINAL && format == 32 && count == 4)
+        const X11Property frame(display, xwindow, extents, 4, false, XA_CARDINAL);
+        const long* values = reinterpret_cast<const long*>(frame.data(32));
+        if (values && frame.type() == XA_CARDINAL && frame.count() == 4)
         {
-            const long* values = reinterpret_cast<const long*>(data);
             left = values[0];
             top = values[2];
         }
-        if (data)
-            XFree(data);
     }
     x = rootX - static_cast<int>(left);
     y = rootY - static_cast<int>(top);

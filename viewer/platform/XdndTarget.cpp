@@ -1,5 +1,7 @@
 #include "viewer/platform/XdndTarget.h"
 
+#include "viewer/platform/X11Property.h"
+
 #include <osg/Notify>
 
 #include <X11/Xatom.h>
@@ -113,20 +115,10 @@ void XdndTarget::onEnter(const XClientMessageEvent& msg)
     if (msg.data.l[1] & 1)
     {
         // More than three types: the full list is a property of the source window.
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, remaining = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, source, typeList, 0, 1024, False, XA_ATOM, &type, &format, &count,
-                               &remaining, &data) == Success &&
-            data && format == 32)
-        {
-            const Atom* atoms = reinterpret_cast<const Atom*>(data);
-            for (unsigned long i = 0; i < count; ++i)
+        const X11Property types(display, source, typeList, 1024, false, XA_ATOM);
+        if (const Atom* atoms = reinterpret_cast<const Atom*>(types.data(32)))
+            for (unsigned long i = 0; i < types.count(); ++i)
                 offersUriList = offersUriList || atoms[i] == uriList;
-        }
-        if (data)
-            XFree(data);
     }
     else
     {
@@ -164,17 +156,12 @@ void XdndTarget::onSelectionNotify(const XSelectionEvent& sel)
     bool accepted = false;
     if (sel.property != None)
     {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, remaining = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, window, property, 0, 1 << 22, True, AnyPropertyType, &type, &format,
-                               &count, &remaining, &data) == Success &&
-            data && format == 8)
+        const X11Property list(display, window, property, 1 << 22, true, AnyPropertyType);
+        if (const unsigned char* data = list.data(8))
         {
             std::vector<std::string> ignored;
             std::vector<std::string> paths =
-                parseUriList(std::string(reinterpret_cast<const char*>(data), count), ignored);
+                parseUriList(std::string(reinterpret_cast<const char*>(data), list.count()), ignored);
             for (const std::string& item : ignored)
                 OSG_WARN << "Ignoring dropped item that is not a local file: " << item << std::endl;
             if (!paths.empty())
@@ -184,8 +171,6 @@ void XdndTarget::onSelectionNotify(const XSelectionEvent& sel)
                 accepted = true;
             }
         }
-        if (data)
-            XFree(data);
     }
     else
     {
@@ -196,34 +181,29 @@ void XdndTarget::onSelectionNotify(const XSelectionEvent& sel)
 
 void XdndTarget::sendStatus(Window to, bool accept)
 {
-    XEvent ev;
-    std::memset(&ev, 0, sizeof(ev));
-    ev.xclient.type = ClientMessage;
-    ev.xclient.display = display;
-    ev.xclient.window = to;
-    ev.xclient.message_type = status;
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = static_cast<long>(window);
-    ev.xclient.data.l[1] = accept ? 1 : 0;
-    ev.xclient.data.l[4] = accept ? static_cast<long>(actionCopy) : 0;
-    XSendEvent(display, to, False, NoEventMask, &ev);
-    XFlush(display);
+    sendToSource(to, status, {static_cast<long>(window), accept ? 1 : 0, 0, 0,
+                              accept ? static_cast<long>(actionCopy) : 0});
 }
 
 void XdndTarget::sendFinished(Window to, bool accepted)
 {
     if (to == None || sourceVersion < 2)
         return;
+    sendToSource(to, finished, {static_cast<long>(window), accepted ? 1 : 0,
+                                accepted ? static_cast<long>(actionCopy) : 0, 0, 0});
+}
+
+void XdndTarget::sendToSource(Window to, Atom messageType, const std::array<long, 5>& data)
+{
     XEvent ev;
     std::memset(&ev, 0, sizeof(ev));
     ev.xclient.type = ClientMessage;
     ev.xclient.display = display;
     ev.xclient.window = to;
-    ev.xclient.message_type = finished;
+    ev.xclient.message_type = messageType;
     ev.xclient.format = 32;
-    ev.xclient.data.l[0] = static_cast<long>(window);
-    ev.xclient.data.l[1] = accepted ? 1 : 0;
-    ev.xclient.data.l[2] = accepted ? static_cast<long>(actionCopy) : 0;
+    for (int i = 0; i < 5; ++i)
+        ev.xclient.data.l[i] = data[i];
     XSendEvent(display, to, False, NoEventMask, &ev);
     XFlush(display);
 }

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ private:
     void onSelectionNotify(const XSelectionEvent& sel);
     void sendStatus(Window source, bool accept);
     void sendFinished(Window source, bool accepted);
+    // A 32-bit client message to the drag source.
+    void sendToSource(Window to, Atom messageType, const std::array<long, 5>& data);
 
     Display* display;
     Window window;
