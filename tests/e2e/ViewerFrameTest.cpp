@@ -125,8 +125,9 @@ public:
                 continue;
             server.start({"Xvfb", ":" + std::to_string(n), "-screen", "0", "800x600x24", "-nolisten", "tcp",
                           "+extension", "GLX"});
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (waitFor([&] { return fs::exists(socket) || !server.running(); }, 20.0) && server.running())
+            // The socket appears before the server takes clients: wait until one can connect.
+            const std::string probe = "xdpyinfo -display :" + std::to_string(n) + " >/dev/null 2>&1";
+            if (waitFor([&] { return !server.running() || tavritest::shell(probe) == 0; }, 20.0) && server.running())
                 name = ":" + std::to_string(n);
             else
                 server.kill();
