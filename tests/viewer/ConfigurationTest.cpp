@@ -20,25 +20,11 @@
 
 using tavritest::NotifyCapture;
 using tavritest::ViewerHarness;
+using tavritest::WindowSettings;
 namespace fs = std::filesystem;
 
 namespace
 {
-struct WindowSettings
-{
-    std::string title;
-    int x = -1, y = -1, width = -1, height = -1;
-    bool maximized = false, fullscreen = false, stereo = false;
-    unsigned int screenNum = 99, numSamples = 99;
-};
-
-WindowSettings windowOf(ViewerHarness& h)
-{
-    WindowSettings s;
-    h.windowController()->getWindowSettings(s.title, s.x, s.y, s.width, s.height, s.maximized, s.fullscreen,
-                                            s.screenNum, s.numSamples, s.stereo);
-    return s;
-}
 
 void lookAt(ViewerHarness& h, osg::Vec3d& eye, osg::Vec3d& center)
 {
@@ -56,7 +42,7 @@ std::string save(ViewerHarness& h)
 // The defaults of a missing file, as the controllers hold them after start-up.
 void expectDefaults(ViewerHarness& h)
 {
-    WindowSettings w = windowOf(h);
+    WindowSettings w = h.windowSettings();
     EXPECT_EQ(w.title, "TAVRIview 1.02");
     EXPECT_EQ(w.width, 1024);
     EXPECT_EQ(w.height, 768);
@@ -235,7 +221,7 @@ TEST(Configuration, LoadSaveLoadKeepsTheStateAndTheOrder)
         EXPECT_DOUBLE_EQ(h.sceneController()->getOffsetZ(), -12.5);
         EXPECT_EQ(h.sceneController()->getNumModels(), 2u);
         EXPECT_EQ(h.environmentController()->getBackgroundColor(), osg::Vec4f(0.25f, 0.5f, 0.75f, 1.0f));
-        EXPECT_EQ(windowOf(h).title, "Projekt <Nord>");
+        EXPECT_EQ(h.windowSettings().title, "Projekt <Nord>");
         first = save(h);
     }
     EXPECT_EQ(elementNames(first),
@@ -289,7 +275,7 @@ TEST(Configuration, ValuesThatDoNotScanCountAsAbsent)
     EXPECT_FALSE(env->getWaterEnabled());
     EXPECT_DOUBLE_EQ(env->getSeaState(), 0.0);
     EXPECT_DOUBLE_EQ(env->getWindDirection(), 7.0);
-    WindowSettings w = windowOf(h);
+    WindowSettings w = h.windowSettings();
     EXPECT_EQ(w.x, 0);
     EXPECT_EQ(w.y, 20);
     EXPECT_EQ(w.numSamples, 0u);
@@ -307,7 +293,7 @@ TEST(Configuration, UnusableWindowValuesFallBackToAWorkingWindow)
     h.setup();
     h.frame();
     ASSERT_NE(h.window(), nullptr);
-    WindowSettings w = windowOf(h);
+    WindowSettings w = h.windowSettings();
     EXPECT_EQ(w.width, 1024);
     EXPECT_EQ(w.height, 768);
     EXPECT_EQ(w.screenNum, 0u);
@@ -323,7 +309,7 @@ TEST(Configuration, AWindowElementWithoutSizeStillOpensAWindow)
     h.setup();
     h.frame();
     ASSERT_NE(h.window(), nullptr);
-    WindowSettings w = windowOf(h);
+    WindowSettings w = h.windowSettings();
     EXPECT_EQ(w.title, "TAVRIview 1.02");
     EXPECT_EQ(w.width, 1024);
     EXPECT_EQ(w.height, 768);

@@ -1,6 +1,7 @@
 #include "ViewerHarness.h"
 
 #include "viewer/TAVRIview.h"
+#include "viewer/WindowController.h"
 
 #include <osg/Camera>
 #include <osg/GL>
@@ -104,6 +105,14 @@ osgTAVRI::SceneController* ViewerHarness::sceneController() { return view->getSc
 osgTAVRI::WindowController* ViewerHarness::windowController() { return view->getWindowController(); }
 osgTAVRI::EnvironmentController* ViewerHarness::environmentController() { return view->getEnvironmentController(); }
 osgTAVRI::NavigationController* ViewerHarness::navigationController() { return view->getNavigationController(); }
+
+WindowSettings ViewerHarness::windowSettings()
+{
+    WindowSettings s;
+    windowController()->getWindowSettings(s.title, s.x, s.y, s.width, s.height, s.maximized, s.fullscreen,
+                                          s.screenNum, s.numSamples, s.stereo);
+    return s;
+}
 
 osgViewer::GraphicsWindow* ViewerHarness::window()
 {

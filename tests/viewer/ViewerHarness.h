@@ -37,6 +37,15 @@ namespace tavritest
 //   h.setup();
 //   h.key(osgGA::GUIEventAdapter::KEY_F3);
 //   h.frame();
+// What the window controller reports through getWindowSettings, in one value.
+struct WindowSettings
+{
+    std::string title;
+    int x = -1, y = -1, width = -1, height = -1;
+    bool maximized = false, fullscreen = false, stereo = false;
+    unsigned int screenNum = 99, numSamples = 99;
+};
+
 class ViewerHarness
 {
 public:
@@ -73,6 +82,7 @@ public:
     osgTAVRI::WindowController* windowController();
     osgTAVRI::EnvironmentController* environmentController();
     osgTAVRI::NavigationController* navigationController();
+    WindowSettings windowSettings();
     osgViewer::GraphicsWindow* window();
 
     // The skeleton groups, found by name.

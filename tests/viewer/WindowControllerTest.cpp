@@ -13,27 +13,13 @@
 #include <cmath>
 
 using tavritest::ViewerHarness;
+using tavritest::WindowSettings;
 
 namespace
 {
 const int screenWidth = 1280; // the test server's screen
 const int screenHeight = 1024;
 
-struct Settings
-{
-    std::string title;
-    int x = -1, y = -1, width = -1, height = -1;
-    bool maximized = false, fullscreen = false, stereo = false;
-    unsigned int screenNum = 99, numSamples = 99;
-};
-
-Settings settingsOf(ViewerHarness& h)
-{
-    Settings s;
-    h.windowController()->getWindowSettings(s.title, s.x, s.y, s.width, s.height, s.maximized, s.fullscreen,
-                                            s.screenNum, s.numSamples, s.stereo);
-    return s;
-}
 
 std::string windowElement(int x, int y, int width, int height, const std::string& extra = "")
 {
@@ -72,7 +58,7 @@ TEST(WindowController, F11GoesFullScreenAndBackToTheRecordedRectangle)
     h.writeConfiguration(windowElement(100, 50, 800, 600));
     h.setup();
     h.frame(2);
-    Settings before = settingsOf(h);
+    WindowSettings before = h.windowSettings();
     EXPECT_EQ(before.x, 100);
     EXPECT_EQ(before.y, 50);
     EXPECT_EQ(before.width, 800);
@@ -82,7 +68,7 @@ TEST(WindowController, F11GoesFullScreenAndBackToTheRecordedRectangle)
 
     h.key(osgGA::GUIEventAdapter::KEY_F11);
     h.frame(2);
-    Settings full = settingsOf(h);
+    WindowSettings full = h.windowSettings();
     EXPECT_EQ(full.x, 0);
     EXPECT_EQ(full.y, 0);
     EXPECT_EQ(full.width, screenWidth);
@@ -94,7 +80,7 @@ TEST(WindowController, F11GoesFullScreenAndBackToTheRecordedRectangle)
 
     h.key(osgGA::GUIEventAdapter::KEY_F11);
     h.frame(2);
-    Settings back = settingsOf(h);
+    WindowSettings back = h.windowSettings();
     EXPECT_EQ(back.x, 100);
     EXPECT_EQ(back.y, 50);
     EXPECT_EQ(back.width, 800);
@@ -109,14 +95,14 @@ TEST(WindowController, StartedFullScreenTheFirstF11RestoresTheConfiguredRectangl
     h.writeConfiguration(windowElement(100, 50, 800, 600, "fullscreen=\"1\""));
     h.setup();
     h.frame(2);
-    Settings full = settingsOf(h);
+    WindowSettings full = h.windowSettings();
     EXPECT_TRUE(full.fullscreen);
     EXPECT_EQ(full.width, screenWidth);
     EXPECT_EQ(full.height, screenHeight);
 
     h.key(osgGA::GUIEventAdapter::KEY_F11);
     h.frame(2);
-    Settings back = settingsOf(h);
+    WindowSettings back = h.windowSettings();
     EXPECT_FALSE(back.fullscreen);
     EXPECT_EQ(back.x, 100);
     EXPECT_EQ(back.y, 50);
@@ -132,12 +118,12 @@ TEST(WindowController, AWindowCoveringTheScreenCountsAsFullScreen)
     h.frame();
     h.resizeWindow(0, 0, screenWidth, screenHeight);
     h.frame(2);
-    EXPECT_TRUE(settingsOf(h).fullscreen);
+    EXPECT_TRUE(h.windowSettings().fullscreen);
 
     // F11 sees a full-screen window and so goes back to the configured rectangle.
     h.key(osgGA::GUIEventAdapter::KEY_F11);
     h.frame(2);
-    Settings back = settingsOf(h);
+    WindowSettings back = h.windowSettings();
     EXPECT_FALSE(back.fullscreen);
     EXPECT_EQ(back.x, 100);
     EXPECT_EQ(back.width, 800);
@@ -198,7 +184,7 @@ TEST(WindowController, ClosingTheWindowRecordsItsLastStateAndEndsTheLoop)
     h.closeWindow();
     h.frame();
     EXPECT_TRUE(h.viewer().done());
-    Settings last = settingsOf(h);
+    WindowSettings last = h.windowSettings();
     EXPECT_EQ(last.x, 30);
     EXPECT_EQ(last.y, 40);
     EXPECT_EQ(last.width, 700);
@@ -241,7 +227,7 @@ TEST(WindowController, MaximizedIsAskedOfTheWindowManagerAndReportedBack)
                     reinterpret_cast<unsigned char*>(atoms), 2);
     XSync(manager, False);
     EXPECT_TRUE(osgTAVRI::X11WindowState::isMaximized(window));
-    EXPECT_TRUE(settingsOf(h).maximized);
+    EXPECT_TRUE(h.windowSettings().maximized);
 
     // One atom alone is not maximised.
     XChangeProperty(manager, window->getWindow(), state, XA_ATOM, 32, PropModeReplace,
