@@ -16,7 +16,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_DIST_DIR=$(DIST) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_DIST_DIR=$(DIST) $(CMAKE_FLAGS)
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -36,7 +36,7 @@ test: dist
 	@cd $(BUILD) && $(TEST_ENV) ctest -j $(JOBS) --output-on-failure --timeout 600
 
 bench: deps
-	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTAVRI_BUILD_BENCH=ON -DTAVRI_BUILD_TESTS=OFF >/dev/null
+	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTAVRI_BUILD_BENCH=ON -DTAVRI_BUILD_TESTS=OFF
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	@bash scripts/run-bench.sh $(BUILD)-bench
 

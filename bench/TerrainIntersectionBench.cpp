@@ -1,6 +1,6 @@
 // Cost of the terrain-following pivot search (one scene intersection per
 // frame) on terrain tiles read with and without the registry's KD-tree hint.
-#include "viewer/TerrainFollowing.h"
+#include "viewer/navigation/TerrainFollowing.h"
 
 #include <osg/Camera>
 #include <osg/Geode>

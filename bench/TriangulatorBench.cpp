@@ -5,7 +5,7 @@
 // seeds. Each figure is the best of three runs in processor time of this process
 // (the machine is shared, and wall time mostly measures the others' load); the
 // ratio is ours / CGAL's.
-#include "tin/DelaunayTriangulator.h"
+#include "tin/triangulation/DelaunayTriangulator.h"
 
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "NotifyLock.h"
+#include "tin/NotifyLock.h"
 
 namespace osgTAVRI
 {

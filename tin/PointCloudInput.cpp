@@ -1,10 +1,10 @@
-#include "PointCloudInput.h"
+#include "tin/PointCloudInput.h"
 
-#include "NotifyLock.h"
-#include "las/LasError.h"
-#include "las/LasReader.h"
-#include "las/ReturnFilter.h"
-#include "las/ThinFilter.h"
+#include "tin/NotifyLock.h"
+#include "tin/las/LasError.h"
+#include "tin/las/LasReader.h"
+#include "tin/las/ReturnFilter.h"
+#include "tin/las/ThinFilter.h"
 
 #include <OpenThreads/ScopedLock>
 #include <osg/Notify>

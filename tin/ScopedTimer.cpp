@@ -1,4 +1,4 @@
-#include "ScopedTimer.h"
+#include "tin/ScopedTimer.h"
 
 #include <OpenThreads/Mutex>
 #include <OpenThreads/ScopedLock>

@@ -1,4 +1,4 @@
-#include "SmoothNormals.h"
+#include "tin/SmoothNormals.h"
 
 #include <osg/TriangleIndexFunctor>
 

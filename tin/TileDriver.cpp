@@ -1,9 +1,9 @@
-#include "TileDriver.h"
+#include "tin/TileDriver.h"
 
-#include "NotifyLock.h"
-#include "ScopedTimer.h"
-#include "TileNaming.h"
-#include "WorkerThread.h"
+#include "tin/NotifyLock.h"
+#include "tin/ScopedTimer.h"
+#include "tin/TileNaming.h"
+#include "tin/WorkerThread.h"
 
 #include <OpenThreads/Mutex>
 #include <OpenThreads/ScopedLock>

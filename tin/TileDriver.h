@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TileJob.h"
-#include "TinOptions.h"
+#include "tin/TileJob.h"
+#include "tin/TinOptions.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "TileNaming.h"
+#include "tin/TileNaming.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
-#include "TinBuilder.h"
+#include "tin/TinBuilder.h"
 
-#include "NotifyLock.h"
-#include "SmoothNormals.h"
-#include "tin/DelaunayTriangulator.h"
+#include "tin/NotifyLock.h"
+#include "tin/SmoothNormals.h"
+#include "tin/triangulation/DelaunayTriangulator.h"
 
 #include <OpenThreads/ScopedLock>
 #include <osg/Geode>

@@ -1,4 +1,4 @@
-#include "TinOptions.h"
+#include "tin/TinOptions.h"
 
 #include <osg/ApplicationUsage>
 #include <osg/ArgumentParser>

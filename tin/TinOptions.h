@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TileNaming.h"
+#include "tin/TileNaming.h"
 
 #include <osg/BoundingBox>
 

@@ -1,9 +1,9 @@
-#include "WorkerThread.h"
+#include "tin/WorkerThread.h"
 
-#include "PointCloudInput.h"
-#include "ScopedTimer.h"
-#include "TinBuilder.h"
-#include "TileWriter.h"
+#include "tin/PointCloudInput.h"
+#include "tin/ScopedTimer.h"
+#include "tin/TinBuilder.h"
+#include "tin/TileWriter.h"
 
 #include <OpenThreads/ScopedLock>
 #include <osg/MatrixTransform>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TileJob.h"
+#include "tin/TileJob.h"
 
 #include <OpenThreads/Mutex>
 #include <OpenThreads/Thread>

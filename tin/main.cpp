@@ -1,4 +1,4 @@
-#include "TileDriver.h"
+#include "tin/TileDriver.h"
 
 // Exit codes: 0 after a run, 1 for help or argument errors, -1 (255 on Linux) when no
 // input file was found.

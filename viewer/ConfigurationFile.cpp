@@ -1,8 +1,8 @@
 #include "viewer/ConfigurationFile.h"
 
-#include "viewer/AtomicFile.h"
+#include "common/AtomicFile.h"
 #include "viewer/EnvironmentController.h"
-#include "viewer/NavigationController.h"
+#include "viewer/navigation/NavigationController.h"
 #include "viewer/OverlayController.h"
 #include "viewer/SceneController.h"
 #include "viewer/TAVRIview.h"

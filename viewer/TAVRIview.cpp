@@ -2,7 +2,7 @@
 
 #include "viewer/ConfigurationFile.h"
 #include "viewer/EnvironmentController.h"
-#include "viewer/NavigationController.h"
+#include "viewer/navigation/NavigationController.h"
 #include "viewer/OverlayController.h"
 #include "viewer/SceneController.h"
 #include "viewer/WindowController.h"

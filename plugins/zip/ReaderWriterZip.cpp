@@ -1,7 +1,7 @@
-#include "ReaderWriterZip.h"
+#include "plugins/zip/ReaderWriterZip.h"
 
-#include "ZipArchive.h"
-#include "ZipEntryCallback.h"
+#include "plugins/zip/ZipArchive.h"
+#include "plugins/zip/ZipEntryCallback.h"
 
 #include <osg/Notify>
 #include <osgDB/FileNameUtils>

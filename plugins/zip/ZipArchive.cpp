@@ -1,4 +1,4 @@
-#include "ZipArchive.h"
+#include "plugins/zip/ZipArchive.h"
 
 #include <osgDB/FileNameUtils>
 

@@ -1,4 +1,4 @@
-#include "ZipEntryCallback.h"
+#include "plugins/zip/ZipEntryCallback.h"
 
 #include <osg/Image>
 #include <osg/Notify>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZipArchive.h"
+#include "plugins/zip/ZipArchive.h"
 
 #include <osgDB/Callbacks>
 

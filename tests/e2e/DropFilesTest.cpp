@@ -1,6 +1,6 @@
 // Files dropped onto the installed viewer by an XDND drag source, as a file manager drops them,
 // then saved with F3 like a user would.
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,5 +1,5 @@
-#include "support/GridMesh.h"
-#include "support/TestSupport.h"
+#include "tests/support/GridMesh.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The installed viewer, started from its Bin folder under our own X server, driven by keys
 // sent through XTEST as a user would type them.
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <chrono>
 #include <filesystem>

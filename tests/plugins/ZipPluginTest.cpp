@@ -1,6 +1,6 @@
-#include "ZipTestSupport.h"
+#include "tests/plugins/ZipTestSupport.h"
 
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <osg/Geode>
 #include <osg/NodeVisitor>

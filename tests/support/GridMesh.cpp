@@ -1,4 +1,4 @@
-#include "support/GridMesh.h"
+#include "tests/support/GridMesh.h"
 
 #include <osg/Geometry>
 

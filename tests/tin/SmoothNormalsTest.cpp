@@ -1,4 +1,4 @@
-#include "tin/DelaunayTriangulator.h"
+#include "tin/triangulation/DelaunayTriangulator.h"
 #include "tin/SmoothNormals.h"
 
 #include <gtest/gtest.h>

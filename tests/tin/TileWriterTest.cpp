@@ -1,5 +1,5 @@
-#include "TinTestSupport.h"
-#include "support/TestSupport.h"
+#include "tests/tin/TinTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include "tin/TileWriter.h"
 

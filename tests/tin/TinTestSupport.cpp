@@ -1,6 +1,6 @@
-#include "TinTestSupport.h"
+#include "tests/tin/TinTestSupport.h"
 
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "SceneProbe.h"
+#include "tests/viewer/SceneProbe.h"
 
 #include "viewer/DropFiles.h"
 #include "viewer/SceneController.h"

@@ -1,4 +1,4 @@
-#include "ViewerHarness.h"
+#include "tests/viewer/ViewerHarness.h"
 
 #include "viewer/DropFiles.h"
 #include "viewer/SceneController.h"

@@ -1,6 +1,6 @@
-#include "SceneProbe.h"
+#include "tests/viewer/SceneProbe.h"
 
-#include "viewer/NavigationController.h"
+#include "viewer/navigation/NavigationController.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ViewerHarness.h"
+#include "tests/viewer/ViewerHarness.h"
 
 #include <osg/BoundingSphere>
 #include <osg/Image>

@@ -1,7 +1,7 @@
-#include "ViewerHarness.h"
+#include "tests/viewer/ViewerHarness.h"
 
 #include "viewer/EnvironmentController.h"
-#include "viewer/NavigationController.h"
+#include "viewer/navigation/NavigationController.h"
 #include "viewer/OverlayController.h"
 #include "viewer/SceneController.h"
 #include "viewer/TAVRIview.h"

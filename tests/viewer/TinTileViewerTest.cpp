@@ -1,4 +1,4 @@
-#include "ViewerHarness.h"
+#include "tests/viewer/ViewerHarness.h"
 
 #include <filesystem>
 #include <set>

@@ -1,4 +1,4 @@
-#include "ViewerHarness.h"
+#include "tests/viewer/ViewerHarness.h"
 
 #include "viewer/TAVRIview.h"
 #include "viewer/WindowController.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <osg/Group>
 #include <osg/Image>

@@ -1,7 +1,7 @@
-#include "LasHeader.h"
+#include "tin/las/LasHeader.h"
 
-#include "LasBytes.h"
-#include "LasError.h"
+#include "tin/las/LasBytes.h"
+#include "tin/las/LasError.h"
 
 #include <cmath>
 #include <istream>

@@ -1,7 +1,7 @@
-#include "LasReader.h"
+#include "tin/las/LasReader.h"
 
-#include "LasBytes.h"
-#include "LasError.h"
+#include "tin/las/LasBytes.h"
+#include "tin/las/LasError.h"
 
 #include <algorithm>
 #include <istream>

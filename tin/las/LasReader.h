@@ -1,8 +1,8 @@
 #pragma once
 
-#include "LasFilter.h"
-#include "LasHeader.h"
-#include "LasPoint.h"
+#include "tin/las/LasFilter.h"
+#include "tin/las/LasHeader.h"
+#include "tin/las/LasPoint.h"
 
 #include <cstdint>
 #include <iosfwd>

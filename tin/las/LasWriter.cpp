@@ -1,6 +1,6 @@
-#include "LasWriter.h"
+#include "tin/las/LasWriter.h"
 
-#include "LasHeader.h"
+#include "tin/las/LasHeader.h"
 
 #include <algorithm>
 #include <cmath>

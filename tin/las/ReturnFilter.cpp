@@ -1,6 +1,6 @@
-#include "ReturnFilter.h"
+#include "tin/las/ReturnFilter.h"
 
-#include "LasPoint.h"
+#include "tin/las/LasPoint.h"
 
 #include <algorithm>
 

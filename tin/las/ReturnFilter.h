@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LasFilter.h"
+#include "tin/las/LasFilter.h"
 
 #include <cstdint>
 #include <vector>

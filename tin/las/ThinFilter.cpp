@@ -1,4 +1,4 @@
-#include "ThinFilter.h"
+#include "tin/las/ThinFilter.h"
 
 namespace osgTAVRI
 {

@@ -1,4 +1,4 @@
-#include "tin/Predicates.h"
+#include "tin/triangulation/Predicates.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "tin/PolygonFiller.h"
+#include "tin/triangulation/PolygonFiller.h"
 
-#include "tin/Predicates.h"
+#include "tin/triangulation/Predicates.h"
 
 #include <osg/GL>
 #include <GL/glu.h>

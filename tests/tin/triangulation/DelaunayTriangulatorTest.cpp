@@ -1,11 +1,11 @@
-#include "TinTestSupport.h"
-#include "TriangulationInvariants.h"
+#include "tests/tin/TinTestSupport.h"
+#include "tests/tin/triangulation/TriangulationInvariants.h"
 
-#include "support/TestSupport.h"
-#include "tin/ConstraintForcer.h"
-#include "tin/DelaunayMesh.h"
-#include "tin/DelaunayTriangulator.h"
-#include "tin/PolygonFiller.h"
+#include "tests/support/TestSupport.h"
+#include "tin/triangulation/ConstraintForcer.h"
+#include "tin/triangulation/DelaunayMesh.h"
+#include "tin/triangulation/DelaunayTriangulator.h"
+#include "tin/triangulation/PolygonFiller.h"
 #include "tin/las/LasError.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "tin/DelaunayMesh.h"
+#include "tin/triangulation/DelaunayMesh.h"
 
-#include "tin/Predicates.h"
+#include "tin/triangulation/Predicates.h"
 
 #include <algorithm>
 #include <cmath>

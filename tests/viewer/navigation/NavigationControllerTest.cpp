@@ -1,4 +1,4 @@
-#include "NavigationDriver.h"
+#include "tests/viewer/navigation/NavigationDriver.h"
 
 #include <gtest/gtest.h>
 

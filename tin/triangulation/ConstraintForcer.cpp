@@ -1,6 +1,6 @@
-#include "tin/ConstraintForcer.h"
+#include "tin/triangulation/ConstraintForcer.h"
 
-#include "tin/PolygonFiller.h"
+#include "tin/triangulation/PolygonFiller.h"
 
 #include <osg/Notify>
 

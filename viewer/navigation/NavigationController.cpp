@@ -1,6 +1,6 @@
-#include "viewer/NavigationController.h"
+#include "viewer/navigation/NavigationController.h"
 
-#include "viewer/TerrainFollowing.h"
+#include "viewer/navigation/TerrainFollowing.h"
 
 #include <osg/Notify>
 #include <osgViewer/View>

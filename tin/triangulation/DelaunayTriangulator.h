@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tin/DelaunayConstraint.h"
+#include "tin/triangulation/DelaunayConstraint.h"
 
 #include <osg/Array>
 #include <osg/PrimitiveSet>

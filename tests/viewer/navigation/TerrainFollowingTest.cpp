@@ -1,8 +1,8 @@
-#include "NavigationDriver.h"
-#include "support/GridMesh.h"
-#include "support/TestSupport.h"
+#include "tests/viewer/navigation/NavigationDriver.h"
+#include "tests/support/GridMesh.h"
+#include "tests/support/TestSupport.h"
 
-#include "viewer/TerrainFollowing.h"
+#include "viewer/navigation/TerrainFollowing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "tin/DelaunayTriangulator.h"
+#include "tin/triangulation/DelaunayTriangulator.h"
 
-#include "tin/ConstraintForcer.h"
-#include "tin/DelaunayMesh.h"
+#include "tin/triangulation/ConstraintForcer.h"
+#include "tin/triangulation/DelaunayMesh.h"
 
 #include <osg/Notify>
 

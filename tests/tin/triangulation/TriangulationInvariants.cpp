@@ -1,6 +1,6 @@
-#include "TriangulationInvariants.h"
+#include "tests/tin/triangulation/TriangulationInvariants.h"
 
-#include "tin/Predicates.h"
+#include "tin/triangulation/Predicates.h"
 #include "tin/las/LasReader.h"
 
 #include <algorithm>

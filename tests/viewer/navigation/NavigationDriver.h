@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/NavigationController.h"
+#include "viewer/navigation/NavigationController.h"
 
 #include <osg/Camera>
 #include <osg/Notify>

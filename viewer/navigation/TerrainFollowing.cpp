@@ -1,4 +1,4 @@
-#include "viewer/TerrainFollowing.h"
+#include "viewer/navigation/TerrainFollowing.h"
 
 #include <osg/Camera>
 #include <osg/ClearNode>

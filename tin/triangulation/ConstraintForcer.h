@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tin/DelaunayMesh.h"
+#include "tin/triangulation/DelaunayMesh.h"
 
 #include <cstdint>
 #include <vector>
