@@ -11,6 +11,11 @@ if [ -x "$here/build-terrain.sh" ] || [ -f "$here/build-terrain.sh" ]; then
   bash "$here/build-terrain.sh" "$dist" "$build" ||
     echo "build-demo.sh: no terrain for the demo; it starts without it" >&2
 fi
+# The power line and information points stand on the terrain, so they come after it.
+if [ -f "$here/build-content.sh" ]; then
+  bash "$here/build-content.sh" "$dist" "$build" ||
+    echo "build-demo.sh: no power line or information points for the demo" >&2
+fi
 
 models=$(mktemp)
 trap 'rm -f "$models"' EXIT

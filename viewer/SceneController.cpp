@@ -1,6 +1,8 @@
 #include "viewer/SceneController.h"
 
 #include "viewer/DropFiles.h"
+#include "viewer/content/InfoPointsBuilder.h"
+#include "viewer/content/PowerlineBuilder.h"
 
 #include <osg/Notify>
 #include <osgDB/AuthenticationMap>
@@ -173,14 +175,22 @@ void SceneController::loadDroppedFiles(const std::vector<std::string>& paths)
 
 osg::ref_ptr<osg::Node> SceneController::createPowerline()
 {
-    return powerlineBuilder ? powerlineBuilder(*this) : osg::ref_ptr<osg::Node>();
+    if (powerlineBuilder)
+        return powerlineBuilder(*this);
+    PowerlineBuilder::Settings settings;
+    settings.offset.set(offsetX, offsetY, offsetZ);
+    return PowerlineBuilder(settings).build();
 }
 
 void SceneController::setupContent()
 {
-    if (loadInfoPoints && infoPointsBuilder)
+    if (loadInfoPoints)
     {
-        osg::ref_ptr<osg::Node> infoPoints = infoPointsBuilder(*this);
+        osg::ref_ptr<osg::Node> infoPoints;
+        if (infoPointsBuilder)
+            infoPoints = infoPointsBuilder(*this);
+        else
+            infoPoints = createInfoPoints();
         if (infoPoints)
             scene->addChild(infoPoints.get());
     }

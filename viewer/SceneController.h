@@ -25,7 +25,8 @@ public:
         osg::ref_ptr<osg::Node> node;
     };
 
-    // Builds optional content on the first event; a null result adds nothing.
+    // Builds optional content on the first event; a null result adds nothing. Without one set,
+    // the information points and the power line come from the content tree.
     using ContentBuilder = std::function<osg::ref_ptr<osg::Node>(SceneController&)>;
 
     explicit SceneController(osg::Group* scene);

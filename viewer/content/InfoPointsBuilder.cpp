@@ -1,0 +1,87 @@
+#include "viewer/content/InfoPointsBuilder.h"
+
+#include "common/AtomicFile.h"
+#include "viewer/content/LabelBillboard.h"
+#include "viewer/content/ProblemLog.h"
+
+#include <osg/Notify>
+#include <osgDB/FileNameUtils>
+#include <osgDB/FileUtils>
+#include <osgDB/ReadFile>
+#include <osgDB/Registry>
+
+#include <fstream>
+
+namespace osgTAVRI
+{
+
+InfoPointsBuilder::InfoPointsBuilder() {}
+
+InfoPointsBuilder::InfoPointsBuilder(const Settings& s) : settings(s) {}
+
+osg::ref_ptr<osg::LOD> InfoPointsBuilder::createLabels(const std::vector<LabelRecord>& labels, osgText::Font* font)
+{
+    osg::ref_ptr<osg::Billboard> billboard = LabelBillboard::create();
+    for (const LabelRecord& label : labels)
+        billboard->addDrawable(
+            LabelBillboard::createText(label.text, font, 128, osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f), label.characterSize())
+                .get(),
+            osg::Vec3(label.position()));
+    osg::ref_ptr<osg::LOD> lod = new osg::LOD;
+    lod->setRange(0, 0.0f, visibleRange);
+    lod->addChild(billboard.get());
+    return lod;
+}
+
+osg::ref_ptr<osg::Group> InfoPointsBuilder::build() const
+{
+    const osgDB::Options* options = osgDB::Registry::instance()->getOptions();
+    const std::string storedPath = settings.folder + settings.storedFile;
+    if (osgDB::fileExists(storedPath))
+    {
+        if (osg::ref_ptr<osg::Node> stored = osgDB::readRefNodeFile(storedPath, options))
+            return stored->asGroup();
+    }
+
+    const osgDB::DirectoryContents entries = osgDB::getDirectoryContents(settings.folder);
+    if (entries.empty())
+    {
+        OSG_WARN << "No InfoPoints found" << std::endl;
+        return nullptr;
+    }
+
+    osg::ref_ptr<osg::Group> root = new osg::Group;
+    osg::ref_ptr<osgText::Font> font;
+    for (const std::string& entry : entries)
+    {
+        if (osgDB::getFileExtension(entry) != "csv")
+            continue;
+        const std::string path = settings.folder + entry;
+        std::ifstream in;
+        if (osgDB::fileType(path) == osgDB::REGULAR_FILE)
+            in.open(path.c_str(), std::ios::binary);
+        if (!in.is_open())
+        {
+            OSG_WARN << "Could not open " << entry << std::endl;
+            continue;
+        }
+        if (!font)
+            font = osgText::readRefFontFile(settings.fontFile);
+        if (!font)
+        {
+            OSG_WARN << "Could not read the label font " << settings.fontFile << ", no information points"
+                     << std::endl;
+            return nullptr;
+        }
+        ProblemLog problems(path);
+        root->addChild(createLabels(LabelFile::read(in, problems), font.get()).get());
+    }
+
+    if (!AtomicFile::writeNode(*root, storedPath))
+        OSG_INFO << "Could not store the information points in " << storedPath << std::endl;
+    return root;
+}
+
+osg::ref_ptr<osg::Group> createInfoPoints() { return InfoPointsBuilder().build(); }
+
+} // namespace osgTAVRI

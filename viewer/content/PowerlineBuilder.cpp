@@ -1,0 +1,57 @@
+#include "viewer/content/PowerlineBuilder.h"
+
+#include "viewer/content/ConductorBuilder.h"
+#include "viewer/content/ProblemLog.h"
+#include "viewer/content/PylonBuilder.h"
+#include "viewer/content/PylonList.h"
+
+#include <osg/Notify>
+#include <osgDB/FileUtils>
+#include <osgText/Font>
+#include <osgUtil/Optimizer>
+
+#include <fstream>
+
+namespace osgTAVRI
+{
+
+PowerlineBuilder::PowerlineBuilder() {}
+
+PowerlineBuilder::PowerlineBuilder(const Settings& s) : settings(s) {}
+
+osg::ref_ptr<osg::Group> PowerlineBuilder::build() const
+{
+    const std::string listPath = settings.folder + settings.pylonList;
+    std::ifstream in;
+    if (osgDB::fileType(listPath) == osgDB::REGULAR_FILE)
+        in.open(listPath.c_str(), std::ios::binary);
+    if (!in.is_open())
+    {
+        OSG_WARN << "Pylon coordinate list not found" << std::endl;
+        return nullptr;
+    }
+
+    osg::ref_ptr<osg::Group> root = new osg::Group;
+    ProblemLog problems(listPath);
+    const std::vector<PylonRecord> records = PylonList::read(in, problems);
+    if (!records.empty())
+    {
+        osg::ref_ptr<osgText::Font> font = osgText::readRefFontFile(settings.fontFile);
+        if (!font)
+        {
+            OSG_WARN << "Could not read the label font " << settings.fontFile << ", no power line" << std::endl;
+            return nullptr;
+        }
+        PylonBuilder pylons(settings.folder + settings.blockFolder, settings.offset, font.get());
+        pylons.build(records, root.get(), problems);
+    }
+    problems.report();
+
+    root->addChild(ConductorBuilder::build(settings.folder, settings.offset).get());
+
+    osgUtil::Optimizer optimizer;
+    optimizer.optimize(root.get());
+    return root;
+}
+
+} // namespace osgTAVRI
