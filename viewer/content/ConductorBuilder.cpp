@@ -1,3 +1,4 @@
+#include "viewer/content/FieldReader.h"
 #include "viewer/content/ConductorBuilder.h"
 
 #include "viewer/content/WireFile.h"
@@ -86,9 +87,7 @@ osg::ref_ptr<osg::MatrixTransform> ConductorBuilder::build(const std::string& fo
             continue;
         const std::string path = folder + entry;
         std::ifstream in;
-        if (osgDB::fileType(path) == osgDB::REGULAR_FILE)
-            in.open(path.c_str(), std::ios::binary);
-        if (!in.is_open())
+        if (!FieldReader::open(path, in))
         {
             OSG_WARN << "Wire coordinate file could not be opened " << path << std::endl;
             continue;

@@ -1,5 +1,7 @@
 #include "viewer/content/FieldReader.h"
 
+#include <osgDB/FileUtils>
+
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -66,6 +68,13 @@ FieldReader::Result FieldReader::next(std::vector<std::string>& fields)
         return BROKEN;
     }
     return RECORD;
+}
+
+bool FieldReader::open(const std::string& path, std::ifstream& in)
+{
+    if (osgDB::fileType(path) == osgDB::REGULAR_FILE)
+        in.open(path.c_str(), std::ios::binary);
+    return in.is_open();
 }
 
 int FieldReader::toInt(const std::string& field)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "viewer/content/ProblemLog.h"
+
 #include <cstddef>
+#include <fstream>
 #include <istream>
 #include <string>
 #include <vector>
@@ -36,6 +39,25 @@ public:
     // The line, counted from 1, on which the last record began.
     std::size_t line() const { return recordLine; }
     const std::string& problem() const { return why; }
+
+    // Calls use(fields, line) for every whole record; each broken one goes to `problems` as a
+    // skipped `what` ("record", "point", ...).
+    template <class Use>
+    static void readAll(std::istream& in, unsigned int fieldCount, ProblemLog& problems, const char* what, Use use)
+    {
+        FieldReader reader(in, fieldCount);
+        std::vector<std::string> fields;
+        for (Result result; (result = reader.next(fields)) != END;)
+        {
+            if (result == BROKEN)
+                problems.add(reader.line(), reader.problem() + ", " + what + " skipped");
+            else
+                use(fields, reader.line());
+        }
+    }
+
+    // Opens a content file for reading: false for what is missing, unreadable or not a file.
+    static bool open(const std::string& path, std::ifstream& in);
 
     // The C library's conversions: leading blanks skipped, trailing text ignored, no number
     // reads as 0. Integers beyond the range of int are clamped instead of overflowing.

@@ -1,3 +1,4 @@
+#include "viewer/content/FieldReader.h"
 #include "viewer/content/InfoPointsBuilder.h"
 
 #include "common/AtomicFile.h"
@@ -58,9 +59,7 @@ osg::ref_ptr<osg::Group> InfoPointsBuilder::build() const
             continue;
         const std::string path = settings.folder + entry;
         std::ifstream in;
-        if (osgDB::fileType(path) == osgDB::REGULAR_FILE)
-            in.open(path.c_str(), std::ios::binary);
-        if (!in.is_open())
+        if (!FieldReader::open(path, in))
         {
             OSG_WARN << "Could not open " << entry << std::endl;
             continue;

@@ -9,36 +9,28 @@ namespace
 {
 bool outOfRange(int value)
 {
-    return static_cast<double>(value) > FieldReader::maxMagnitude || static_cast<double>(value) < -FieldReader::maxMagnitude;
+    const double v = value;
+    return v > FieldReader::maxMagnitude || v < -FieldReader::maxMagnitude;
 }
 } // namespace
 
 std::vector<LabelRecord> LabelFile::read(std::istream& in, ProblemLog& problems)
 {
     std::vector<LabelRecord> labels;
-    FieldReader reader(in, fieldCount);
-    std::vector<std::string> fields;
-    for (FieldReader::Result result; (result = reader.next(fields)) != FieldReader::END;)
-    {
-        if (result == FieldReader::BROKEN)
-        {
-            problems.add(reader.line(), reader.problem() + ", label skipped");
-            continue;
-        }
+    using Fields = std::vector<std::string>;
+    FieldReader::readAll(in, fieldCount, problems, "label", [&](const Fields& fields, std::size_t line) {
         LabelRecord label;
         label.text = fields[0];
         label.size = FieldReader::toInt(fields[1]);
         label.y = FieldReader::toInt(fields[3]);
         label.z = FieldReader::toInt(fields[4]);
-        label.line = reader.line();
+        label.line = line;
         if (!FieldReader::toReal(fields[2], label.x) || outOfRange(label.y) || outOfRange(label.z) ||
             outOfRange(label.size))
-        {
-            problems.add(reader.line(), "a number out of range, label skipped");
-            continue;
-        }
-        labels.push_back(label);
-    }
+            problems.add(line, "a number out of range, label skipped");
+        else
+            labels.push_back(label);
+    });
     return labels;
 }
 

@@ -1,3 +1,4 @@
+#include "viewer/content/FieldReader.h"
 #include "viewer/content/PowerlineBuilder.h"
 
 #include "viewer/content/ConductorBuilder.h"
@@ -23,9 +24,7 @@ osg::ref_ptr<osg::Group> PowerlineBuilder::build() const
 {
     const std::string listPath = settings.folder + settings.pylonList;
     std::ifstream in;
-    if (osgDB::fileType(listPath) == osgDB::REGULAR_FILE)
-        in.open(listPath.c_str(), std::ios::binary);
-    if (!in.is_open())
+    if (!FieldReader::open(listPath, in))
     {
         OSG_WARN << "Pylon coordinate list not found" << std::endl;
         return nullptr;

@@ -8,23 +8,16 @@ namespace osgTAVRI
 std::vector<PylonRecord> PylonList::read(std::istream& in, ProblemLog& problems)
 {
     std::vector<PylonRecord> records;
-    FieldReader reader(in, fieldCount);
-    std::vector<std::string> fields;
-    for (FieldReader::Result result; (result = reader.next(fields)) != FieldReader::END;)
-    {
-        if (result == FieldReader::BROKEN)
-        {
-            problems.add(reader.line(), reader.problem() + ", record skipped");
-            continue;
-        }
+    using Fields = std::vector<std::string>;
+    FieldReader::readAll(in, fieldCount, problems, "record", [&](const Fields& fields, std::size_t line) {
         double v[12];
         bool usable = true;
         for (unsigned int i = 0; i < 12; ++i)
             usable = FieldReader::toReal(fields[i + 2], v[i]) && usable;
         if (!usable)
         {
-            problems.add(reader.line(), "a number out of range, record skipped");
-            continue;
+            problems.add(line, "a number out of range, record skipped");
+            return;
         }
         PylonRecord record;
         record.number = FieldReader::toInt(fields[0]);
@@ -36,9 +29,9 @@ std::vector<PylonRecord> PylonList::read(std::istream& in, ProblemLog& problems)
         record.ry = v[5];
         record.offset.set(v[6], v[7], v[8]);
         record.target.set(v[9], v[10], v[11]);
-        record.line = reader.line();
+        record.line = line;
         records.push_back(record);
-    }
+    });
     return records;
 }
 

@@ -8,19 +8,15 @@ namespace osgTAVRI
 std::vector<osg::Vec3d> WireFile::read(std::istream& in, ProblemLog& problems)
 {
     std::vector<osg::Vec3d> points;
-    FieldReader reader(in, fieldCount);
-    std::vector<std::string> fields;
-    for (FieldReader::Result result; (result = reader.next(fields)) != FieldReader::END;)
-    {
+    using Fields = std::vector<std::string>;
+    FieldReader::readAll(in, fieldCount, problems, "point", [&](const Fields& fields, std::size_t line) {
         double y = 0.0, x = 0.0, z = 0.0;
-        if (result == FieldReader::BROKEN)
-            problems.add(reader.line(), reader.problem() + ", point skipped");
-        else if (!FieldReader::toReal(fields[0], y) || !FieldReader::toReal(fields[1], x) ||
-                 !FieldReader::toReal(fields[2], z))
-            problems.add(reader.line(), "a number out of range, point skipped");
-        else
+        if (FieldReader::toReal(fields[0], y) && FieldReader::toReal(fields[1], x) &&
+            FieldReader::toReal(fields[2], z))
             points.emplace_back(x, y, z);
-    }
+        else
+            problems.add(line, "a number out of range, point skipped");
+    });
     return points;
 }
 
