@@ -1,6 +1,6 @@
-#include "viewer/content/FieldReader.h"
 #include "viewer/content/ConductorBuilder.h"
 
+#include "viewer/content/FieldReader.h"
 #include "viewer/content/WireFile.h"
 
 #include <osg/BoundingBox>

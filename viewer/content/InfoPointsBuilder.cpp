@@ -1,10 +1,11 @@
-#include "viewer/content/FieldReader.h"
 #include "viewer/content/InfoPointsBuilder.h"
 
 #include "common/AtomicFile.h"
+#include "viewer/content/FieldReader.h"
 #include "viewer/content/LabelBillboard.h"
 #include "viewer/content/ProblemLog.h"
 
+#include <osg/NodeVisitor>
 #include <osg/Notify>
 #include <osgDB/FileNameUtils>
 #include <osgDB/FileUtils>
@@ -15,6 +16,26 @@
 
 namespace osgTAVRI
 {
+
+namespace
+{
+// The scene file keeps only the font's file name, which would be looked up among the system's
+// fonts when read back; the labels get the installation's font again.
+class FontVisitor : public osg::NodeVisitor
+{
+public:
+    explicit FontVisitor(osgText::Font* labelFont) : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN), font(labelFont) {}
+
+    void apply(osg::Drawable& drawable) override
+    {
+        if (osgText::Text* text = dynamic_cast<osgText::Text*>(&drawable))
+            text->setFont(font.get());
+    }
+
+private:
+    osg::ref_ptr<osgText::Font> font;
+};
+} // namespace
 
 InfoPointsBuilder::InfoPointsBuilder() {}
 
@@ -41,7 +62,14 @@ osg::ref_ptr<osg::Group> InfoPointsBuilder::build() const
     if (osgDB::fileExists(storedPath))
     {
         if (osg::ref_ptr<osg::Node> stored = osgDB::readRefNodeFile(storedPath, options))
+        {
+            if (osg::ref_ptr<osgText::Font> font = osgText::readRefFontFile(settings.fontFile))
+            {
+                FontVisitor fonts(font.get());
+                stored->accept(fonts);
+            }
             return stored->asGroup();
+        }
     }
 
     const osgDB::DirectoryContents entries = osgDB::getDirectoryContents(settings.folder);

@@ -1,13 +1,12 @@
-#include "viewer/content/FieldReader.h"
 #include "viewer/content/PowerlineBuilder.h"
 
 #include "viewer/content/ConductorBuilder.h"
+#include "viewer/content/FieldReader.h"
 #include "viewer/content/ProblemLog.h"
 #include "viewer/content/PylonBuilder.h"
 #include "viewer/content/PylonList.h"
 
 #include <osg/Notify>
-#include <osgDB/FileUtils>
 #include <osgText/Font>
 #include <osgUtil/Optimizer>
 

@@ -78,7 +78,9 @@ TEST(InfoPointsBuilder, TheStoredFileIsWrittenAtTheFirstStartAndUsedAtTheNext)
         ASSERT_EQ(labels.size(), 1u);
         EXPECT_EQ(labels[0].text, "Bro");
         EXPECT_EQ(labels[0].position, osg::Vec3d(1000.5, 2000, 18));
+        // The scene file names only "arial.ttf"; the installation's font must come back.
         ASSERT_NE(labels[0].drawable->getFont(), nullptr);
+        EXPECT_EQ(labels[0].drawable->getFont()->getFileName(), "../Resources/Fonts/arial.ttf");
     }
     EXPECT_EQ(tavritest::placedTexts(third.get()).at(0).text, "Changed");
 }
