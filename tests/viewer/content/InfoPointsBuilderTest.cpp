@@ -46,7 +46,8 @@ TEST(InfoPointsBuilder, EveryCsvFileGivesOneBillboardOfTheLabelsOnItsLines)
               osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
 }
 
-// Run from Bin as the viewer is, so the installation's own paths are used.
+// Run from Bin with the registry options of the viewer, so the installation's own paths are
+// used and the scene file is written as the viewer writes it.
 TEST(InfoPointsBuilder, TheStoredFileIsWrittenAtTheFirstStartAndUsedAtTheNext)
 {
     ContentTree tree;
@@ -54,7 +55,12 @@ TEST(InfoPointsBuilder, TheStoredFileIsWrittenAtTheFirstStartAndUsedAtTheNext)
     char previous[4096];
     ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
     ASSERT_EQ(chdir(tree.bin().c_str()), 0);
-    osgDB::Registry::instance()->clearObjectCache();
+    osgDB::Registry* registry = osgDB::Registry::instance();
+    osg::ref_ptr<osgDB::Options> previousOptions = registry->getOptions();
+    osg::ref_ptr<osgDB::Options> options = new osgDB::Options;
+    options->setObjectCacheHint(osgDB::Options::CACHE_ALL);
+    registry->setOptions(options.get());
+    registry->clearObjectCache();
 
     osg::ref_ptr<osg::Group> first = osgTAVRI::createInfoPoints();
     const std::string stored = tree.infoPoints() + "InfoPoints.ive";
@@ -63,10 +69,13 @@ TEST(InfoPointsBuilder, TheStoredFileIsWrittenAtTheFirstStartAndUsedAtTheNext)
 
     // A changed label file has no effect while the stored file is there.
     tree.write("Content/InfoPoints/Labels.csv", "Changed,2,1000.5,2000.7,10\n");
+    registry->clearObjectCache();
     osg::ref_ptr<osg::Group> second = osgTAVRI::createInfoPoints();
     std::remove(stored.c_str());
     osg::ref_ptr<osg::Group> third = osgTAVRI::createInfoPoints();
     ASSERT_EQ(chdir(previous), 0);
+    registry->clearObjectCache();
+    registry->setOptions(previousOptions.get());
 
     EXPECT_TRUE(written);
     EXPECT_EQ(files, std::vector<std::string>({"InfoPoints.ive", "Labels.csv"})) << "no temporary file is left";
