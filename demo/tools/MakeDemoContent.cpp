@@ -1,5 +1,5 @@
-// Writes the demo's content beside its terrain: a power line of twenty H-frame pylons from
-// the western hills over the railway to an angle pylon and on east across the valley, with
+// Writes the demo's content beside its terrain: a power line of about twenty H-frame pylons
+// from the western hills to an angle pylon and on across the valley and the railway, with
 // its building blocks and catenary conductors, and information points along the railway.
 // Pylons, stays and labels stand on the ground: their heights come from the terrain tiles
 // that tin has built, through the same ray casts the viewer uses.
@@ -21,6 +21,7 @@
 #include <osgUtil/IntersectionVisitor>
 #include <osgUtil/LineSegmentIntersector>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -37,19 +38,20 @@ namespace
 const double kX0 = 100000.0, kY0 = 6400000.0; // south-west corner of the terrain
 // The railway of the demo scan runs east-west along this northing.
 const double kRailY = 1400.0;
-// The route in local coordinates, and the spans of each of its two legs.
+// The route in local coordinates: two straight legs between the forest patches of the scan,
+// whose canopy the terrain shows, and clear of the low ground in the valley's south.
 const osg::Vec2d kRoute[3] = {{100.0, 1000.0}, {900.0, 1100.0}, {1800.0, 1900.0}};
-const double kSpan = 85.0;                     // the spacing the pylons keep where the ground allows
+const double kSpan = 85.0;                  // the spacing the pylons keep where the ground allows
 const double kLongestSpan = 500.0;
-const double kStep = 4.0;                      // between the feet that spotting tries
-const double kClearance = 7.0;                 // conductors above the ground at least
-const double kArmZ = 19.6;                    // middle of the cross-arm above the pylon's foot
-const double kArmBottom = kArmZ - 0.14;       // where the insulators hang from
-const double kPhases[3] = {-5.5, 0.0, 5.5};   // across the line, from its left
-const double kCatenary = 700.0;               // horizontal tension over weight: 1.8 m sag in 100 m
-const double kLongestSag = 12.0;
-const double kStayReach = 10.0;               // from a mast's foot to its stay's anchor
-const double kLabelLift = 25.0;               // the pylon's label above its foot
+const double kStep = 4.0;                   // between the feet that spotting tries
+const double kClearance = 7.0;              // conductors above the ground at least
+const double kArmZ = 19.6;                  // middle of the cross-arm above the pylon's foot
+const double kArmBottom = kArmZ - 0.14;     // where the insulators hang from
+const double kPhases[3] = {-5.5, 0.0, 5.5}; // across the line, from its left
+const double kCatenary = 700.0;             // horizontal tension over weight: 1.8 m sag in 100 m
+const double kLongestSag = 12.0;            // of a long span, strung tighter
+const double kStayReach = 10.0;             // from a mast's foot to its stay's anchor
+const double kLabelLift = 25.0;             // the pylon's label above its foot
 
 bool fail(const std::string& text)
 {
@@ -367,9 +369,7 @@ std::vector<osgTAVRI::LabelRecord> railwayLabels(const Terrain& terrain)
     for (int metres = 200; metres < 2000; metres += 200)
     {
         char text[32];
-        std::snprintf(text, sizeof(text), "km 41+%03d", metres % 1000);
-        if (metres >= 1000)
-            std::snprintf(text, sizeof(text), "km 42+%03d", metres % 1000);
+        std::snprintf(text, sizeof(text), "km %d+%03d", 41 + metres / 1000, metres % 1000);
         add(text, 2, metres);
     }
     // Windows-1252, as the label files have always been written.
