@@ -48,7 +48,7 @@ const double kClearance = 7.0;              // conductors above the ground at le
 const double kArmZ = 19.6;                  // middle of the cross-arm above the pylon's foot
 const double kArmBottom = kArmZ - 0.14;     // where the insulators hang from
 const double kPhases[3] = {-5.5, 0.0, 5.5}; // across the line, from its left
-const double kCatenary = 700.0;             // horizontal tension over weight: 1.8 m sag in 100 m
+const double kCatenary = 450.0;             // horizontal tension over weight: 2 m sag in 85 m
 const double kLongestSag = 12.0;            // of a long span, strung tighter
 const double kStayReach = 10.0;             // from a mast's foot to its stay's anchor
 const double kLabelLift = 25.0;             // the pylon's label above its foot
@@ -372,8 +372,8 @@ std::vector<osgTAVRI::LabelRecord> railwayLabels(const Terrain& terrain)
         std::snprintf(text, sizeof(text), "km %d+%03d", 41 + metres / 1000, metres % 1000);
         add(text, 2, metres);
     }
-    // Windows-1252, as the label files have always been written.
-    add("Banvall \xf6ver Lill\xe5ns dal", 3, 1217.0);
+    // On the bank across the valley, between two posts; Windows-1252, as label files are written.
+    add("Banvall \xf6ver Lill\xe5ns dal", 3, 1300.0);
     return labels;
 }
 
