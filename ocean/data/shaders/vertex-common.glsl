@@ -1,0 +1,90 @@
+#ifdef OPENGL32
+#define attribute in
+#define varying out
+in vec4 vertex;
+#define VERTEX vertex
+#else
+#define VERTEX gl_Vertex
+#endif
+
+uniform mat4 invModelviewProj;
+uniform mat4 modelview;
+uniform mat4 projection;
+uniform mat4 gridScale;
+uniform mat3 basis;
+uniform mat3 invBasis;
+uniform vec3 cameraPos;
+uniform vec3 referenceLocation;
+uniform vec4 plane;
+uniform float gridSize;
+uniform float antiAliasing;
+uniform float time;
+
+varying vec3 vRelative;  // surface point minus camera, world axes
+varying vec2 vLocal;     // surface point in the sea's local frame, for texturing
+varying float vWake;     // strength of wake turbulence
+varying float vAbove;    // 1 when the camera is above the water
+
+// From the surface piece: where a ray from the camera meets the sea, as an offset from the
+// camera, and the sea's frame there.
+vec3 castRay(vec3 direction);
+float cameraHeight();
+vec2 localCoordinates(vec3 relative);
+vec3 localToWorld(vec3 v, vec3 relative);
+// From the wave model piece: displacement in the local frame (x east, y north, z up).
+vec3 waveDisplacement(vec2 local, float distance);
+
+#ifdef KELVIN_WAKES
+struct Wake
+{
+    vec3 position;
+    vec2 direction;
+    float speed;
+    float amplitude;
+    float wavelength;
+};
+uniform int numKelvinWakes;
+uniform Wake wakes[MAX_WAKE_WAVES];
+
+// The transverse waves of a Kelvin wake inside its 19.47 degree wedge, fading behind the hull.
+float kelvinWakes(vec3 relative)
+{
+    float height = 0.0;
+    vWake = 0.0;
+    vec3 world = cameraPos + relative;
+    for (int i = 0; i < MAX_WAKE_WAVES; ++i)
+    {
+        if (i >= numKelvinWakes)
+            break;
+        vec2 d = (invBasis * (world - wakes[i].position)).xy;
+        float behind = -dot(d, wakes[i].direction);
+        float across = dot(d, vec2(-wakes[i].direction.y, wakes[i].direction.x));
+        if (behind <= 0.0)
+            continue;
+        float edge = behind * 0.3536;
+        float inside = clamp(1.0 - abs(across) / max(edge, 1.0e-3), 0.0, 1.0);
+        float fade = exp(-behind / (20.0 * wakes[i].wavelength + 1.0));
+        float k = 6.2831853 / max(wakes[i].wavelength, 0.1);
+        height += wakes[i].amplitude * fade * inside * sin(k * behind);
+        vWake = max(vWake, exp(-across * across / (0.02 * behind * behind + 4.0)) * exp(-behind / 400.0));
+    }
+    return height;
+}
+#endif
+
+// Displaces the surface point, adds the wakes and projects it.
+void emit(vec3 relative)
+{
+    float distance = length(relative);
+    vec2 local = localCoordinates(relative);
+    vec3 offset = waveDisplacement(local, distance);
+    vWake = 0.0;
+#ifdef KELVIN_WAKES
+    offset.z += kelvinWakes(relative);
+#endif
+    vec3 displaced = relative + localToWorld(offset, relative);
+    vRelative = displaced;
+    vAbove = cameraHeight() >= 0.0 ? 1.0 : 0.0;
+    vLocal = local;
+    gl_Position = projection * (modelview * vec4(cameraPos + displaced, 1.0));
+}

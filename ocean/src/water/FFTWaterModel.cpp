@@ -1,0 +1,510 @@
+#include "water/FFTWaterModel.h"
+
+#include "Sea/Configuration.h"
+#include "Sea/Environment.h"
+#include "Sea/MessageChannel.h"
+#include "Sea/Ocean.h"
+#include "Sea/RandomNumberGenerator.h"
+#include "water/FFT.h"
+#include "water/FastMath.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace Sea
+{
+namespace
+{
+const float twoPi = 6.2831853f;
+const double pi = 3.14159265358979323846;
+
+// Angle difference folded into [-pi, pi].
+double wrapAngle(double a)
+{
+    a = std::fmod(a + pi, 2.0 * pi);
+    if (a < 0.0)
+        a += 2.0 * pi;
+    return a - pi;
+}
+
+inline float wrapIndex(float v, int n, int& i0, int& i1)
+{
+    float f = std::floor(v);
+    float frac = v - f;
+    int i = int(f) % n;
+    if (i < 0)
+        i += n;
+    i0 = i;
+    i1 = i + 1 == n ? 0 : i + 1;
+    return frac;
+}
+} // namespace
+
+FFTWaterModel::FFTWaterModel(Environment* env, int spectrumType) : WaterModel(env), type(spectrumType)
+{
+    if (!environment)
+    {
+        MessageChannel::Log("Null environment passed into the FFTWaterModel constructor.");
+        return;
+    }
+    const float u = float(environment->GetUnitScale());
+    Configuration::GetFloatValue("fft-lod-bias", lodBias);
+    Configuration::GetIntValue("fft-grid-dimension-x", columns);
+    Configuration::GetIntValue("fft-grid-dimension-y", rows);
+    if (Configuration::GetFloatValue("fft-grid-size-x", sizeX))
+        sizeX /= u;
+    if (Configuration::GetFloatValue("fft-grid-size-y", sizeY))
+        sizeY /= u;
+    Configuration::GetBoolValue("fft-use-sqrt-approximation", sqrtApproximation);
+    if (Configuration::GetFloatValue("fft-noise-amplitude", noiseAmplitude))
+        noiseAmplitude *= u;
+    Configuration::GetFloatValue("fft-phillips-constant", phillipsConstant);
+    Configuration::GetFloatValue("fft-phillips-constant-pierson-moskowitz", pmConstant);
+    Configuration::GetFloatValue("fft-phillips-constant-jonswap", jonswapConstant);
+    phillipsConstant *= u * u;
+    pmConstant *= u * u;
+    jonswapConstant *= u * u;
+    Configuration::GetFloatValue("fft-reflection-filter", reflectionFilter);
+    Configuration::GetBoolValue("fft-enable-choppiness", choppy);
+    Configuration::GetBoolValue("fft-exact-normals", exactNormals);
+    if (Configuration::GetFloatValue("fft-noise-distance", noiseDistance))
+        noiseDistance /= u;
+    if (Configuration::GetFloatValue("fft-displacement-damping-distance", dampingDistance))
+        dampingDistance /= u;
+    Configuration::GetFloatValue("fft-height-max-chop", heightMaxChop);
+    Configuration::GetFloatValue("swell-height-multiplier", swellHeightMultiplier);
+    Configuration::GetBoolValue("do-foam", doFoam);
+    // An odd or tiny grid has no centred spectrum; the transform needs even sizes.
+    if (columns < 2 || rows < 2 || (columns & 1) || (rows & 1) || !(sizeX > 0.0f) || !(sizeY > 0.0f))
+    {
+        MessageChannel::Log("The FFT grid dimensions must be even and at least 2, and its sizes positive.");
+        configured = false;
+    }
+    transformsPerFrame = 1 + (choppy ? 2 : 0) + (exactNormals ? 2 : 0);
+}
+
+FFTWaterModel::~FFTWaterModel() { delete fft; }
+
+void FFTWaterModel::SetBackEnd(FFT* backEnd)
+{
+    delete fft;
+    fft = backEnd;
+}
+
+float FFTWaterModel::GetEffectiveChoppiness() const
+{
+    if (!choppy)
+        return 0.0f;
+    return choppiness < heightMaxChop ? choppiness : heightMaxChop;
+}
+
+bool FFTWaterModel::Initialize(unsigned int, unsigned int)
+{
+    if (!environment || !configured)
+        return false;
+    if (!fft)
+        fft = FFT::Create(environment);
+    if (!fft || !fft->Setup(rows, columns, transformsPerFrame, environment))
+    {
+        MessageChannel::Log("The CPU FFT failed to set up, there's nothing more we can do.");
+        return false;
+    }
+    if (!AllocateArrays())
+        return false;
+    FastMath::Initialize();
+    FillGaussians();
+    FillWaveVectors();
+    FillFrequencies();
+    return true;
+}
+
+bool FFTWaterModel::AllocateArrays()
+{
+    const size_t points = size_t(rows) * size_t(columns);
+    const size_t table = size_t(rows + 1) * size_t(columns + 1);
+    if (!h0.Allocate(table))
+    {
+        MessageChannel::Log("Failed to allocate the H0 array.");
+        return false;
+    }
+    if (!t0.Allocate(table))
+    {
+        MessageChannel::Log("Failed to allocate the T0 array.");
+        return false;
+    }
+    if (!displacement.Allocate(points * 3) || !slopeFoam.Allocate(points * 3) || !frequencies.Allocate(table))
+    {
+        MessageChannel::Log("Failed to allocate memory for FFTWaterModel's buffers.");
+        return false;
+    }
+    if (!gaussians.Allocate(table * 2))
+    {
+        MessageChannel::Log("Failed to allocate Gaussians");
+        return false;
+    }
+    if (!waveVectors.Allocate(points))
+    {
+        MessageChannel::Log("Failed to allocate kVectors");
+        return false;
+    }
+    return true;
+}
+
+// Marsaglia's polar method: two uniform numbers in the unit disc give two independent
+// standard normal numbers.
+void FFTWaterModel::FillGaussians()
+{
+    RandomNumberGenerator* random = environment->GetRandomNumberGenerator();
+    for (size_t i = 0; i < gaussians.Size(); i += 2)
+    {
+        double u, v, s;
+        do
+        {
+            u = 2.0 * random->UniformRandomDouble(0.0, 1.0) - 1.0;
+            v = 2.0 * random->UniformRandomDouble(0.0, 1.0) - 1.0;
+            s = u * u + v * v;
+        } while (!(s > 0.0 && s < 1.0));
+        double f = std::sqrt(-2.0 * std::log(s) / s);
+        gaussians[i] = float(u * f);
+        gaussians[i + 1] = float(v * f);
+    }
+}
+
+void FFTWaterModel::FillWaveVectors()
+{
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c)
+        {
+            WaveVector& w = waveVectors[size_t(r) * size_t(columns) + size_t(c)];
+            w.kx = float(c - columns / 2) * twoPi / sizeX;
+            w.ky = float(r - rows / 2) * twoPi / sizeY;
+            w.k = std::sqrt(w.kx * w.kx + w.ky * w.ky);
+            w.ikx = {0.0f, w.kx};
+            w.iky = {0.0f, w.ky};
+            w.kxNormalized = w.k > 0.0f ? w.kx / w.k : 0.0f;
+            w.kyNormalized = w.k > 0.0f ? w.ky / w.k : 0.0f;
+        }
+}
+
+void FFTWaterModel::FillFrequencies()
+{
+    const double g = 9.81 / environment->GetUnitScale();
+    const double d = depth < 1.0f ? 1.0 : double(depth);
+    const double omega0 = loopPeriod > 0.0 ? 2.0 * pi / loopPeriod : 0.0;
+    for (int r = 0; r <= rows; ++r)
+        for (int c = 0; c <= columns; ++c)
+        {
+            Frequency& f = frequencies[size_t(r) * size_t(columns + 1) + size_t(c)];
+            double kx = double(float(c - columns / 2) * twoPi / sizeX);
+            double ky = double(float(r - rows / 2) * twoPi / sizeY);
+            double k = std::sqrt(kx * kx + ky * ky);
+            double omega = std::sqrt(g * k * std::tanh(k * d));
+            if (omega0 > 0.0)
+                omega = std::trunc(omega / omega0) * omega0;
+            f.k2 = float(k * k);
+            f.omega = float(omega);
+            f.omega5 = float(std::pow(omega, 5.0));
+            f.dirX = k > 0.0 ? float(kx / k) : 0.0f;
+            f.dirY = k > 0.0 ? float(ky / k) : 0.0f;
+            f.invK4 = k > 0.0 ? float(1.0 / (k * k * k * k)) : 0.0f;
+            f.negInvK2 = k > 0.0 ? float(-1.0 / (k * k)) : 0.0f;
+            f.theta = float(std::atan2(kx, ky));
+            f.jacobian = k > 0.0 ? float(std::sqrt(9.81 / k) / (2.0 * k)) : 0.0f;
+        }
+    tableDepth = depth;
+    tableLoopPeriod = loopPeriod;
+}
+
+float FFTWaterModel::Spectrum(int spectrum, const Frequency& f, double windSpeed, double windDirection,
+                              double fetch) const
+{
+    // The mean level carries no wave.
+    if (f.k2 <= 0.0f || !(windSpeed > 0.0))
+        return 0.0f;
+    const double u = environment->GetUnitScale();
+    const double g = 9.81 / u;
+    const double windX = std::sin(windDirection), windY = std::cos(windDirection);
+    if (spectrum == FFT_PHILLIPS)
+    {
+        double L = windSpeed * windSpeed / g;
+        double l = 0.001 * L;
+        double along = f.dirX * windX + f.dirY * windY;
+        double directional = environment->GetWindAlignedWaves() ? along * along : 1.0;
+        double filter = along >= 0.0 ? 1.0 : reflectionFilter;
+        return float(phillipsConstant * FastMath::Exp(float(f.negInvK2 / (L * L))) * f.invK4 * directional * filter *
+                     FastMath::Exp(float(-f.k2 * l * l)));
+    }
+    if (f.omega <= 0.0f)
+        return 0.0f;
+    const double omega = f.omega;
+    double alpha, omegaP;
+    if (spectrum == FFT_JONSWAP)
+    {
+        alpha = jonswapConstant * std::pow(windSpeed * windSpeed / (g * fetch), 0.22);
+        omegaP = 22.0 * std::cbrt(g * g / (windSpeed * fetch));
+    }
+    else
+    {
+        alpha = pmConstant;
+        omegaP = 0.855 * g / windSpeed;
+    }
+    double ratio = omegaP / omega;
+    double e = alpha * g * g / f.omega5 * FastMath::Exp(float(-1.25 * ratio * ratio * ratio * ratio));
+    if (spectrum == FFT_JONSWAP)
+    {
+        double sigma = omega <= omegaP ? 0.07 : 0.09;
+        double delta = omega - omegaP;
+        double r = FastMath::Exp(float(-(delta * delta) / (2.0 * sigma * sigma * omegaP * omegaP)));
+        e *= std::pow(3.3, r);
+    }
+    if (e < 1.0e-9)
+        e = 1.0e-9;
+
+    // Mitsuyasu's cos^2s spreading, normalised over the circle.
+    double spreading = 1.0 / (2.0 * std::sqrt(pi));
+    if (environment->GetWindAlignedWaves())
+    {
+        double q = omega <= omegaP ? 5.0 : -2.5;
+        double s = 11.5 * std::pow(g / (omegaP * windSpeed), 2.5) * std::pow(omega / omegaP, q);
+        double half = std::cos(wrapAngle(windDirection - f.theta) * 0.5);
+        spreading *= std::exp(std::lgamma(s + 1.0) - std::lgamma(s + 0.5)) * std::pow(half, 2.0 * s);
+    }
+    return float(e * spreading * f.jacobian);
+}
+
+void FFTWaterModel::RecomputeAmplitudes(double windSpeed, double windDirection, double fetch)
+{
+    effectiveType = type == FFT_JONSWAP && !(fetch > 0.0) ? FFT_PIERSON_MOSKOWITZ : type;
+    const size_t stride = size_t(columns + 1);
+    const float invSqrt2 = 0.70710678f;
+    for (int r = 0; r <= rows; ++r)
+        for (int c = 0; c <= columns; ++c)
+        {
+            size_t i = size_t(r) * stride + size_t(c);
+            // The Nyquist rows and columns have no partner of opposite wave vector inside the
+            // transform, so they would make the heights complex; they stay still.
+            bool nyquist = r == 0 || r == rows || c == 0 || c == columns;
+            float s = nyquist ? 0.0f : Spectrum(effectiveType, frequencies[i], windSpeed, windDirection, fetch);
+            float amplitude = s <= 0.0f ? 0.0f : sqrtApproximation ? FastMath::Sqrt(s) : std::sqrt(s);
+            h0[i].re = amplitude * invSqrt2 * gaussians[2 * i];
+            h0[i].im = amplitude * invSqrt2 * gaussians[2 * i + 1];
+        }
+    for (int r = 0; r <= rows; ++r)
+        for (int c = 0; c <= columns; ++c)
+        {
+            const Complex& mirror = h0[size_t(rows - r) * stride + size_t(columns - c)];
+            t0[size_t(r) * stride + size_t(c)] = {mirror.re, -mirror.im};
+        }
+    lastWindSpeed = windSpeed;
+    lastWindDirection = windDirection;
+    lastFetch = fetch;
+    recomputeRequested = false;
+    ++amplitudeRecomputations;
+}
+
+// h(k, t) = h0(k) e^(i w t) + conj(h0(-k)) e^(-i w t), with the displacement and slope
+// spectra derived from it, written in the transform's own order (zero frequency first).
+void FFTWaterModel::BuildSpectra()
+{
+    const bool real = fft->TransformsRealData();
+    const int spectrumColumns = real ? columns / 2 + 1 : columns;
+    const size_t tableStride = size_t(columns + 1);
+    const int slopeIndex = 1;
+    const int displacementIndex = exactNormals ? 3 : 1;
+    float* height = fft->GetInput(0);
+    float* slopeX = exactNormals ? fft->GetInput(slopeIndex) : nullptr;
+    float* slopeY = exactNormals ? fft->GetInput(slopeIndex + 1) : nullptr;
+    float* dispX = choppy ? fft->GetInput(displacementIndex) : nullptr;
+    float* dispY = choppy ? fft->GetInput(displacementIndex + 1) : nullptr;
+    // Phases in double: a float time loses the phase of short waves within minutes.
+    const double t = loopPeriod > 0.0 ? std::fmod(time, loopPeriod) : time;
+
+    for (int i = 0; i < rows; ++i)
+    {
+        const int tr = (i < rows / 2 ? i : i - rows) + rows / 2;
+        for (int j = 0; j < spectrumColumns; ++j)
+        {
+            // Frequency j - columns folds onto the Nyquist column, whose amplitudes are zero.
+            const int tc = (j < columns / 2 ? j : j - columns) + columns / 2;
+            const size_t cell = size_t(tr) * tableStride + size_t(tc);
+            const size_t out = (size_t(i) * size_t(spectrumColumns) + size_t(j)) * 2;
+            float s, c;
+            FastMath::SinCos(double(frequencies[cell].omega) * t, s, c);
+            const Complex a = h0[cell], b = t0[cell];
+            const float hr = (a.re + b.re) * c - (a.im - b.im) * s;
+            const float hi = (a.im + b.im) * c + (a.re - b.re) * s;
+            const WaveVector& w = waveVectors[size_t(tr) * size_t(columns) + size_t(tc)];
+            const float kx = w.kx, ky = w.ky, kxn = w.kxNormalized, kyn = w.kyNormalized;
+            height[out] = hr;
+            height[out + 1] = hi;
+            // Multiplying by i k turns (re, im) into (-k im, k re).
+            if (slopeX)
+            {
+                slopeX[out] = -kx * hi;
+                slopeX[out + 1] = kx * hr;
+                slopeY[out] = -ky * hi;
+                slopeY[out + 1] = ky * hr;
+            }
+            if (dispX)
+            {
+                dispX[out] = -kxn * hi;
+                dispX[out + 1] = kxn * hr;
+                dispY[out] = -kyn * hi;
+                dispY[out + 1] = kyn * hr;
+            }
+        }
+    }
+}
+
+// Reads the transformed fields (stride 1 for real outputs, 2 for the real parts of complex
+// ones) into the displacement and slope/foam buffers.
+template <int stride>
+void FFTWaterModel::GatherFields()
+{
+    const int slopeIndex = 1;
+    const int displacementIndex = exactNormals ? 3 : 1;
+    const float* h = fft->GetOutput(0);
+    const float* sx = exactNormals ? fft->GetOutput(slopeIndex) : nullptr;
+    const float* sy = exactNormals ? fft->GetOutput(slopeIndex + 1) : nullptr;
+    const float* dx = choppy ? fft->GetOutput(displacementIndex) : nullptr;
+    const float* dy = choppy ? fft->GetOutput(displacementIndex + 1) : nullptr;
+    const float lambda = GetEffectiveChoppiness();
+    const float spacingX = 2.0f * sizeX / float(columns); // between the two neighbours
+    const float spacingY = 2.0f * sizeY / float(rows);
+    const bool foam = doFoam && dx;
+    float* disp = displacement.Data();
+    float* slope = slopeFoam.Data();
+
+    for (int r = 0; r < rows; ++r)
+    {
+        const int up = (r + 1 == rows ? 0 : r + 1) * columns;
+        const int down = (r == 0 ? rows - 1 : r - 1) * columns;
+        const int row = r * columns;
+        for (int c = 0; c < columns; ++c)
+        {
+            const int right = c + 1 == columns ? 0 : c + 1;
+            const int left = c == 0 ? columns - 1 : c - 1;
+            const int i = row + c;
+            float* d = disp + 3 * i;
+            float* s = slope + 3 * i;
+            d[0] = dx ? lambda * dx[i * stride] : 0.0f;
+            d[1] = dy ? lambda * dy[i * stride] : 0.0f;
+            d[2] = h[i * stride];
+
+            float dxdx = 0.0f, dydy = 0.0f, dxdy = 0.0f, dydx = 0.0f;
+            if (dx)
+            {
+                dxdx = dx[(row + right) * stride] - dx[(row + left) * stride];
+                dydx = dy[(row + right) * stride] - dy[(row + left) * stride];
+                dxdy = dx[(up + c) * stride] - dx[(down + c) * stride];
+                dydy = dy[(up + c) * stride] - dy[(down + c) * stride];
+            }
+            if (sx)
+            {
+                s[0] = sx[i * stride];
+                s[1] = sy[i * stride];
+            }
+            else
+            {
+                // Central differences over the distance between the displaced neighbours.
+                s[0] = (h[(row + right) * stride] - h[(row + left) * stride]) / (spacingX + lambda * dxdx);
+                s[1] = (h[(up + c) * stride] - h[(down + c) * stride]) / (spacingY + lambda * dydy);
+            }
+            if (foam)
+            {
+                // Where the Jacobian of the horizontal displacement drops below 1 the surface
+                // is compressed, and it folds over where it turns negative: whitecaps.
+                const float jxx = dxdx / spacingX, jyy = dydy / spacingY;
+                const float jxy = dxdy / spacingY, jyx = dydx / spacingX;
+                const float jacobian = (1.0f + lambda * jxx) * (1.0f + lambda * jyy) - lambda * lambda * jxy * jyx;
+                s[2] = 1.0f - jacobian;
+            }
+        }
+    }
+}
+
+bool FFTWaterModel::UpdateSimulation(double t)
+{
+    if (!fft || h0.Empty())
+        return false;
+    timeStep = firstStep ? 0.0 : t - lastTime;
+    firstStep = false;
+    lastTime = t;
+    time = t;
+
+    if (tableDepth != depth || tableLoopPeriod != loopPeriod)
+    {
+        FillFrequencies();
+        recomputeRequested = true;
+    }
+    double speed, direction, fetch;
+    GetWindAtCamera(speed, direction, fetch);
+    if (recomputeRequested || speed != lastWindSpeed || direction != lastWindDirection || fetch != lastFetch)
+        RecomputeAmplitudes(speed, direction, fetch);
+
+    BuildSpectra();
+    if (!fft->InverseTransform2D())
+        return false;
+    if (fft->TransformsRealData())
+        GatherFields<1>();
+    else
+        GatherFields<2>();
+    ++generation;
+    return true;
+}
+
+// Bilinear look-up of height, slopes and displacement at a local position.
+void FFTWaterModel::SamplePoint(double x, double y, float out[6]) const
+{
+    int c0, c1, r0, r1;
+    float fx = wrapIndex(float(x / sizeX * columns), columns, c0, c1);
+    float fy = wrapIndex(float(y / sizeY * rows), rows, r0, r1);
+    const float* d = displacement.Data();
+    const float* s = slopeFoam.Data();
+    const int idx[4] = {r0 * columns + c0, r0 * columns + c1, r1 * columns + c0, r1 * columns + c1};
+    const float w[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
+    for (int k = 0; k < 6; ++k)
+        out[k] = 0.0f;
+    for (int n = 0; n < 4; ++n)
+    {
+        const float* dn = d + 3 * idx[n];
+        const float* sn = s + 3 * idx[n];
+        out[0] += w[n] * dn[0];
+        out[1] += w[n] * dn[1];
+        out[2] += w[n] * dn[2];
+        out[3] += w[n] * sn[0];
+        out[4] += w[n] * sn[1];
+        out[5] += w[n] * sn[2];
+    }
+}
+
+double FFTWaterModel::GetHeight(double x, double y, Vector3& normal) const
+{
+    normal = Vector3(0, 0, 1);
+    if (displacement.Empty())
+        return 0.0;
+    // The surface point above (x, y) came from somewhere else: undo the horizontal
+    // displacement by a few fixed-point steps.
+    float v[6];
+    double px = x, py = y;
+    for (int i = 0; i < 4; ++i)
+    {
+        SamplePoint(px, py, v);
+        px = x - v[0];
+        py = y - v[1];
+    }
+    SamplePoint(px, py, v);
+    normal = Vector3(-v[3], -v[4], 1.0).Normalized();
+    return v[2];
+}
+
+float FFTWaterModel::GetFoam(double x, double y) const
+{
+    if (slopeFoam.Empty())
+        return 0.0f;
+    float v[6];
+    SamplePoint(x, y, v);
+    return v[5] < 0.0f ? 0.0f : (v[5] > 1.0f ? 1.0f : v[5]);
+}
+
+} // namespace Sea

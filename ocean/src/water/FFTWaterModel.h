@@ -1,0 +1,136 @@
+#pragma once
+
+#include "Sea/Buffer.h"
+#include "water/WaterModel.h"
+
+namespace Sea
+{
+
+class FFT;
+
+// A periodic sea over a square patch built from a wind-driven wave spectrum: random complex
+// amplitudes shaped by the spectrum are advanced in time and turned into heights, choppy
+// displacements and slopes by inverse FFTs (Tessendorf's method).
+class FFTWaterModel : public WaterModel
+{
+public:
+    struct Complex
+    {
+        float re, im;
+    };
+    struct WaveVector
+    {
+        float kx, ky, k;
+        Complex ikx, iky; // (0, kx) and (0, ky)
+        float kxNormalized, kyNormalized;
+    };
+    struct Frequency
+    {
+        float k2;        // |k|^2
+        float omega;     // angular frequency from the dispersion relation
+        float omega5;    // omega^5
+        float dirX, dirY;
+        float invK4;     // 1 / |k|^4
+        float negInvK2;  // -1 / |k|^2
+        float theta;     // direction of k, clockwise from +y
+        float jacobian;  // dOmega/dk / k = sqrt(g / |k|) / (2 |k|)
+    };
+
+    // `type` picks the spectrum: 1 Phillips, 2 Pierson-Moskowitz, 3 JONSWAP.
+    FFTWaterModel(Environment* environment, int type);
+    ~FFTWaterModel() override;
+
+    // Takes the back end that Initialize would otherwise create; call before Initialize.
+    void SetBackEnd(FFT* backEnd);
+
+    bool Initialize(unsigned int shader, unsigned int patchShader) override;
+    bool UpdateSimulation(double time) override;
+    double GetHeight(double x, double y, Vector3& normal) const override;
+    float GetFoam(double x, double y) const override;
+
+    // Seconds after which the sea repeats itself; 0 for never.
+    void SetLoopPeriod(double seconds) { loopPeriod = seconds; }
+    void RequestRecomputation() { recomputeRequested = true; }
+
+    int GetColumns() const { return columns; } // along x
+    int GetRows() const { return rows; }       // along y
+    float GetPatchSizeX() const { return sizeX; }
+    float GetPatchSizeY() const { return sizeY; }
+    int GetTransformsPerFrame() const { return transformsPerFrame; }
+    float GetEffectiveChoppiness() const;
+    FFT* GetBackEnd() const { return fft; }
+    // x, y displacement and height per point, row by row from the patch's origin.
+    const float* GetDisplacement() const { return displacement.Data(); }
+    // x and y slope and foam per point.
+    const float* GetSlopeFoam() const { return slopeFoam.Data(); }
+    // Initial amplitudes and per-frequency values, (rows + 1) x (columns + 1), centred: cell
+    // (r, c) holds the wave vector (c - columns / 2, r - rows / 2) * 2 pi / size.
+    const Complex* GetInitialAmplitudes() const { return h0.Data(); }
+    const Frequency* GetFrequencies() const { return frequencies.Data(); }
+    const WaveVector* GetWaveVectors() const { return waveVectors.Data(); }
+    unsigned int GetAmplitudeRecomputations() const { return amplitudeRecomputations; }
+    // The spectrum of the last recomputation (JONSWAP without fetch counts as Pierson-Moskowitz).
+    int GetEffectiveType() const { return effectiveType; }
+    // Counts the simulation steps; a renderer uploads when it changed.
+    unsigned int GetGeneration() const { return generation; }
+
+    // The spectrum value of one cell for a wind; exposed for checks of its shape.
+    float Spectrum(int type, const Frequency& f, double windSpeed, double windDirection, double fetch) const;
+
+protected:
+    float lodBias = 0.8f;
+    float noiseAmplitude = 0.05f;
+    float noiseDistance = 500.0f;
+    float dampingDistance = 300.0f;
+    bool exactNormals = true;
+    bool choppy = true;
+
+private:
+    bool AllocateArrays();
+    void FillGaussians();
+    void FillWaveVectors();
+    void FillFrequencies();
+    void RecomputeAmplitudes(double windSpeed, double windDirection, double fetch);
+    void BuildSpectra();
+    template <int stride>
+    void GatherFields();
+    void SamplePoint(double x, double y, float out[6]) const;
+
+    int type;
+    int columns = 128;
+    int rows = 128;
+    float sizeX = 1024.0f;
+    float sizeY = 1024.0f;
+    bool sqrtApproximation = true;
+    float phillipsConstant = 0.008f;
+    float pmConstant = 8.1e-6f;
+    float jonswapConstant = 7.6e-5f;
+    float reflectionFilter = 0.4f;
+    float heightMaxChop = 1.0f;
+    float swellHeightMultiplier = 1.0f;
+    bool doFoam = true;
+    int transformsPerFrame = 1;
+
+    FFT* fft = nullptr;
+    Buffer<float> displacement;
+    Buffer<float> slopeFoam;
+    Buffer<Complex> h0;
+    Buffer<Complex> t0; // conj(h0(-k)), so a frame reads both amplitudes of a cell side by side
+    Buffer<float> gaussians;
+    Buffer<WaveVector> waveVectors;
+    Buffer<Frequency> frequencies;
+
+    bool recomputeRequested = true;
+    double lastWindSpeed = -1.0, lastWindDirection = 0.0, lastFetch = 0.0;
+    float tableDepth = -1.0f;
+    double tableLoopPeriod = -1.0;
+    double loopPeriod = 0.0;
+    double lastTime = 0.0;
+    double timeStep = 0.0;
+    bool firstStep = true;
+    unsigned int amplitudeRecomputations = 0;
+    unsigned int generation = 0;
+    int effectiveType = 0;
+};
+
+} // namespace Sea

@@ -1,0 +1,115 @@
+#include "water/GerstnerWaterModel.h"
+
+#include "Sea/Configuration.h"
+#include "Sea/Environment.h"
+#include "Sea/MessageChannel.h"
+#include "Sea/RandomNumberGenerator.h"
+
+#include <cmath>
+
+namespace Sea
+{
+
+GerstnerWaterModel::GerstnerWaterModel(Environment* env) : WaterModel(env) {}
+
+bool GerstnerWaterModel::Initialize(unsigned int, unsigned int) { return configured && InitializeWaves(); }
+
+bool GerstnerWaterModel::InitializeWaves()
+{
+    if (!environment)
+        return false;
+    const double unitScale = environment->GetUnitScale();
+    Configuration::GetIntValue("num-gerstner-waves", numWaves);
+    if (numWaves <= 0)
+    {
+        MessageChannel::Log("Invalid num-gerstner-waves specified.");
+        return false;
+    }
+    if (!waves.Allocate(size_t(numWaves)))
+        return false;
+    double steepness = 0.7;
+    Configuration::GetDoubleValue("gerstner-wave-steepness", steepness);
+    if (steepness < 0.0 || steepness > 1.0)
+        MessageChannel::Log("gerstner-waves-steepness should be between 0 and 1.");
+    Configuration::GetDoubleValue("gerstner-median-wavelength-meters", medianWavelength);
+    medianWavelength /= unitScale;
+    if (medianWavelength <= 0.0)
+    {
+        MessageChannel::Log("Invalid gerstner-median-wavelength-meters specified.");
+        return false;
+    }
+    Configuration::GetDoubleValue("gerstner-median-amplitude-meters", medianAmplitude);
+    medianAmplitude /= unitScale;
+    double variance = 20.0;
+    Configuration::GetDoubleValue("gerstner-directional-variance-degrees", variance);
+
+    ratio = medianAmplitude / medianWavelength;
+    const float g = float(9.8 / unitScale);
+    RandomNumberGenerator* random = environment->GetRandomNumberGenerator();
+    totalAmplitude = 0.0;
+    for (int i = 0; i < numWaves; ++i)
+    {
+        Wave& w = waves[size_t(i)];
+        w.wavelength = float(random->UniformRandomDouble(medianWavelength * 0.5, medianWavelength * 2.0));
+        w.amplitude = float(w.wavelength * ratio);
+        totalAmplitude += w.amplitude;
+        w.frequency = float(6.2831853 / w.wavelength);
+        w.phaseSpeed = std::sqrt(g * 6.2831853f / w.wavelength);
+        w.steepness = float(steepness / (w.frequency * w.amplitude * numWaves));
+        w.directionOffset = float(random->UniformRandomDouble(-variance * 0.5, variance * 0.5) * 0.0174532925);
+        w.dx = std::sin(w.directionOffset);
+        w.dy = std::cos(w.directionOffset);
+    }
+    return true;
+}
+
+bool GerstnerWaterModel::UpdateSimulation(double t)
+{
+    time = t;
+    if (waves.Empty())
+        return false;
+    double speed, direction, fetch;
+    GetWindAtCamera(speed, direction, fetch);
+    ratio = (2.0 * std::sqrt(speed)) * 0.66 * 0.5 / medianWavelength;
+    totalAmplitude = 0.0;
+    for (int i = 0; i < numWaves; ++i)
+    {
+        Wave& w = waves[size_t(i)];
+        w.amplitude = float(w.wavelength * ratio);
+        totalAmplitude += w.amplitude;
+        // Directions as the wind's: clockwise from +y.
+        double theta = w.directionOffset + direction;
+        w.dx = float(std::sin(theta));
+        w.dy = float(std::cos(theta));
+    }
+    return true;
+}
+
+double GerstnerWaterModel::GetHeight(double x, double y, Vector3& normal) const
+{
+    float height = 0.0f, nx = 0.0f, ny = 0.0f, nz = 0.0f;
+    for (int i = 0; i < numWaves; ++i)
+    {
+        const Wave& w = waves[size_t(i)];
+        float phase = float((w.dx * x + w.dy * y) * w.frequency + w.phaseSpeed * time);
+        float s = std::sin(phase), c = std::cos(phase);
+        float wa = w.frequency * w.amplitude;
+        height += w.amplitude * s;
+        nx += w.dx * wa * c;
+        ny += w.dy * wa * c;
+        nz += w.steepness * wa * s;
+    }
+    normal = Vector3(-nx, -ny, 1.0 - nz).Normalized();
+    return height;
+}
+
+// Crests foam where the waves together come close to folding over.
+float GerstnerWaterModel::GetFoam(double x, double y) const
+{
+    Vector3 n;
+    GetHeight(x, y, n);
+    float foam = float(1.0 - n.z) * 4.0f;
+    return foam > 1.0f ? 1.0f : foam;
+}
+
+} // namespace Sea
