@@ -11,6 +11,10 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace Sea
 {
 namespace
@@ -26,6 +30,22 @@ double wrapAngle(double a)
         a += 2.0 * pi;
     return a - pi;
 }
+
+#ifdef __SSE2__
+// Writes four (x, y, z) triples from three vectors of x, y and z: the 4 x 3 transpose.
+inline void storeTriples(float* out, __m128 x, __m128 y, __m128 z)
+{
+    __m128 xy01 = _mm_unpacklo_ps(x, y); // x0 y0 x1 y1
+    __m128 xy23 = _mm_unpackhi_ps(x, y); // x2 y2 x3 y3
+    __m128 z0x1 = _mm_shuffle_ps(z, xy01, _MM_SHUFFLE(2, 2, 0, 0)); // z0 z0 x1 x1
+    __m128 y1z1 = _mm_shuffle_ps(xy01, z, _MM_SHUFFLE(1, 1, 3, 3)); // y1 y1 z1 z1
+    __m128 z2x3 = _mm_shuffle_ps(z, xy23, _MM_SHUFFLE(2, 2, 2, 2));  // z2 z2 x3 x3
+    __m128 x3z3 = _mm_shuffle_ps(xy23, z, _MM_SHUFFLE(3, 3, 3, 2));  // x3 y3 z3 z3
+    _mm_storeu_ps(out, _mm_shuffle_ps(xy01, z0x1, _MM_SHUFFLE(2, 0, 1, 0)));     // x0 y0 z0 x1
+    _mm_storeu_ps(out + 4, _mm_shuffle_ps(y1z1, xy23, _MM_SHUFFLE(1, 0, 2, 0))); // y1 z1 x2 y2
+    _mm_storeu_ps(out + 8, _mm_shuffle_ps(z2x3, x3z3, _MM_SHUFFLE(2, 1, 2, 0))); // z2 x3 y3 z3
+}
+#endif
 
 inline float wrapIndex(float v, int n, int& i0, int& i1)
 {
@@ -145,6 +165,12 @@ bool FFTWaterModel::AllocateArrays()
     if (!waveVectors.Allocate(points))
     {
         MessageChannel::Log("Failed to allocate kVectors");
+        return false;
+    }
+    frameCells = size_t(rows) * size_t(fft->TransformsRealData() ? columns / 2 + 1 : columns);
+    if (!frameTable.Allocate(frameCells * FRAME_VALUES))
+    {
+        MessageChannel::Log("Failed to allocate memory for FFTWaterModel's buffers.");
         return false;
     }
     return true;
@@ -295,6 +321,7 @@ void FFTWaterModel::RecomputeAmplitudes(double windSpeed, double windDirection, 
             const Complex& mirror = h0[size_t(rows - r) * stride + size_t(columns - c)];
             t0[size_t(r) * stride + size_t(c)] = {mirror.re, -mirror.im};
         }
+    FillFrameTable();
     lastWindSpeed = windSpeed;
     lastWindDirection = windDirection;
     lastFetch = fetch;
@@ -302,126 +329,177 @@ void FFTWaterModel::RecomputeAmplitudes(double windSpeed, double windDirection, 
     ++amplitudeRecomputations;
 }
 
-// h(k, t) = h0(k) e^(i w t) + conj(h0(-k)) e^(-i w t), with the displacement and slope
-// spectra derived from it, written in the transform's own order (zero frequency first).
-void FFTWaterModel::BuildSpectra()
+// The transform wants its input with the zero frequency first: input row i holds the wave
+// number i (or i - rows past the middle), column j the wave number j (or j - columns).
+// Frequency -columns / 2 is the Nyquist column, whose amplitudes are zero.
+void FFTWaterModel::FillFrameTable()
 {
-    const bool real = fft->TransformsRealData();
-    const int spectrumColumns = real ? columns / 2 + 1 : columns;
+    const int spectrumColumns = int(frameCells / size_t(rows));
     const size_t tableStride = size_t(columns + 1);
-    const int slopeIndex = 1;
-    const int displacementIndex = exactNormals ? 3 : 1;
-    float* height = fft->GetInput(0);
-    float* slopeX = exactNormals ? fft->GetInput(slopeIndex) : nullptr;
-    float* slopeY = exactNormals ? fft->GetInput(slopeIndex + 1) : nullptr;
-    float* dispX = choppy ? fft->GetInput(displacementIndex) : nullptr;
-    float* dispY = choppy ? fft->GetInput(displacementIndex + 1) : nullptr;
-    // Phases in double: a float time loses the phase of short waves within minutes.
-    const double t = loopPeriod > 0.0 ? std::fmod(time, loopPeriod) : time;
-
     for (int i = 0; i < rows; ++i)
     {
         const int tr = (i < rows / 2 ? i : i - rows) + rows / 2;
         for (int j = 0; j < spectrumColumns; ++j)
         {
-            // Frequency j - columns folds onto the Nyquist column, whose amplitudes are zero.
             const int tc = (j < columns / 2 ? j : j - columns) + columns / 2;
             const size_t cell = size_t(tr) * tableStride + size_t(tc);
-            const size_t out = (size_t(i) * size_t(spectrumColumns) + size_t(j)) * 2;
-            float s, c;
-            FastMath::SinCos(double(frequencies[cell].omega) * t, s, c);
+            const size_t k = size_t(i) * size_t(spectrumColumns) + size_t(j);
             const Complex a = h0[cell], b = t0[cell];
-            const float hr = (a.re + b.re) * c - (a.im - b.im) * s;
-            const float hi = (a.im + b.im) * c + (a.re - b.re) * s;
             const WaveVector& w = waveVectors[size_t(tr) * size_t(columns) + size_t(tc)];
-            const float kx = w.kx, ky = w.ky, kxn = w.kxNormalized, kyn = w.kyNormalized;
-            height[out] = hr;
-            height[out + 1] = hi;
-            // Multiplying by i k turns (re, im) into (-k im, k re).
-            if (slopeX)
-            {
-                slopeX[out] = -kx * hi;
-                slopeX[out + 1] = kx * hr;
-                slopeY[out] = -ky * hi;
-                slopeY[out + 1] = ky * hr;
-            }
-            if (dispX)
-            {
-                dispX[out] = -kxn * hi;
-                dispX[out + 1] = kxn * hr;
-                dispY[out] = -kyn * hi;
-                dispY[out + 1] = kyn * hr;
-            }
+            FrameArray(OMEGA)[k] = frequencies[cell].omega;
+            FrameArray(COS_RE)[k] = a.re + b.re;
+            FrameArray(SIN_RE)[k] = a.im - b.im;
+            FrameArray(COS_IM)[k] = a.im + b.im;
+            FrameArray(SIN_IM)[k] = a.re - b.re;
+            FrameArray(KX)[k] = w.kx;
+            FrameArray(KY)[k] = w.ky;
+            FrameArray(KX_NORMALIZED)[k] = w.kxNormalized;
+            FrameArray(KY_NORMALIZED)[k] = w.kyNormalized;
         }
     }
 }
 
+// h(k, t) = h0(k) e^(i w t) + conj(h0(-k)) e^(-i w t), with the displacement and slope
+// spectra derived from it.
+void FFTWaterModel::BuildSpectra()
+{
+    const size_t n = frameCells;
+    float* sines = FrameArray(SINES);
+    float* cosines = FrameArray(COSINES);
+    FastMath::SinCos(FrameArray(OMEGA), loopPeriod > 0.0 ? std::fmod(time, loopPeriod) : time, sines, cosines, n);
+    const float* cosRe = FrameArray(COS_RE);
+    const float* sinRe = FrameArray(SIN_RE);
+    const float* cosIm = FrameArray(COS_IM);
+    const float* sinIm = FrameArray(SIN_IM);
+    float* height = fft->GetInput(0);
+    for (size_t k = 0; k < n; ++k)
+    {
+        height[2 * k] = cosRe[k] * cosines[k] - sinRe[k] * sines[k];
+        height[2 * k + 1] = cosIm[k] * cosines[k] + sinIm[k] * sines[k];
+    }
+    // Multiplying by i k turns (re, im) into (-k im, k re).
+    auto derive = [&](float* out, const float* factor) {
+        for (size_t k = 0; k < n; ++k)
+        {
+            out[2 * k] = -factor[k] * height[2 * k + 1];
+            out[2 * k + 1] = factor[k] * height[2 * k];
+        }
+    };
+    int next = 1;
+    if (exactNormals)
+    {
+        derive(fft->GetInput(next++), FrameArray(KX));
+        derive(fft->GetInput(next++), FrameArray(KY));
+    }
+    if (choppy)
+    {
+        derive(fft->GetInput(next++), FrameArray(KX_NORMALIZED));
+        derive(fft->GetInput(next++), FrameArray(KY_NORMALIZED));
+    }
+}
+
 // Reads the transformed fields (stride 1 for real outputs, 2 for the real parts of complex
-// ones) into the displacement and slope/foam buffers.
+// ones) into the displacement and slope/foam buffers. The borders wrap around.
 template <int stride>
 void FFTWaterModel::GatherFields()
 {
-    const int slopeIndex = 1;
     const int displacementIndex = exactNormals ? 3 : 1;
     const float* h = fft->GetOutput(0);
-    const float* sx = exactNormals ? fft->GetOutput(slopeIndex) : nullptr;
-    const float* sy = exactNormals ? fft->GetOutput(slopeIndex + 1) : nullptr;
+    const float* sx = exactNormals ? fft->GetOutput(1) : nullptr;
+    const float* sy = exactNormals ? fft->GetOutput(2) : nullptr;
     const float* dx = choppy ? fft->GetOutput(displacementIndex) : nullptr;
     const float* dy = choppy ? fft->GetOutput(displacementIndex + 1) : nullptr;
     const float lambda = GetEffectiveChoppiness();
     const float spacingX = 2.0f * sizeX / float(columns); // between the two neighbours
     const float spacingY = 2.0f * sizeY / float(rows);
+    const float invSpacingX = 1.0f / spacingX, invSpacingY = 1.0f / spacingY;
     const bool foam = doFoam && dx;
     float* disp = displacement.Data();
     float* slope = slopeFoam.Data();
 
+    auto point = [&](int row, int up, int down, int c, int left, int right) {
+        const int i = row + c;
+        float* d = disp + 3 * i;
+        float* s = slope + 3 * i;
+        d[0] = dx ? lambda * dx[i * stride] : 0.0f;
+        d[1] = dy ? lambda * dy[i * stride] : 0.0f;
+        d[2] = h[i * stride];
+        float dxdx = 0.0f, dydy = 0.0f, dxdy = 0.0f, dydx = 0.0f;
+        if (dx)
+        {
+            dxdx = dx[(row + right) * stride] - dx[(row + left) * stride];
+            dydx = dy[(row + right) * stride] - dy[(row + left) * stride];
+            dxdy = dx[(up + c) * stride] - dx[(down + c) * stride];
+            dydy = dy[(up + c) * stride] - dy[(down + c) * stride];
+        }
+        if (sx)
+        {
+            s[0] = sx[i * stride];
+            s[1] = sy[i * stride];
+        }
+        else
+        {
+            // Central differences over the distance between the displaced neighbours.
+            s[0] = (h[(row + right) * stride] - h[(row + left) * stride]) / (spacingX + lambda * dxdx);
+            s[1] = (h[(up + c) * stride] - h[(down + c) * stride]) / (spacingY + lambda * dydy);
+        }
+        if (foam)
+        {
+            // Where the Jacobian of the horizontal displacement drops below 1 the surface is
+            // compressed, and it folds over where it turns negative: whitecaps.
+            const float jxx = dxdx * invSpacingX, jyy = dydy * invSpacingY;
+            const float jxy = dxdy * invSpacingY, jyx = dydx * invSpacingX;
+            const float jacobian = (1.0f + lambda * jxx) * (1.0f + lambda * jyy) - lambda * lambda * jxy * jyx;
+            s[2] = 1.0f - jacobian;
+        }
+    };
+
+    // The usual settings (real fields, exact normals, choppiness and foam) go four columns at
+    // a time through the inner columns.
+    const bool plain = stride == 1 && sx && dx && foam;
     for (int r = 0; r < rows; ++r)
     {
+        const int row = r * columns;
         const int up = (r + 1 == rows ? 0 : r + 1) * columns;
         const int down = (r == 0 ? rows - 1 : r - 1) * columns;
-        const int row = r * columns;
-        for (int c = 0; c < columns; ++c)
-        {
-            const int right = c + 1 == columns ? 0 : c + 1;
-            const int left = c == 0 ? columns - 1 : c - 1;
-            const int i = row + c;
-            float* d = disp + 3 * i;
-            float* s = slope + 3 * i;
-            d[0] = dx ? lambda * dx[i * stride] : 0.0f;
-            d[1] = dy ? lambda * dy[i * stride] : 0.0f;
-            d[2] = h[i * stride];
-
-            float dxdx = 0.0f, dydy = 0.0f, dxdy = 0.0f, dydx = 0.0f;
-            if (dx)
-            {
-                dxdx = dx[(row + right) * stride] - dx[(row + left) * stride];
-                dydx = dy[(row + right) * stride] - dy[(row + left) * stride];
-                dxdy = dx[(up + c) * stride] - dx[(down + c) * stride];
-                dydy = dy[(up + c) * stride] - dy[(down + c) * stride];
-            }
-            if (sx)
-            {
-                s[0] = sx[i * stride];
-                s[1] = sy[i * stride];
-            }
-            else
-            {
-                // Central differences over the distance between the displaced neighbours.
-                s[0] = (h[(row + right) * stride] - h[(row + left) * stride]) / (spacingX + lambda * dxdx);
-                s[1] = (h[(up + c) * stride] - h[(down + c) * stride]) / (spacingY + lambda * dydy);
-            }
-            if (foam)
-            {
-                // Where the Jacobian of the horizontal displacement drops below 1 the surface
-                // is compressed, and it folds over where it turns negative: whitecaps.
-                const float jxx = dxdx / spacingX, jyy = dydy / spacingY;
-                const float jxy = dxdy / spacingY, jyx = dydx / spacingX;
-                const float jacobian = (1.0f + lambda * jxx) * (1.0f + lambda * jyy) - lambda * lambda * jxy * jyx;
-                s[2] = 1.0f - jacobian;
-            }
-        }
+        point(row, up, down, 0, columns - 1, 1);
+        int c = 1;
+#ifdef __SSE2__
+        if (plain)
+            c = GatherInnerColumns(h + row, sx + row, sy + row, dx + row, dy + row, dx + up, dx + down, dy + up,
+                                   dy + down, disp + 3 * row, slope + 3 * row, columns, lambda, invSpacingX,
+                                   invSpacingY);
+#endif
+        for (; c < columns - 1; ++c)
+            point(row, up, down, c, c - 1, c + 1);
+        point(row, up, down, columns - 1, columns - 2, 0);
     }
 }
+
+#ifdef __SSE2__
+int FFTWaterModel::GatherInnerColumns(const float* h, const float* sx, const float* sy, const float* dx,
+                                      const float* dy, const float* dxUp, const float* dxDown, const float* dyUp,
+                                      const float* dyDown, float* disp, float* slope, int columns, float lambda,
+                                      float invSpacingX, float invSpacingY)
+{
+    const __m128 l = _mm_set1_ps(lambda), ix = _mm_set1_ps(invSpacingX), iy = _mm_set1_ps(invSpacingY);
+    const __m128 one = _mm_set1_ps(1.0f), l2 = _mm_set1_ps(lambda * lambda);
+    int c = 1;
+    for (; c + 4 <= columns - 1; c += 4)
+    {
+        const __m128 dxc = _mm_loadu_ps(dx + c), dyc = _mm_loadu_ps(dy + c);
+        const __m128 jxx = _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(dx + c + 1), _mm_loadu_ps(dx + c - 1)), ix);
+        const __m128 jyx = _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(dy + c + 1), _mm_loadu_ps(dy + c - 1)), ix);
+        const __m128 jxy = _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(dxUp + c), _mm_loadu_ps(dxDown + c)), iy);
+        const __m128 jyy = _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(dyUp + c), _mm_loadu_ps(dyDown + c)), iy);
+        const __m128 jacobian = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(one, _mm_mul_ps(l, jxx)), _mm_add_ps(one, _mm_mul_ps(l, jyy))),
+                                           _mm_mul_ps(l2, _mm_mul_ps(jxy, jyx)));
+        storeTriples(disp + 3 * c, _mm_mul_ps(l, dxc), _mm_mul_ps(l, dyc), _mm_loadu_ps(h + c));
+        storeTriples(slope + 3 * c, _mm_loadu_ps(sx + c), _mm_loadu_ps(sy + c), _mm_sub_ps(one, jacobian));
+    }
+    return c;
+}
+#endif
 
 bool FFTWaterModel::UpdateSimulation(double t)
 {

@@ -91,9 +91,15 @@ private:
     void FillWaveVectors();
     void FillFrequencies();
     void RecomputeAmplitudes(double windSpeed, double windDirection, double fetch);
+    void FillFrameTable();
     void BuildSpectra();
     template <int stride>
     void GatherFields();
+    // The inner columns of one row under the usual settings; returns the first column left.
+    static int GatherInnerColumns(const float* h, const float* sx, const float* sy, const float* dx, const float* dy,
+                                  const float* dxUp, const float* dxDown, const float* dyUp, const float* dyDown,
+                                  float* disp, float* slope, int columns, float lambda, float invSpacingX,
+                                  float invSpacingY);
     void SamplePoint(double x, double y, float out[6]) const;
 
     int type;
@@ -119,6 +125,28 @@ private:
     Buffer<float> gaussians;
     Buffer<WaveVector> waveVectors;
     Buffer<Frequency> frequencies;
+    // What a frame needs of each cell of the transform's input, in its order, one array per
+    // value so that the frame loop vectorises: omega, the two sums of h0 and t0 that
+    // multiply the cosine and the sine, the wave vector and its direction; then the sines
+    // and cosines of the frame.
+    enum FrameValue
+    {
+        OMEGA,
+        COS_RE,
+        SIN_RE,
+        COS_IM,
+        SIN_IM,
+        KX,
+        KY,
+        KX_NORMALIZED,
+        KY_NORMALIZED,
+        SINES,
+        COSINES,
+        FRAME_VALUES
+    };
+    Buffer<float> frameTable;
+    size_t frameCells = 0;
+    float* FrameArray(FrameValue v) { return frameTable.Data() + size_t(v) * frameCells; }
 
     bool recomputeRequested = true;
     double lastWindSpeed = -1.0, lastWindDirection = 0.0, lastFetch = 0.0;
