@@ -8,6 +8,8 @@
 #include <osgDB/WriteFile>
 
 #include <GL/gl.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
 
 #include <cstdlib>
 #include <stdexcept>
@@ -94,9 +96,21 @@ void SeaTest::loadShippedConfiguration(const char* overrides)
         Sea::Configuration::Parse(overrides);
 }
 
-GLWindow::GLWindow(int width, int height) : w(width), h(height)
+struct GLWindow::X11
+{
+    Display* display = nullptr;
+    Window window = 0;
+    Colormap colormap = 0;
+    GLXContext context = nullptr;
+};
+
+GLWindow::GLWindow(int width, int height) : w(width), h(height), x11(new X11)
 {
     tavritest::ensureDisplay();
+    Display*& display = x11->display;
+    Window& window = x11->window;
+    Colormap& colormap = x11->colormap;
+    GLXContext& context = x11->context;
     display = XOpenDisplay(nullptr);
     if (!display)
         throw std::runtime_error("cannot open the X display");
@@ -122,14 +136,18 @@ GLWindow::GLWindow(int width, int height) : w(width), h(height)
 
 GLWindow::~GLWindow()
 {
-    glXMakeCurrent(display, None, nullptr);
-    if (context)
-        glXDestroyContext(display, context);
-    if (window)
-        XDestroyWindow(display, window);
-    if (colormap)
-        XFreeColormap(display, colormap);
-    XCloseDisplay(display);
+    if (x11->display)
+    {
+        glXMakeCurrent(x11->display, None, nullptr);
+        if (x11->context)
+            glXDestroyContext(x11->display, x11->context);
+        if (x11->window)
+            XDestroyWindow(x11->display, x11->window);
+        if (x11->colormap)
+            XFreeColormap(x11->display, x11->colormap);
+        XCloseDisplay(x11->display);
+    }
+    delete x11;
 }
 
 std::vector<unsigned char> GLWindow::readPixels() const

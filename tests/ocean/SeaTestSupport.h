@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <GL/glx.h>
-
 #include <map>
 #include <mutex>
 #include <string>
@@ -75,10 +72,8 @@ public:
 
 private:
     int w, h;
-    Display* display = nullptr;
-    Window window = 0;
-    Colormap colormap = 0;
-    GLXContext context = nullptr;
+    struct X11;
+    X11* x11;
 };
 
 } // namespace seatest

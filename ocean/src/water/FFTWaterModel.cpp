@@ -318,7 +318,7 @@ void FFTWaterModel::RecomputeAmplitudes(double windSpeed, double windDirection, 
     for (int r = 0; r <= rows; ++r)
         for (int c = 0; c <= columns; ++c)
         {
-            const Complex& mirror = h0[size_t(rows - r) * stride + size_t(columns - c)];
+            const ComplexFloat& mirror = h0[size_t(rows - r) * stride + size_t(columns - c)];
             t0[size_t(r) * stride + size_t(c)] = {mirror.re, -mirror.im};
         }
     FillFrameTable();
@@ -344,7 +344,7 @@ void FFTWaterModel::FillFrameTable()
             const int tc = (j < columns / 2 ? j : j - columns) + columns / 2;
             const size_t cell = size_t(tr) * tableStride + size_t(tc);
             const size_t k = size_t(i) * size_t(spectrumColumns) + size_t(j);
-            const Complex a = h0[cell], b = t0[cell];
+            const ComplexFloat a = h0[cell], b = t0[cell];
             const WaveVector& w = waveVectors[size_t(tr) * size_t(columns) + size_t(tc)];
             FrameArray(OMEGA)[k] = frequencies[cell].omega;
             FrameArray(COS_RE)[k] = a.re + b.re;

@@ -14,14 +14,14 @@ class FFT;
 class FFTWaterModel : public WaterModel
 {
 public:
-    struct Complex
+    struct ComplexFloat
     {
         float re, im;
     };
     struct WaveVector
     {
         float kx, ky, k;
-        Complex ikx, iky; // (0, kx) and (0, ky)
+        ComplexFloat ikx, iky; // (0, kx) and (0, ky)
         float kxNormalized, kyNormalized;
     };
     struct Frequency
@@ -65,7 +65,7 @@ public:
     const float* GetSlopeFoam() const { return slopeFoam.Data(); }
     // Initial amplitudes and per-frequency values, (rows + 1) x (columns + 1), centred: cell
     // (r, c) holds the wave vector (c - columns / 2, r - rows / 2) * 2 pi / size.
-    const Complex* GetInitialAmplitudes() const { return h0.Data(); }
+    const ComplexFloat* GetInitialAmplitudes() const { return h0.Data(); }
     const Frequency* GetFrequencies() const { return frequencies.Data(); }
     const WaveVector* GetWaveVectors() const { return waveVectors.Data(); }
     unsigned int GetAmplitudeRecomputations() const { return amplitudeRecomputations; }
@@ -120,8 +120,8 @@ private:
     FFT* fft = nullptr;
     Buffer<float> displacement;
     Buffer<float> slopeFoam;
-    Buffer<Complex> h0;
-    Buffer<Complex> t0; // conj(h0(-k)), so a frame reads both amplitudes of a cell side by side
+    Buffer<ComplexFloat> h0;
+    Buffer<ComplexFloat> t0; // conj(h0(-k)), so a frame reads both amplitudes of a cell side by side
     Buffer<float> gaussians;
     Buffer<WaveVector> waveVectors;
     Buffer<Frequency> frequencies;
