@@ -84,7 +84,9 @@ void expectFieldsMatchDirectSums(const FFTWaterModel& m, double t, bool exactSlo
         EXPECT_NEAR(m.GetDisplacement()[3 * i], lambda * directSum(m, t, x, y, chopX).real(), 1e-4 * scale);
         // Slopes by differences smooth away the shortest waves; only exact ones are compared.
         if (exactSlopes)
+        {
             EXPECT_NEAR(m.GetSlopeFoam()[3 * i], directSum(m, t, x, y, slopeX).real(), 1e-4);
+        }
     }
 }
 } // namespace

@@ -6,6 +6,10 @@
 #include "Sea/Environment.h"
 #include "Sea/Ocean.h"
 #include "Sea/ResourceLoader.h"
+#include "Sea/WakeSource.h"
+#include "particles/SprayManager.h"
+
+#include <filesystem>
 
 #include <osg/Matrixd>
 
@@ -103,13 +107,33 @@ PixelStats stats(const std::vector<unsigned char>& pixels, int rowBegin, int row
 class OceanRenderTest : public seatest::SeaTest
 {
 protected:
-    void drawFrame(Sea::Environment& env, Sea::Ocean* ocean, const Camera& camera, double time)
+    // Loader, environment with a sun and a sea state, as the viewer sets them up.
+    void setUp(const std::string& directory, double seaState)
+    {
+        loader = new Sea::ResourceLoader(directory.c_str());
+        env = new Sea::Environment;
+        ASSERT_EQ(env->Setup(Sea::FLAT_ZUP, Sea::OPENGL_2_0, loader), Sea::SUCCEEDED) << messages.all();
+        env->SimulateSeaState(seaState, 0.6);
+        env->SetDirectionalLight(Sea::Vector3(0.2, 1.0, 0.35), Sea::Vector3(1.0, 0.95, 0.85));
+        env->SetAmbientColor(Sea::Vector3(0.35, 0.38, 0.42));
+    }
+    void TearDown() override
+    {
+        delete env;
+        delete loader;
+        seatest::SeaTest::TearDown();
+    }
+    Sea::ResourceLoader* loader = nullptr;
+    Sea::Environment* env = nullptr;
+
+    void drawFrame(Sea::Environment& environment, Sea::Ocean* ocean, const Camera& camera, double time)
     {
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        env.SetCameraMatrix(camera.view.ptr());
-        env.SetProjectionMatrix(camera.projection.ptr());
+        environment.SetCameraMatrix(camera.view.ptr());
+        environment.SetProjectionMatrix(camera.projection.ptr());
         ocean->Render(time);
+        glFinish();
     }
 };
 } // namespace
@@ -117,12 +141,7 @@ protected:
 TEST_F(OceanRenderTest, TheFFTSeaDrawsWaterBelowTheHorizonAndMovesWithTime)
 {
     GLWindow window(width, height);
-    Sea::ResourceLoader* loader = new Sea::ResourceLoader(seatest::resourceDirectory().c_str());
-    Sea::Environment* env = new Sea::Environment;
-    ASSERT_EQ(env->Setup(Sea::FLAT_ZUP, Sea::OPENGL_2_0, loader), Sea::SUCCEEDED) << messages.all();
-    env->SimulateSeaState(5.0, 0.6);
-    env->SetDirectionalLight(Sea::Vector3(0.2, 1.0, 0.35), Sea::Vector3(1.0, 0.95, 0.85));
-    env->SetAmbientColor(Sea::Vector3(0.35, 0.38, 0.42));
+    setUp(seatest::resourceDirectory(), 3.0);
     unsigned int sky = makeSkyCubeMap();
     env->SetEnvironmentMap(sky);
 
@@ -130,7 +149,7 @@ TEST_F(OceanRenderTest, TheFFTSeaDrawsWaterBelowTheHorizonAndMovesWithTime)
     ASSERT_NE(ocean, nullptr) << messages.all();
     EXPECT_TRUE(messages.contains("SEA: (INFO) CPU-based FFT forced by fft-force-cpu setting."));
 
-    Camera camera = lookOverTheSea(15.0, 8.0);
+    Camera camera = lookOverTheSea(20.0, 8.0);
     drawFrame(*env, ocean, camera, 10.0);
     std::vector<unsigned char> first = window.readPixels();
     window.writePNG(tavritest::buildDir() + "/ocean-fft.png");
@@ -140,7 +159,7 @@ TEST_F(OceanRenderTest, TheFFTSeaDrawsWaterBelowTheHorizonAndMovesWithTime)
     // The horizon lies a little above the middle: below it water, above it the clear colour.
     PixelStats water = stats(first, 0, height / 3);
     PixelStats air = stats(first, height - 20, height);
-    EXPECT_GT(water.meanB, water.meanR + 10) << "water should be bluish" << messages.all();
+    EXPECT_GT(water.meanB, water.meanR + 10) << "water should be bluish";
     EXPECT_GT(water.meanB + water.meanG + water.meanR, 120.0) << "water should be lit";
     EXPECT_GT(water.deviation, 6.0) << "waves should vary the colour";
     EXPECT_LT(air.meanR + air.meanG + air.meanB, 1.0) << "the sea must stay below the horizon";
@@ -152,7 +171,122 @@ TEST_F(OceanRenderTest, TheFFTSeaDrawsWaterBelowTheHorizonAndMovesWithTime)
     EXPECT_FALSE(messages.contains("GL error")) << messages.all();
 
     delete ocean;
-    delete env;
-    delete loader;
     glDeleteTextures(1, &sky);
+}
+
+TEST_F(OceanRenderTest, ABrokenShaderReportsItsLogAndNoOceanIsMade)
+{
+    GLWindow window(64, 64);
+    tavritest::TempDir dir;
+    for (const auto& entry : std::filesystem::directory_iterator(seatest::resourceDirectory()))
+        std::filesystem::copy(entry.path(), dir.path());
+    std::string config = tavritest::readFile(dir.file("Sea.config")) + "\nshader-filename-prefix = broken-\n";
+    tavritest::writeFile(dir.file("Sea.config"), config);
+    std::filesystem::copy(dir.file("projgrid-flat-fft.glsl"), dir.file("broken-projgrid-flat-fft.glsl"));
+    tavritest::writeFile(dir.file("broken-ocean-frag-flat-fft.glsl"),
+                         tavritest::readFile(dir.file("ocean-frag-flat-fft.glsl")) + "\nthis is not GLSL;\n");
+    setUp(dir.path(), 3.0);
+
+    seatest::CountingAllocator allocator;
+    EXPECT_EQ(Sea::Ocean::Create(env, Sea::FFT_JONSWAP), nullptr);
+    ASSERT_TRUE(messages.contains("SEA: GLSL error detected in projected grid!")) << messages.all();
+    // The compiler's own log follows, line by line, then the link failure and the grid's.
+    size_t heading = 0;
+    while (messages.lines[heading].find("GLSL error detected") == std::string::npos)
+        ++heading;
+    ASSERT_LT(heading + 1, messages.lines.size());
+    EXPECT_NE(messages.lines[heading + 1].find("error"), std::string::npos) << messages.all();
+    EXPECT_TRUE(messages.contains("SEA: Failed to link shader program for OpenGL."));
+    EXPECT_TRUE(messages.contains("SEA: Failed to initialize projected grid."));
+    EXPECT_EQ(allocator.outstanding(), 0u);
+}
+
+TEST_F(OceanRenderTest, GerstnerWavesAndAWakeDrawToo)
+{
+    GLWindow window(width, height);
+    setUp(seatest::resourceDirectory(), 4.0);
+    Sea::Ocean* ocean = Sea::Ocean::Create(env, Sea::GERSTNER);
+    ASSERT_NE(ocean, nullptr) << messages.all();
+    Camera camera = lookOverTheSea(25.0, 12.0);
+    drawFrame(*env, ocean, camera, 5.0);
+    std::vector<unsigned char> calm = window.readPixels();
+    PixelStats water = stats(calm, height / 3, height / 2);
+    EXPECT_GT(water.meanB, water.meanR + 10);
+    EXPECT_GT(water.deviation, 3.0);
+
+    // A hull steaming towards the camera leaves its wake behind it, in the middle of the picture.
+    Sea::WakeSource ship(60.0);
+    ship.Update(Sea::Vector3(0.0, 150.0, 0.0), Sea::Vector3(0.0, -8.0, 0.0));
+    ocean->AddWakeSource(&ship);
+    drawFrame(*env, ocean, camera, 5.0);
+    std::vector<unsigned char> wake = window.readPixels();
+    window.writePNG(tavritest::buildDir() + "/ocean-gerstner-wake.png");
+    size_t changedMiddle = 0, changedEdge = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < 40; ++x)
+        {
+            changedMiddle += wake[(y * width + width / 2 - 20 + x) * 3] != calm[(y * width + width / 2 - 20 + x) * 3];
+            changedEdge += wake[(y * width + x) * 3] != calm[(y * width + x) * 3];
+        }
+    EXPECT_GT(changedMiddle, 100u);
+    EXPECT_LT(changedEdge, changedMiddle / 4);
+    ocean->RemoveWakeSource(&ship);
+    EXPECT_EQ(ocean->GetSprayManager()->GetNumParticles(), 0) << "spray is off by default";
+    delete ocean;
+}
+
+TEST_F(OceanRenderTest, ThePlanarReflectionShowsWhereTheSceneIsMirrored)
+{
+    GLWindow window(width, height);
+    setUp(seatest::resourceDirectory(), 2.0);
+    Sea::Ocean* ocean = Sea::Ocean::Create(env, Sea::FFT_PIERSON_MOSKOWITZ);
+    ASSERT_NE(ocean, nullptr) << messages.all();
+    Camera camera = lookOverTheSea(20.0, 10.0);
+
+    // A reflection texture as the viewer's mirrored camera would draw it: here a red band
+    // over the left half of the screen, nothing (alpha 0) on the right.
+    const int size = 64;
+    std::vector<unsigned char> texels(size * size * 4, 0);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size / 2; ++x)
+        {
+            unsigned char* p = &texels[(y * size + x) * 4];
+            p[0] = 255;
+            p[3] = 255;
+        }
+    unsigned int reflection = 0;
+    glGenTextures(1, &reflection);
+    glBindTexture(GL_TEXTURE_2D, reflection);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    // Positions relative to the camera to texture coordinates: the view's rotation, the
+    // projection and the shift from [-1, 1] to [0, 1].
+    osg::Matrixd rotation = camera.view;
+    rotation.setTrans(0, 0, 0);
+    osg::Matrixd m = rotation * camera.projection * osg::Matrixd::translate(1, 1, 1) * osg::Matrixd::scale(0.5, 0.5, 0.5);
+    double matrix[9];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            matrix[r * 3 + c] = m(r, c);
+    env->SetPlanarReflectionMap(reflection, matrix, 0.125);
+
+    drawFrame(*env, ocean, camera, 1.0);
+    std::vector<unsigned char> pixels = window.readPixels();
+    window.writePNG(tavritest::buildDir() + "/ocean-reflection.png");
+    // Just below the horizon, where the water mirrors most: red against blue on either side.
+    double left = 0, right = 0;
+    for (int y = int(height * 0.45); y < int(height * 0.6); ++y)
+        for (int x = 0; x < width / 3; ++x)
+        {
+            const unsigned char* l = &pixels[(y * width + x) * 3];
+            const unsigned char* r = &pixels[(y * width + width - 1 - x) * 3];
+            left += l[0] - l[2];
+            right += r[0] - r[2];
+        }
+    EXPECT_GT(left, 0.0) << "the mirrored scene shows on the left";
+    EXPECT_LT(right, 0.0) << "the sky shows on the right";
+    delete ocean;
+    glDeleteTextures(1, &reflection);
 }

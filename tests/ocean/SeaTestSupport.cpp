@@ -166,7 +166,6 @@ void GLWindow::writePNG(const std::string& path) const
     osg::ref_ptr<osg::Image> image = new osg::Image;
     image->allocateImage(w, h, 1, GL_RGB, GL_UNSIGNED_BYTE);
     std::copy(pixels.begin(), pixels.end(), image->data());
-    image->flipVertical();
     osgDB::writeImageFile(*image, path);
 }
 

@@ -39,8 +39,11 @@ void main()
     deep += refractColor * lightColor * 0.4 * max(dot(nLocal.xy, -L.xy), 0.0) * sunUp;
     vec3 color = mix(deep, sky, fresnel);
 
-    float glitter = pow(max(dot(R, L), 0.0), 60.0 * shininess);
-    color += lightColor * glitter * (2.0 + 0.2 * shininess) * step(0.0, L.z);
+    // The sun's glitter comes from facets far smaller than the simulated waves: the ripples,
+    // made rough, break the highlight into a path of sparkles.
+    vec3 facet = normalize(N + basis * vec3(ripples(vLocal * 4.0) * 0.25, 0.0));
+    float glitter = pow(max(dot(reflect(-V, facet), L), 0.0), 40.0 * shininess);
+    color += lightColor * glitter * (1.0 + 0.3 * shininess) * step(0.0, dot(L, up));
 
     float lace = texture2D(foamTex, vLocal / foamScale).a;
     float foamAmount = clamp((foam * foamBlend * 2.0 + vWake) * lace, 0.0, 1.0);

@@ -42,6 +42,7 @@ struct Wake
     float speed;
     float amplitude;
     float wavelength;
+    float length;
 };
 uniform int numKelvinWakes;
 uniform Wake wakes[MAX_WAKE_WAVES];
@@ -66,7 +67,9 @@ float kelvinWakes(vec3 relative)
         float fade = exp(-behind / (20.0 * wakes[i].wavelength + 1.0));
         float k = 6.2831853 / max(wakes[i].wavelength, 0.1);
         height += wakes[i].amplitude * fade * inside * sin(k * behind);
-        vWake = max(vWake, exp(-across * across / (0.02 * behind * behind + 4.0)) * exp(-behind / 400.0));
+        // The churned water behind the hull: about its beam wide, spreading slowly.
+        float width = 0.1 * wakes[i].length + 0.05 * behind;
+        vWake = max(vWake, exp(-across * across / (width * width)) * exp(-behind / (8.0 * wakes[i].length)));
     }
     return height;
 }

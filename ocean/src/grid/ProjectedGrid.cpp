@@ -254,13 +254,9 @@ void ProjectedGrid::UpdateVisibleRegion()
     xMax = std::min(1.0 + margin, xMax + margin);
     yMin = std::max(-1.0 - margin, yMin - margin);
     yMax = std::min(1.0 + margin, yMax + margin);
-    // The grid's first coordinate goes up the screen and its second across, which makes the
-    // mesh's strips run clockwise on the screen.
     gridScale = Matrix4();
-    gridScale.m[0][0] = 0.0;
-    gridScale.m[1][1] = 0.0;
-    gridScale.m[1][0] = 0.5 * (xMax - xMin);
-    gridScale.m[0][1] = 0.5 * (yMax - yMin);
+    gridScale.m[0][0] = 0.5 * (xMax - xMin);
+    gridScale.m[1][1] = 0.5 * (yMax - yMin);
     gridScale.m[3][0] = 0.5 * (xMax + xMin);
     gridScale.m[3][1] = 0.5 * (yMax + yMin);
 }

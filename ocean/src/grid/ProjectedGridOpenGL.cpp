@@ -326,8 +326,8 @@ void ProjectedGridOpenGL::DrawWater(bool depthWrites)
     if (wireframe)
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
 
-    // The grid's strips run clockwise on the screen (see the grid scale), so folded-over
-    // triangles of choppy waves turn their backs and are culled.
+    // The strip's triangles run clockwise on the screen (each starts at an odd place of the
+    // strip), so folded-over triangles of choppy waves turn their backs and are culled.
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CW);
     glEnable(GL_DEPTH_TEST);

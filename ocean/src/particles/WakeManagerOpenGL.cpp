@@ -9,8 +9,8 @@ namespace Sea
 {
 namespace
 {
-const int fieldCount = 5;
-const char* const fields[fieldCount] = {"position", "direction", "speed", "amplitude", "wavelength"};
+const int fieldCount = 6;
+const char* const fields[fieldCount] = {"position", "direction", "speed", "amplitude", "wavelength", "length"};
 } // namespace
 
 WakeManagerOpenGL::WakeManagerOpenGL(const WakeSourceList* list) : WakeManager(list) {}
@@ -65,6 +65,8 @@ bool WakeManagerOpenGL::SetShaderValues(unsigned int program)
             gl.Uniform1f(loc[3], w.amplitude);
         if (loc[4] != -1)
             gl.Uniform1f(loc[4], w.wavelength);
+        if (loc[5] != -1)
+            gl.Uniform1f(loc[5], w.length);
     }
     return SEA_CHECK_GL_ERROR();
 }

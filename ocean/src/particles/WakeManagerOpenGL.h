@@ -19,7 +19,7 @@ private:
     {
         unsigned int program = 0;
         int count = -1;
-        Buffer<int> wakes; // position, direction, speed, amplitude, wavelength per wake
+        Buffer<int> wakes; // position, direction, speed, amplitude, wavelength, length per wake
     };
     void FindLocations(unsigned int program, Locations& locations);
 
