@@ -141,7 +141,7 @@ protected:
 TEST_F(OceanRenderTest, TheFFTSeaDrawsWaterBelowTheHorizonAndMovesWithTime)
 {
     GLWindow window(width, height);
-    setUp(seatest::resourceDirectory(), 3.0);
+    setUp(seatest::resourceDirectory(), 4.0);
     unsigned int sky = makeSkyCubeMap();
     env->SetEnvironmentMap(sky);
 
@@ -289,4 +289,79 @@ TEST_F(OceanRenderTest, ThePlanarReflectionShowsWhereTheSceneIsMirrored)
     EXPECT_LT(right, 0.0) << "the sky shows on the right";
     delete ocean;
     glDeleteTextures(1, &reflection);
+}
+
+// Both shader dialects, flat and round earths, both wave models: each draws water.
+TEST_F(OceanRenderTest, EveryRendererSurfaceAndModelDrawsWater)
+{
+    GLWindow window(160, 120);
+    const double radius = 6378137.0;
+    for (int renderer : {Sea::OPENGL_2_0, Sea::OPENGL_3_2})
+        for (int system : {Sea::FLAT_ZUP, Sea::WGS84_ZUP})
+            for (int type : {Sea::GERSTNER, Sea::FFT_JONSWAP})
+            {
+                SCOPED_TRACE(testing::Message() << "renderer " << renderer << ", system " << system << ", type " << type);
+                Sea::ResourceLoader resources(seatest::resourceDirectory().c_str());
+                Sea::Environment environment;
+                ASSERT_EQ(environment.Setup(system, renderer, &resources), Sea::SUCCEEDED);
+                environment.SimulateSeaState(4.0, 0.3);
+                Sea::Ocean* ocean = Sea::Ocean::Create(&environment, type);
+                ASSERT_NE(ocean, nullptr) << messages.all();
+                // On the round earth the camera stands over the equator at longitude 0, where
+                // up is +x, and looks east.
+                Camera camera;
+                if (system == Sea::FLAT_ZUP)
+                    camera = lookOverTheSea(20.0, 10.0);
+                else
+                {
+                    osg::Vec3d eye(radius + 20.0, 0.0, 0.0);
+                    camera.view = osg::Matrixd::lookAt(eye, eye + osg::Vec3d(-0.17, 0.98, 0.0), osg::Vec3d(1, 0, 0));
+                    camera.projection = osg::Matrixd::perspective(50.0, 160.0 / 120.0, 0.5, 20000.0);
+                }
+                glViewport(0, 0, 160, 120);
+                drawFrame(environment, ocean, camera, 2.0);
+                std::vector<unsigned char> pixels = window.readPixels();
+                double blue = 0, red = 0;
+                for (int i = 0; i < 160 * 30; ++i)
+                {
+                    red += pixels[i * 3];
+                    blue += pixels[i * 3 + 2];
+                }
+                EXPECT_GT(blue, red + 160 * 30 * 10) << "water at the bottom of the picture";
+                EXPECT_FALSE(messages.contains("GL error")) << messages.all();
+                delete ocean;
+            }
+}
+
+TEST_F(OceanRenderTest, SprayFliesFromBreakingCrestsOnlyWhenSwitchedOn)
+{
+    GLWindow window(160, 120);
+    setUp(seatest::resourceDirectory(), 6.0);
+    Sea::Configuration::Set("fft-enable-spray", "yes");
+    Sea::Configuration::Set("default-grid-resolution", "128");
+    Sea::Ocean* ocean = Sea::Ocean::Create(env, Sea::FFT_JONSWAP);
+    ASSERT_NE(ocean, nullptr) << messages.all();
+    Camera camera = lookOverTheSea(40.0, 15.0);
+    glViewport(0, 0, 160, 120);
+    int most = 0;
+    for (int frame = 0; frame < 8; ++frame)
+    {
+        drawFrame(*env, ocean, camera, 1.0 + frame * 0.05);
+        most = std::max(most, ocean->GetSprayManager()->GetNumParticles());
+    }
+    EXPECT_GT(most, 10);
+    const Sea::SprayManager::Particle* p = ocean->GetSprayManager()->GetParticles();
+    for (int i = 0; i < ocean->GetSprayManager()->GetNumParticles(); ++i)
+    {
+        EXPECT_LE(p[i].age, p[i].life);
+        EXPECT_LT(std::fabs(p[i].position[2]), 60.0f) << "spray stays near the waves";
+    }
+    EXPECT_FALSE(messages.contains("GL error")) << messages.all();
+    // Not drawn when the caller does not ask for spray: nothing more is thrown.
+    drawFrame(*env, ocean, camera, 3.0);
+    int before = ocean->GetSprayManager()->GetNumParticles();
+    env->SetCameraMatrix(camera.view.ptr());
+    ocean->Render(3.05, true, true, false);
+    EXPECT_EQ(ocean->GetSprayManager()->GetNumParticles(), before);
+    delete ocean;
 }

@@ -11,6 +11,6 @@ vec3 surfaceNormal(vec2 local, float distance, out float foam)
     vec3 s = texture2D(slopeFoamMap, local / textureSize, textureLODBias).xyz;
     float far = clamp(distance * invNoiseDistance, 0.0, 1.0);
     vec2 detail = ripples(local) * (0.06 * (1.0 - far) + noiseAmplitude * 2.0 * far);
-    foam = smoothstep(0.08, 0.35, s.z);
+    foam = smoothstep(0.03, 0.2, s.z);
     return normalize(vec3(-s.xy + detail, 1.0));
 }

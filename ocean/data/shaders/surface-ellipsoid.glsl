@@ -17,17 +17,17 @@ vec3 castRay(vec3 direction)
     float b = 2.0 * dot(o, d);
     float c = dot(o, o) - 1.0;
     float discriminant = b * b - 4.0 * a * c;
-    float t;
     if (discriminant < 0.0)
-        // Beyond the horizon: the point where the ray passes closest to the surface.
-        t = -b / (2.0 * a);
-    else
     {
-        float root = sqrt(discriminant);
-        t = (-b - root) / (2.0 * a);
-        if (t < 0.0)
-            t = (-b + root) / (2.0 * a);
+        // Beyond the horizon: the point where the ray passes closest to the surface, brought
+        // down onto it.
+        vec3 p = cameraPos + direction * max(-b / (2.0 * a), 0.0);
+        return p / length(p * oneOverRadii) - cameraPos;
     }
+    float root = sqrt(discriminant);
+    float t = (-b - root) / (2.0 * a);
+    if (t < 0.0)
+        t = (-b + root) / (2.0 * a);
     return direction * max(t, 0.0);
 }
 

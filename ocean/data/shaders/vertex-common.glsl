@@ -8,6 +8,7 @@ in vec4 vertex;
 #endif
 
 uniform mat4 invModelviewProj;
+uniform mat4 invRotationProj; // the same without the camera's translation: rays from the camera
 uniform mat4 modelview;
 uniform mat4 projection;
 uniform mat4 gridScale;
@@ -89,5 +90,6 @@ void emit(vec3 relative)
     vRelative = displaced;
     vAbove = cameraHeight() >= 0.0 ? 1.0 : 0.0;
     vLocal = local;
-    gl_Position = projection * (modelview * vec4(cameraPos + displaced, 1.0));
+    // Relative to the camera the view is a rotation alone: no large world coordinates in floats.
+    gl_Position = projection * vec4(mat3(modelview) * displaced, 1.0);
 }

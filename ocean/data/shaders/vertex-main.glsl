@@ -3,8 +3,8 @@
 void main()
 {
     vec4 screen = gridScale * vec4(VERTEX.xy, 0.0, 1.0);
-    vec4 nearPoint = invModelviewProj * vec4(screen.xy, -1.0, 1.0);
-    vec4 farPoint = invModelviewProj * vec4(screen.xy, 1.0, 1.0);
+    vec4 nearPoint = invRotationProj * vec4(screen.xy, -1.0, 1.0);
+    vec4 farPoint = invRotationProj * vec4(screen.xy, 1.0, 1.0);
     vec3 direction = normalize(farPoint.xyz / farPoint.w - nearPoint.xyz / nearPoint.w);
     emit(castRay(direction));
 }

@@ -22,7 +22,7 @@ const char* const uniformNames[ProjectedGridOpenGL::NUM_UNIFORMS] = {
     "planarAdjust", "referenceLocation", "hasHeightMap", "heightMap", "heightMapMatrix", "seaLevel",
     "planarReflectionBlend", "modelview", "projection", "depthOffset", "kexp", "breakerWavelength",
     "breakerWavelengthVariance", "breakerDirection", "breakerAmplitude", "breakerPhaseConstant", "surgeDepth",
-    "steepnessVariance", "modelMatrix"};
+    "steepnessVariance", "modelMatrix", "invRotationProj"};
 
 void setMatrix4(int location, const Matrix4& m)
 {
@@ -210,6 +210,11 @@ bool ProjectedGridOpenGL::SetProgramValues(Program& p, const Matrix4* modelMatri
     Matrix4 inverse;
     (modelview * projection).Inverse(inverse);
     setMatrix4(u[INV_MODELVIEW_PROJ], inverse);
+    Matrix4 rotation = modelview;
+    rotation.m[3][0] = rotation.m[3][1] = rotation.m[3][2] = 0.0;
+    Matrix4 inverseRotation;
+    (rotation * projection).Inverse(inverseRotation);
+    setMatrix4(u[INV_ROTATION_PROJ], inverseRotation);
     setMatrix4(u[MODELVIEW], modelview);
     setMatrix4(u[PROJECTION], projection);
     setMatrix4(u[GRID_SCALE], gridScale);

@@ -55,6 +55,7 @@ public:
         SURGE_DEPTH,
         STEEPNESS_VARIANCE,
         MODEL_MATRIX,
+        INV_ROTATION_PROJ,
         NUM_UNIFORMS
     };
 

@@ -14,7 +14,7 @@ namespace
 {
 const int capacity = 4096;
 const int samplesPerSecond = 2000;
-const float foamThreshold = 0.5f;
+const float foamThreshold = 0.15f;
 const double sampleRadius = 300.0;
 } // namespace
 
