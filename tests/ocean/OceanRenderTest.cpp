@@ -365,3 +365,34 @@ TEST_F(OceanRenderTest, SprayFliesFromBreakingCrestsOnlyWhenSwitchedOn)
     EXPECT_EQ(ocean->GetSprayManager()->GetNumParticles(), before);
     delete ocean;
 }
+
+TEST_F(OceanRenderTest, APatchOfTheCallersVerticesIsShadedAsSea)
+{
+    GLWindow window(160, 120);
+    setUp(seatest::resourceDirectory(), 3.0);
+    Sea::Ocean* ocean = Sea::Ocean::Create(env, Sea::FFT_JONSWAP, false, true);
+    ASSERT_NE(ocean, nullptr) << messages.all();
+    Camera camera = lookOverTheSea(20.0, 20.0);
+    glViewport(0, 0, 160, 120);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    env->SetCameraMatrix(camera.view.ptr());
+    env->SetProjectionMatrix(camera.projection.ptr());
+    ocean->Advance(1.0);
+    // A square of sea 40 m wide, 50 to 90 m ahead, the left half of the view.
+    const float square[4][3] = {{-40, 50, 0}, {0, 50, 0}, {0, 90, 0}, {-40, 90, 0}};
+    ASSERT_TRUE(ocean->RenderPatch(square, false, Sea::Matrix4()));
+    glDisable(GL_CULL_FACE);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, square);
+    glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    ocean->EndPatch();
+
+    std::vector<unsigned char> pixels = window.readPixels();
+    auto blueAt = [&](int x, int y) { return pixels[(y * 160 + x) * 3 + 2]; };
+    EXPECT_GT(blueAt(60, 60), 40) << "sea inside the patch";
+    EXPECT_EQ(blueAt(140, 60), 0) << "nothing beside it";
+    EXPECT_FALSE(messages.contains("GL error")) << messages.all();
+    delete ocean;
+}

@@ -1,11 +1,3 @@
-#ifdef OPENGL32
-#define varying in
-out vec4 fragColor;
-#define FRAG_COLOR fragColor
-#else
-#define FRAG_COLOR gl_FragColor
-#endif
-
 uniform vec3 L; // towards the sun
 uniform vec3 lightColor;
 uniform vec3 ambientColor;

@@ -1,11 +1,3 @@
-#ifdef OPENGL32
-#define varying in
-out vec4 fragColor;
-#define FRAG_COLOR fragColor
-#else
-#define FRAG_COLOR gl_FragColor
-#endif
-
 varying float vAlpha;
 
 void main()

@@ -1,12 +1,3 @@
-#ifdef OPENGL32
-#define attribute in
-#define varying out
-in vec4 vertex;
-#define VERTEX vertex
-#else
-#define VERTEX gl_Vertex
-#endif
-
 uniform mat4 modelview;
 uniform mat4 projection;
 attribute vec2 ageLife; // seconds lived, seconds to live

@@ -1,12 +1,3 @@
-#ifdef OPENGL32
-#define attribute in
-#define varying out
-in vec4 vertex;
-#define VERTEX vertex
-#else
-#define VERTEX gl_Vertex
-#endif
-
 uniform mat4 invModelviewProj;
 uniform mat4 invRotationProj; // the same without the camera's translation: rays from the camera
 uniform mat4 modelview;
