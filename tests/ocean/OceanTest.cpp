@@ -1,4 +1,4 @@
-#include "SeaTestSupport.h"
+#include "tests/ocean/SeaTestSupport.h"
 
 #include "Sea/Configuration.h"
 #include "Sea/Environment.h"

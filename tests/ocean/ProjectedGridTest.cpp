@@ -1,6 +1,6 @@
-#include "SeaTestSupport.h"
+#include "tests/ocean/SeaTestSupport.h"
 
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include "Sea/Configuration.h"
 #include "Sea/Environment.h"
