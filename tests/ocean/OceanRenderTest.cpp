@@ -396,3 +396,43 @@ TEST_F(OceanRenderTest, APatchOfTheCallersVerticesIsShadedAsSea)
     EXPECT_FALSE(messages.contains("GL error")) << messages.all();
     delete ocean;
 }
+
+TEST_F(OceanRenderTest, AHeightMapLetsTheShoreShowThrough)
+{
+    GLWindow window(160, 120);
+    setUp(seatest::resourceDirectory(), 3.0);
+    Sea::Ocean* ocean = Sea::Ocean::Create(env, Sea::FFT_JONSWAP);
+    ASSERT_NE(ocean, nullptr) << messages.all();
+    // Terrain 20 m deep west of x = 0 and 5 m above the sea east of it.
+    const float heights[2] = {-20.0f, 5.0f};
+    unsigned int terrain = 0;
+    glGenTextures(1, &terrain);
+    glBindTexture(GL_TEXTURE_2D, terrain);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE32F_ARB, 2, 1, 0, GL_LUMINANCE, GL_FLOAT, heights);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    Sea::Matrix4 worldToTexture; // u = x / 2000 + 0.5, v = 0.5
+    worldToTexture.m[0][0] = 1.0 / 2000.0;
+    worldToTexture.m[1][1] = 0.0;
+    worldToTexture.m[3][0] = 0.5;
+    worldToTexture.m[3][1] = 0.5;
+    env->SetHeightMap(terrain, worldToTexture);
+
+    Camera camera = lookOverTheSea(20.0, 20.0);
+    glViewport(0, 0, 160, 120);
+    drawFrame(*env, ocean, camera, 1.0);
+    std::vector<unsigned char> pixels = window.readPixels();
+    double west = 0, east = 0;
+    for (int y = 10; y < 50; ++y)
+        for (int x = 10; x < 60; ++x)
+        {
+            west += pixels[(y * 160 + x) * 3 + 2];
+            east += pixels[(y * 160 + 159 - x) * 3 + 2];
+        }
+    EXPECT_GT(west, 40.0 * 50 * 40) << "water over the deep part";
+    EXPECT_LT(east, west / 10) << "the clear colour through the water over land";
+    EXPECT_FALSE(messages.contains("GL error")) << messages.all();
+    delete ocean;
+    glDeleteTextures(1, &terrain);
+}

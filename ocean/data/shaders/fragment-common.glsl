@@ -26,6 +26,7 @@ varying vec3 vRelative;
 varying vec2 vLocal;
 varying float vWake;
 varying float vAbove;
+varying float vDepth;
 
 // Detail ripples from the noise texture (stored 0..1 for -1..1): two drifting layers.
 vec2 ripples(vec2 local)

@@ -34,7 +34,8 @@ void main()
     }
 
     vec3 light = ambientColor + lightColor * (0.3 + 0.7 * sunUp);
-    vec3 deep = refractColor * light;
+    // Shallow water takes the colour of the light sand below it.
+    vec3 deep = mix(vec3(0.25, 0.55, 0.5), refractColor, clamp(vDepth / 8.0, 0.0, 1.0)) * light;
     // Light scattered back through the water where a wave faces the sun.
     deep += refractColor * lightColor * 0.4 * max(dot(nLocal.xy, -L.xy), 0.0) * sunUp;
     vec3 color = mix(deep, sky, fresnel);
@@ -57,5 +58,6 @@ void main()
 #ifndef HDR
     color = clamp(color, 0.0, 1.0);
 #endif
-    FRAG_COLOR = vec4(color, 1.0);
+    // Over the shore the water thins out and lets the terrain show through.
+    FRAG_COLOR = vec4(color, clamp(vDepth * 0.5, 0.0, 1.0));
 }

@@ -11,11 +11,16 @@ uniform vec4 plane;
 uniform float gridSize;
 uniform float antiAliasing;
 uniform float time;
+uniform float seaLevel;
+uniform int hasHeightMap;
+uniform sampler2D heightMap;   // terrain heights in red, metres
+uniform mat4 heightMapMatrix;  // world position to its texture coordinates
 
 varying vec3 vRelative;  // surface point minus camera, world axes
 varying vec2 vLocal;     // surface point in the sea's local frame, for texturing
 varying float vWake;     // strength of wake turbulence
 varying float vAbove;    // 1 when the camera is above the water
+varying float vDepth;    // water depth from the height map; large without one
 
 // From the surface piece: where a ray from the camera meets the sea, as an offset from the
 // camera, and the sea's frame there.
@@ -73,6 +78,14 @@ void emit(vec3 relative)
     float distance = length(relative);
     vec2 local = localCoordinates(relative);
     vec3 offset = waveDisplacement(local, distance);
+    // Waves die down where the water gets shallow.
+    vDepth = 1.0e4;
+    if (hasHeightMap != 0)
+    {
+        vec4 uv = heightMapMatrix * vec4(cameraPos + relative, 1.0);
+        vDepth = seaLevel - texture2DLod(heightMap, uv.xy, 0.0).r;
+        offset *= clamp(vDepth / 10.0, 0.0, 1.0);
+    }
     vWake = 0.0;
 #ifdef KELVIN_WAKES
     offset.z += kelvinWakes(relative);
