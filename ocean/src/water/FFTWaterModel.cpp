@@ -372,12 +372,64 @@ void FFTWaterModel::BuildSpectra()
     const float* cosIm = FrameArray(COS_IM);
     const float* sinIm = FrameArray(SIN_IM);
     float* height = fft->GetInput(0);
+    // Multiplying by i k turns (re, im) into (-k im, k re).
+    if (exactNormals && choppy)
+    {
+        // All five spectra in one pass: each cell's h is loaded once.
+        float* __restrict h = height;
+        float* __restrict slopeX = fft->GetInput(1);
+        float* __restrict slopeY = fft->GetInput(2);
+        float* __restrict chopX = fft->GetInput(3);
+        float* __restrict chopY = fft->GetInput(4);
+        const float* __restrict kx = FrameArray(KX);
+        const float* __restrict ky = FrameArray(KY);
+        const float* __restrict kxn = FrameArray(KX_NORMALIZED);
+        const float* __restrict kyn = FrameArray(KY_NORMALIZED);
+        size_t k = 0;
+#ifdef __SSE2__
+        // Four cells at a time; (re, im) pairs are interleaved with unpack.
+        auto store = [](float* out, __m128 re, __m128 im) {
+            _mm_storeu_ps(out, _mm_unpacklo_ps(re, im));
+            _mm_storeu_ps(out + 4, _mm_unpackhi_ps(re, im));
+        };
+        const __m128 minus = _mm_set1_ps(-0.0f);
+        for (; k + 4 <= n; k += 4)
+        {
+            const __m128 c = _mm_loadu_ps(cosines + k), sn = _mm_loadu_ps(sines + k);
+            const __m128 re = _mm_sub_ps(_mm_mul_ps(_mm_loadu_ps(cosRe + k), c), _mm_mul_ps(_mm_loadu_ps(sinRe + k), sn));
+            const __m128 im = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(cosIm + k), c), _mm_mul_ps(_mm_loadu_ps(sinIm + k), sn));
+            const __m128 negIm = _mm_xor_ps(im, minus);
+            store(h + 2 * k, re, im);
+            const __m128 fx = _mm_loadu_ps(kx + k), fy = _mm_loadu_ps(ky + k);
+            const __m128 fxn = _mm_loadu_ps(kxn + k), fyn = _mm_loadu_ps(kyn + k);
+            store(slopeX + 2 * k, _mm_mul_ps(fx, negIm), _mm_mul_ps(fx, re));
+            store(slopeY + 2 * k, _mm_mul_ps(fy, negIm), _mm_mul_ps(fy, re));
+            store(chopX + 2 * k, _mm_mul_ps(fxn, negIm), _mm_mul_ps(fxn, re));
+            store(chopY + 2 * k, _mm_mul_ps(fyn, negIm), _mm_mul_ps(fyn, re));
+        }
+#endif
+        for (; k < n; ++k)
+        {
+            const float re = cosRe[k] * cosines[k] - sinRe[k] * sines[k];
+            const float im = cosIm[k] * cosines[k] + sinIm[k] * sines[k];
+            h[2 * k] = re;
+            h[2 * k + 1] = im;
+            slopeX[2 * k] = -kx[k] * im;
+            slopeX[2 * k + 1] = kx[k] * re;
+            slopeY[2 * k] = -ky[k] * im;
+            slopeY[2 * k + 1] = ky[k] * re;
+            chopX[2 * k] = -kxn[k] * im;
+            chopX[2 * k + 1] = kxn[k] * re;
+            chopY[2 * k] = -kyn[k] * im;
+            chopY[2 * k + 1] = kyn[k] * re;
+        }
+        return;
+    }
     for (size_t k = 0; k < n; ++k)
     {
         height[2 * k] = cosRe[k] * cosines[k] - sinRe[k] * sines[k];
         height[2 * k + 1] = cosIm[k] * cosines[k] + sinIm[k] * sines[k];
     }
-    // Multiplying by i k turns (re, im) into (-k im, k re).
     auto derive = [&](float* out, const float* factor) {
         for (size_t k = 0; k < n; ++k)
         {
