@@ -88,18 +88,17 @@ int main()
                     simulated / pm);
     }
 
-    // The shipped constant leaves out the area of a spectrum cell, (2 pi / 1024 m)^2, and
-    // counts each wave twice (k and -k); with them put in, the heights come out right.
-    const char* corrected = "1.5e-7";
-    Sea::Configuration::Set("fft-phillips-constant-pierson-moskowitz", corrected);
-    std::printf("with fft-phillips-constant-pierson-moskowitz = %s the ratios for sea states 4 to 6 are", corrected);
+    // For comparison: the constant without the cell area, as it is often quoted.
+    const char* uncorrected = "8.1e-6";
+    Sea::Configuration::Set("fft-phillips-constant-pierson-moskowitz", uncorrected);
+    std::printf("with fft-phillips-constant-pierson-moskowitz = %s the ratios for sea states 4 to 6 are", uncorrected);
     for (int state = 4; state <= 6; ++state)
     {
         double speed = 0.836 * std::pow(double(state), 1.5);
         std::printf(" %.2f", significantHeight(env, state) / (0.21 * speed * speed / 9.81));
     }
     std::printf("\n");
-    Sea::Configuration::Set("fft-phillips-constant-pierson-moskowitz", "8.1e-6");
+    Sea::Configuration::Set("fft-phillips-constant-pierson-moskowitz", "1.5e-7");
 
     env.SimulateSeaState(5.0, 0.3);
     Sea::Ocean* ocean = Sea::Ocean::Create(&env, Sea::FFT_JONSWAP);

@@ -336,7 +336,8 @@ TEST_F(OceanRenderTest, EveryRendererSurfaceAndModelDrawsWater)
 TEST_F(OceanRenderTest, SprayFliesFromBreakingCrestsOnlyWhenSwitchedOn)
 {
     GLWindow window(160, 120);
-    setUp(seatest::resourceDirectory(), 6.0);
+    setUp(seatest::resourceDirectory(), 10.0); // a gale with steep, choppy crests that break
+    Sea::Configuration::Set("fft-choppiness", "1.0");
     Sea::Configuration::Set("fft-enable-spray", "yes");
     Sea::Configuration::Set("default-grid-resolution", "128");
     Sea::Ocean* ocean = Sea::Ocean::Create(env, Sea::FFT_JONSWAP);

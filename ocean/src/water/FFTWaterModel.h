@@ -109,8 +109,12 @@ private:
     float sizeY = 1024.0f;
     bool sqrtApproximation = true;
     float phillipsConstant = 0.008f;
-    float pmConstant = 8.1e-6f;
-    float jonswapConstant = 7.6e-5f;
+    // The physical constants (8.1e-3 and 7.6e-2) times half the area of one spectrum cell of the
+    // default 1024 m patch, (2 pi / 1024)^2 / 2: the amplitudes carry no cell area of their own and
+    // every wave is summed twice, at k and -k. With these the significant wave height of a sea
+    // state matches the Pierson-Moskowitz relation 0.21 V^2 / g.
+    float pmConstant = 1.5e-7f;
+    float jonswapConstant = 1.4e-6f;
     float reflectionFilter = 0.4f;
     float heightMaxChop = 1.0f;
     float swellHeightMultiplier = 1.0f;
