@@ -52,6 +52,21 @@ int createTemporary(const std::string& prefix, std::string& tempPath)
     }
     return -1;
 }
+
+// Serialises with the writer plugin of the path's extension into memory, so that only
+// complete bytes ever reach the atomic write.
+template <typename Serialise>
+bool writeWithPlugin(const std::string& path, Serialise serialise)
+{
+    const std::string ext = osgDB::getLowerCaseFileExtension(path);
+    osgDB::ReaderWriter* writer = osgDB::Registry::instance()->getReaderWriterForExtension(ext);
+    if (!writer)
+        return false;
+    std::ostringstream bytes(std::ios::out | std::ios::binary);
+    if (!serialise(*writer, bytes, osgDB::Registry::instance()->getOptions()).success())
+        return false;
+    return AtomicFile::write(path, bytes.str());
+}
 } // namespace
 
 std::string AtomicFile::temporaryPrefix(const std::string& path)
@@ -89,16 +104,16 @@ bool AtomicFile::write(const std::string& path, const std::string& contents)
 
 bool AtomicFile::writeNode(const osg::Node& node, const std::string& path)
 {
-    const std::string ext = osgDB::getLowerCaseFileExtension(path);
-    osgDB::ReaderWriter* writer = osgDB::Registry::instance()->getReaderWriterForExtension(ext);
-    if (!writer)
-        return false;
-    std::ostringstream bytes(std::ios::out | std::ios::binary);
-    osgDB::ReaderWriter::WriteResult result =
-        writer->writeNode(node, bytes, osgDB::Registry::instance()->getOptions());
-    if (!result.success())
-        return false;
-    return write(path, bytes.str());
+    return writeWithPlugin(path, [&node](osgDB::ReaderWriter& writer, std::ostream& out, const osgDB::Options* options) {
+        return writer.writeNode(node, out, options);
+    });
+}
+
+bool AtomicFile::writeImage(const osg::Image& image, const std::string& path)
+{
+    return writeWithPlugin(path, [&image](osgDB::ReaderWriter& writer, std::ostream& out, const osgDB::Options* options) {
+        return writer.writeImage(image, out, options);
+    });
 }
 
 } // namespace osgTAVRI

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <osg/Image>
 #include <osg/Node>
 
 #include <string>
@@ -23,6 +24,9 @@ public:
     // Serialises the node with the writer plugin of the path's extension (e.g. ive) and
     // writes the bytes as above. False when no plugin can write the node to a stream.
     static bool writeNode(const osg::Node& node, const std::string& path);
+
+    // The same for an image, e.g. a ".png" that a generator writes.
+    static bool writeImage(const osg::Image& image, const std::string& path);
 
     // The hidden temporary name used for path; exposed so that callers can clean up after
     // an interrupted run and tests can see what a crash would leave.

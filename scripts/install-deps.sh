@@ -9,7 +9,7 @@ PACKAGES=(
   libtinyxml2-dev libzip-dev zip unzip libfftw3-dev libcgal-dev libgmp-dev libmpfr-dev
   libgl-dev libglu1-mesa-dev libx11-dev libxtst-dev libgl1-mesa-dri
   xvfb xauth xdotool x11-utils
-  fonts-liberation
+  fonts-liberation libfreetype-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 imagemagick
 )

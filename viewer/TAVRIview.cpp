@@ -3,7 +3,7 @@
 #include "viewer/ConfigurationFile.h"
 #include "viewer/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
-#include "viewer/OverlayController.h"
+#include "viewer/overlay/OverlayController.h"
 #include "viewer/SceneController.h"
 #include "viewer/WindowController.h"
 
@@ -66,6 +66,10 @@ void TAVRIview::setup()
     viewer.addEventHandler(windowController);
     environmentController = new EnvironmentController(camera, scene);
     viewer.addEventHandler(environmentController);
+    // The overlay picks its logo against the clear colour on its first event, which comes
+    // before this controller's: the background must be on the camera from the start. A
+    // configured colour replaces it while the configuration is read.
+    environmentController->setBackgroundColor(environmentController->getBackgroundColor());
     navigationController = new NavigationController(camera);
     viewer.setCameraManipulator(navigationController, true);
 

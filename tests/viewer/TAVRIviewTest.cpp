@@ -2,7 +2,7 @@
 
 #include "viewer/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
-#include "viewer/OverlayController.h"
+#include "viewer/overlay/OverlayController.h"
 #include "viewer/SceneController.h"
 #include "viewer/TAVRIview.h"
 #include "viewer/WindowController.h"

@@ -1,8 +1,8 @@
 #include "viewer/navigation/TerrainFollowing.h"
 
+#include "viewer/SceneIntersectionVisitor.h"
+
 #include <osg/Camera>
-#include <osg/ClearNode>
-#include <osgUtil/IntersectionVisitor>
 #include <osgUtil/LineSegmentIntersector>
 
 #include <cmath>
@@ -15,34 +15,6 @@ namespace
 const double halfPi = 1.5707963267948966;
 const osg::Vec3d xAxis(1.0, 0.0, 0.0);
 const osg::Vec3d zAxis(0.0, 0.0, 1.0);
-
-// Only the world's own geometry can be the ground: cameras nested below the
-// view's camera (the overlay, the reflection) draw in other frames or mirror
-// the scene, and the sky box (a clear node) surrounds the eye.
-class GroundIntersectionVisitor : public osgUtil::IntersectionVisitor
-{
-public:
-    explicit GroundIntersectionVisitor(osgUtil::Intersector* intersector)
-        : osgUtil::IntersectionVisitor(intersector)
-    {
-    }
-
-    void apply(osg::Camera& camera) override
-    {
-        if (insideCamera)
-            return;
-        insideCamera = true;
-        osgUtil::IntersectionVisitor::apply(camera);
-        insideCamera = false;
-    }
-
-    void apply(osg::ClearNode&) override {}
-
-    using osgUtil::IntersectionVisitor::apply;
-
-private:
-    bool insideCamera = false;
-};
 } // namespace
 
 osg::Vec3f TerrainFollowing::findPivot(osg::Node* camera, const osg::Matrixd& matrix)
@@ -53,7 +25,7 @@ osg::Vec3f TerrainFollowing::findPivot(osg::Node* camera, const osg::Matrixd& ma
     {
         osg::ref_ptr<osgUtil::LineSegmentIntersector> intersector =
             new osgUtil::LineSegmentIntersector(osgUtil::Intersector::PROJECTION, 0.0, 0.0);
-        GroundIntersectionVisitor visitor(intersector.get());
+        SceneIntersectionVisitor visitor(intersector.get());
         camera->accept(visitor);
         if (intersector->containsIntersections())
         {

@@ -1,0 +1,59 @@
+#include "viewer/overlay/OverlayResources.h"
+
+#include <osg/DrawPixels>
+#include <osgDB/ReadFile>
+#include <osgDB/Registry>
+#include <osgGA/CameraManipulator>
+#include <osgViewer/View>
+
+namespace osgTAVRI
+{
+
+osg::ref_ptr<osgText::Font> OverlayResources::readFont() { return osgText::readRefFontFile(fontPath()); }
+
+osg::ref_ptr<osg::Image> OverlayResources::readImage(const std::string& name)
+{
+    return osgDB::readRefImageFile(imagePath(name), osgDB::Registry::instance()->getOptions());
+}
+
+osg::ref_ptr<osgText::Text> OverlayResources::makeText(osgText::Font* font, osgText::Text::AlignmentType alignment,
+                                                       const osg::Vec3& position)
+{
+    osg::ref_ptr<osgText::Text> text = new osgText::Text;
+    text->setFont(font);
+    text->setFontResolution(36, 36);
+    text->setCharacterSize(18.0f);
+    text->setColor(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+    text->setAlignment(alignment);
+    text->setPosition(position);
+    return text;
+}
+
+void OverlayResources::setText(osgText::Text& text, const std::string& utf8)
+{
+    text.setText(utf8, osgText::String::ENCODING_UTF8);
+}
+
+osg::Geode* OverlayResources::makeImageNode(osg::Image* image)
+{
+    osg::ref_ptr<osg::DrawPixels> pixels = new osg::DrawPixels;
+    pixels->setPosition(osg::Vec3(0.0f, 0.0f, 0.0f));
+    pixels->setImage(image);
+    osg::Geode* geode = new osg::Geode;
+    geode->addDrawable(pixels.get());
+    osg::StateSet* state = geode->getOrCreateStateSet();
+    state->setMode(GL_BLEND, osg::StateAttribute::ON);
+    state->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
+    state->setRenderingHint(osg::StateSet::TRANSPARENT_BIN);
+    return geode;
+}
+
+osg::Matrixd OverlayResources::currentViewMatrix(const osg::Camera& camera)
+{
+    const osgViewer::View* view = dynamic_cast<const osgViewer::View*>(camera.getView());
+    if (view && view->getCamera() == &camera && view->getCameraManipulator())
+        return view->getCameraManipulator()->getInverseMatrix();
+    return camera.getViewMatrix();
+}
+
+} // namespace osgTAVRI
