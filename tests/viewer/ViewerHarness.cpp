@@ -5,6 +5,7 @@
 
 #include <osg/Camera>
 #include <osg/GL>
+#include <osgDB/Registry>
 #include <osgViewer/View>
 
 #include <filesystem>
@@ -87,6 +88,9 @@ void ViewerHarness::setup()
         previousDir = fs::current_path().string();
     if (chdir(binDir().c_str()) != 0)
         throw std::runtime_error("cannot change into " + binDir());
+    // Each run starts like a fresh program: nothing read by an earlier run under the same
+    // relative path ("../Resources/...") may come from the registry's cache.
+    osgDB::Registry::instance()->clearObjectCache();
     view = new osgTAVRI::TAVRIview;
     if (singleThreaded)
         view->getViewer().setThreadingModel(osgViewer::ViewerBase::SingleThreaded);

@@ -1,6 +1,7 @@
 #include "viewer/overlay/OverlayResources.h"
 
 #include <osg/DrawPixels>
+#include <osgDB/FileUtils>
 #include <osgDB/ReadFile>
 #include <osgDB/Registry>
 #include <osgGA/CameraManipulator>
@@ -9,7 +10,14 @@
 namespace osgTAVRI
 {
 
-osg::ref_ptr<osgText::Font> OverlayResources::readFont() { return osgText::readRefFontFile(fontPath()); }
+osg::ref_ptr<osgText::Font> OverlayResources::readFont()
+{
+    // Debian's font reader puts a system font in place of a missing file; the overlay wants
+    // its own font or none, so that a missing file is reported and not hidden.
+    if (!osgDB::fileExists(fontPath()))
+        return nullptr;
+    return osgText::readRefFontFile(fontPath());
+}
 
 osg::ref_ptr<osg::Image> OverlayResources::readImage(const std::string& name)
 {
