@@ -2,11 +2,9 @@
 
 #include "viewer/overlay/OverlayResources.h"
 
-#include <osg/Geometry>
 #include <osg/Notify>
 #include <osg/PolygonMode>
 #include <osg/TexMat>
-#include <osg/Texture2D>
 
 #include <cmath>
 
@@ -24,24 +22,13 @@ osg::Geode* Compass::makeCompassNode(int& compassSize)
     compassSize = image->s();
     const float h = static_cast<float>(compassSize / 2);
 
-    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
     vertices->push_back(osg::Vec3(-h, -h, 0.0f));
     vertices->push_back(osg::Vec3(h, -h, 0.0f));
     vertices->push_back(osg::Vec3(h, h, 0.0f));
     vertices->push_back(osg::Vec3(-h, h, 0.0f));
-    geometry->setVertexArray(vertices.get());
-    osg::ref_ptr<osg::Vec2Array> texCoords = new osg::Vec2Array;
-    texCoords->push_back(osg::Vec2(0.0f, 0.0f));
-    texCoords->push_back(osg::Vec2(1.0f, 0.0f));
-    texCoords->push_back(osg::Vec2(1.0f, 1.0f));
-    texCoords->push_back(osg::Vec2(0.0f, 1.0f));
-    geometry->setTexCoordArray(0, texCoords.get());
-    geometry->addPrimitiveSet(new osg::DrawArrays(GL_QUADS, 0, 4));
-
-    osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D(image.get());
-    texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
-    texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
+    osg::ref_ptr<osg::Geometry> geometry = OverlayResources::makeTexturedQuad(vertices.get());
+    osg::ref_ptr<osg::Texture2D> texture = OverlayResources::makeEdgeClampedTexture(image.get());
     osg::ref_ptr<osg::TexMat> texMat = new osg::TexMat;
     // Rewritten every update; dynamic, so a draw thread never reads it half written.
     texMat->setDataVariance(osg::Object::DYNAMIC);

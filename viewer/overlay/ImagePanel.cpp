@@ -7,7 +7,6 @@
 #include <osg/Geode>
 #include <osg/Geometry>
 #include <osg/Notify>
-#include <osg/Texture2D>
 
 #include <string>
 
@@ -18,26 +17,16 @@ namespace
 {
 osg::Geode* makeCell(int k, const osg::Vec4& colour)
 {
-    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
-    geometry->setVertexArray(new osg::Vec3Array(4));
+    osg::ref_ptr<osg::Geometry> geometry = OverlayResources::makeTexturedQuad(new osg::Vec3Array(4));
     osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
     colours->push_back(colour);
     geometry->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
-    osg::ref_ptr<osg::Vec2Array> texCoords = new osg::Vec2Array;
-    texCoords->push_back(osg::Vec2(0.0f, 0.0f));
-    texCoords->push_back(osg::Vec2(1.0f, 0.0f));
-    texCoords->push_back(osg::Vec2(1.0f, 1.0f));
-    texCoords->push_back(osg::Vec2(0.0f, 1.0f));
-    geometry->setTexCoordArray(0, texCoords.get());
-    geometry->addPrimitiveSet(new osg::DrawArrays(GL_QUADS, 0, 4));
     // The vertices are rewritten on the event thread while a draw thread may still draw
     // the previous frame; a dynamic drawable makes the viewer wait for that draw.
     geometry->setDataVariance(osg::Object::DYNAMIC);
 
-    osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D;
-    texture->setImage(OverlayResources::readImage("Panel_" + std::to_string(k) + ".png").get());
-    texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
-    texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
+    osg::ref_ptr<osg::Texture2D> texture =
+        OverlayResources::makeEdgeClampedTexture(OverlayResources::readImage("Panel_" + std::to_string(k) + ".png").get());
 
     osg::Geode* geode = new osg::Geode;
     geode->addDrawable(geometry.get());

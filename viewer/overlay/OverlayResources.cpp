@@ -56,6 +56,28 @@ osg::Geode* OverlayResources::makeImageNode(osg::Image* image)
     return geode;
 }
 
+osg::Geometry* OverlayResources::makeTexturedQuad(osg::Vec3Array* vertices)
+{
+    osg::Geometry* geometry = new osg::Geometry;
+    geometry->setVertexArray(vertices);
+    osg::ref_ptr<osg::Vec2Array> texCoords = new osg::Vec2Array;
+    texCoords->push_back(osg::Vec2(0.0f, 0.0f));
+    texCoords->push_back(osg::Vec2(1.0f, 0.0f));
+    texCoords->push_back(osg::Vec2(1.0f, 1.0f));
+    texCoords->push_back(osg::Vec2(0.0f, 1.0f));
+    geometry->setTexCoordArray(0, texCoords.get());
+    geometry->addPrimitiveSet(new osg::DrawArrays(GL_QUADS, 0, 4));
+    return geometry;
+}
+
+osg::Texture2D* OverlayResources::makeEdgeClampedTexture(osg::Image* image)
+{
+    osg::Texture2D* texture = new osg::Texture2D(image);
+    texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
+    texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
+    return texture;
+}
+
 osg::Matrixd OverlayResources::currentViewMatrix(const osg::Camera& camera)
 {
     const osgViewer::View* view = dynamic_cast<const osgViewer::View*>(camera.getView());

@@ -2,8 +2,10 @@
 
 #include <osg/Camera>
 #include <osg/Geode>
+#include <osg/Geometry>
 #include <osg/Image>
 #include <osg/Matrixd>
+#include <osg/Texture2D>
 #include <osg/Vec3>
 #include <osgText/Font>
 #include <osgText/Text>
@@ -34,6 +36,10 @@ public:
 
     // The image drawn unscaled with its lower left corner at the node's origin, blended.
     static osg::Geode* makeImageNode(osg::Image* image);
+    // A quad over four vertices, counter-clockwise from the lower left, showing a whole texture.
+    static osg::Geometry* makeTexturedQuad(osg::Vec3Array* vertices);
+    // A texture of the image that does not wrap round at its edges.
+    static osg::Texture2D* makeEdgeClampedTexture(osg::Image* image);
 
     // The view of this frame. The viewer hands the manipulator's view to its camera only
     // after the scene's update callbacks have run, so the camera's own matrix is a frame

@@ -44,10 +44,7 @@ void expectNear(const osg::Vec2d& actual, const osg::Vec2d& expected)
 TEST(Compass, TurnsWithTheHeadingOfTheView)
 {
     ViewerHarness h;
-    tavritest::installOverlayResources(h);
-    h.writeConfiguration(tavritest::windowConfiguration(320, 240));
-    h.setup();
-    h.frame();
+    tavritest::startWithOverlay(h, 320, 240);
     osg::Geode* compass = tavritest::childGeode(h.overlayController()->getCompassTransform());
     ASSERT_NE(compass, nullptr);
 

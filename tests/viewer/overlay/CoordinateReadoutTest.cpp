@@ -76,9 +76,7 @@ TEST(CoordinateReadout, RefreshesOnTheFirstUpdateAndEvery30th)
 TEST(CoordinateReadout, MWithAMovePicksTheSceneUnderTheCursor)
 {
     ViewerHarness h;
-    tavritest::installOverlayResources(h);
-    h.writeConfiguration(tavritest::windowConfiguration(320, 240) + "<Overlay offsetX=\"1000\" offsetZ=\"0.5\"/>");
-    h.setup();
+    tavritest::startWithOverlay(h, 320, 240, "<Overlay offsetX=\"1000\" offsetZ=\"0.5\"/>");
     // A box ahead of the default home view (eye at the origin, looking north).
     osg::ref_ptr<osg::Geode> box = new osg::Geode;
     box->addDrawable(new osg::ShapeDrawable(new osg::Box(osg::Vec3(0.0f, 10.0f, 0.0f), 4.0f)));

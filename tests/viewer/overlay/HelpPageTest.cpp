@@ -57,10 +57,7 @@ TEST(HelpPage, HasTheKeyAndDescriptionColumnsInSwedish)
 TEST(HelpPage, ShowsAtStartHidesOnF1AndDrawsItsSwedishLetters)
 {
     ViewerHarness h;
-    tavritest::installOverlayResources(h);
-    h.writeConfiguration(tavritest::windowConfiguration(width, height));
-    h.setup();
-    h.frame();
+    tavritest::startWithOverlay(h, width, height);
     const osg::Vec4 background = h.viewer().getCamera()->getClearColor();
     osg::ref_ptr<osg::Image> shown = h.readPixels();
     ASSERT_TRUE(shown.valid());

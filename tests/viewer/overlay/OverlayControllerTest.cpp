@@ -45,10 +45,7 @@ int logoVariant(OverlayController* overlay)
 TEST(OverlayController, LaysOutAWindowOf1280By1024)
 {
     ViewerHarness h;
-    tavritest::installOverlayResources(h);
-    h.writeConfiguration(tavritest::windowConfiguration(1280, 1024));
-    h.setup();
-    h.frame();
+    tavritest::startWithOverlay(h, 1280, 1024);
     OverlayController* overlay = h.overlayController();
     ASSERT_TRUE(overlay->isBuilt());
     ASSERT_EQ(overlay->getWindowWidth(), 1280);
@@ -96,10 +93,7 @@ TEST(OverlayController, TheLogoContrastsWithTheBackground)
 
     // Without an Environment element the default light blue is there before the first layout.
     ViewerHarness h;
-    tavritest::installOverlayResources(h);
-    h.writeConfiguration(tavritest::windowConfiguration(320, 240));
-    h.setup();
-    h.frame();
+    tavritest::startWithOverlay(h, 320, 240);
     OverlayController* overlay = h.overlayController();
     EXPECT_EQ(logoVariant(overlay), 0);
 
@@ -118,11 +112,8 @@ TEST(OverlayController, TheLogoContrastsWithTheBackground)
 TEST(OverlayController, AConfiguredDarkBackgroundShowsTheDarkLogoFromTheFirstFrame)
 {
     ViewerHarness h;
-    tavritest::installOverlayResources(h);
-    h.writeConfiguration(tavritest::windowConfiguration(
-        320, 240, "<Environment backgroundColorRed=\"0.1\" backgroundColorGreen=\"0.1\" backgroundColorBlue=\"0.2\"/>"));
-    h.setup();
-    h.frame();
+    tavritest::startWithOverlay(
+        h, 320, 240, "<Environment backgroundColorRed=\"0.1\" backgroundColorGreen=\"0.1\" backgroundColorBlue=\"0.2\"/>");
     EXPECT_EQ(logoVariant(h.overlayController()), 1);
 }
 

@@ -6,10 +6,10 @@
 namespace tavritest
 {
 
-std::string windowConfiguration(int width, int height, const std::string& environment)
+std::string windowConfiguration(int width, int height, const std::string& more)
 {
     return "<Window x=\"0\" y=\"0\" width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) +
-           "\" numSamples=\"0\"/>" + environment;
+           "\" numSamples=\"0\"/>" + more;
 }
 
 void installOverlayResources(ViewerHarness& harness)
@@ -19,6 +19,14 @@ void installOverlayResources(ViewerHarness& harness)
         throw std::runtime_error("no overlay images or font in " + resources + " (make dist)");
     harness.copyIntoTree(resources + "/Images", "Resources/Images");
     harness.copyIntoTree(resources + "/Fonts", "Resources/Fonts");
+}
+
+void startWithOverlay(ViewerHarness& harness, int width, int height, const std::string& more)
+{
+    installOverlayResources(harness);
+    harness.writeConfiguration(windowConfiguration(width, height, more));
+    harness.setup();
+    harness.frame();
 }
 
 osg::Vec2i origin(const osg::MatrixTransform* transform)
