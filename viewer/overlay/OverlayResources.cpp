@@ -34,6 +34,8 @@ osg::ref_ptr<osgText::Text> OverlayResources::makeText(osgText::Font* font, osgT
     text->setColor(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
     text->setAlignment(alignment);
     text->setPosition(position);
+    // Nothing is drawn behind the overlay's texts after them: a depth pass would only cost.
+    text->setEnableDepthWrites(false);
     return text;
 }
 

@@ -1,0 +1,155 @@
+// Cost of the heads-up overlay: the frame time of the real viewer over a terrain of about
+// 700 000 triangles in a 1280 x 1024 window, with the overlay shown against the same view
+// with the overlay switched off, in the same run. Frames with and without alternate one by
+// one, so that the load of a shared machine falls on both alike; the ratio is the median of
+// the ratios of neighbouring frames, the frame times are medians.
+//
+// Needs an X display with GLX (scripts/run-bench.sh provides one when there is none).
+#include "viewer/overlay/OverlayController.h"
+#include "viewer/TAVRIview.h"
+
+#include <osg/Shape>
+#include <osg/ShapeDrawable>
+#include <osg/Timer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+const int cells = 600;
+const double cellSize = 4.0;
+
+// Rolling ground 2.4 km on a side, seen from the south as the demo sees its terrain.
+osg::ref_ptr<osg::Node> makeTerrain()
+{
+    osg::ref_ptr<osg::HeightField> field = new osg::HeightField;
+    field->allocate(cells + 1, cells + 1);
+    field->setXInterval(cellSize);
+    field->setYInterval(cellSize);
+    for (unsigned int j = 0; j <= cells; ++j)
+        for (unsigned int i = 0; i <= cells; ++i)
+            field->setHeight(i, j, static_cast<float>(30.0 + 14.0 * std::sin(i / 37.0) * std::cos(j / 53.0) +
+                                                      3.0 * std::sin((i + 2.0 * j) / 11.0)));
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(new osg::ShapeDrawable(field.get()));
+    return geode;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double frameMs(osgViewer::Viewer& viewer)
+{
+    const osg::Timer_t start = osg::Timer::instance()->tick();
+    viewer.frame();
+    return 1000.0 * osg::Timer::instance()->delta_s(start, osg::Timer::instance()->tick());
+}
+
+struct Comparison
+{
+    double shownMs;
+    double offMs;
+    double ratio;
+};
+
+Comparison compare(osgViewer::Viewer& viewer, osg::Node* overlay, int pairs)
+{
+    std::vector<double> shown, off, ratios;
+    for (int i = 0; i < pairs; ++i)
+    {
+        overlay->setNodeMask(~0u);
+        shown.push_back(frameMs(viewer));
+        overlay->setNodeMask(0u);
+        off.push_back(frameMs(viewer));
+        ratios.push_back(shown.back() / off.back());
+    }
+    overlay->setNodeMask(~0u);
+    return {median(shown), median(off), median(ratios)};
+}
+
+void report(const char* what, const Comparison& c)
+{
+    std::printf("overlay %s: shown %.1f ms/frame, off %.1f ms/frame, ratio %.3f (goal <= 1.05)\n", what, c.shownMs,
+                c.offMs, c.ratio);
+}
+} // namespace
+
+int main()
+{
+    if (!std::getenv("DISPLAY"))
+    {
+        std::fprintf(stderr, "OverlayBench: no X display (run it through scripts/run-bench.sh)\n");
+        return 1;
+    }
+    char folderTemplate[] = "/tmp/overlay-bench-XXXXXX";
+    const char* folder = mkdtemp(folderTemplate);
+    if (!folder)
+    {
+        std::fprintf(stderr, "OverlayBench: cannot create a temporary folder\n");
+        return 1;
+    }
+    const fs::path root(folder);
+    fs::create_directories(root / "Bin");
+    fs::create_directories(root / "Resources/Fonts");
+    fs::copy(TAVRI_OVERLAY_IMAGES, root / "Resources/Images", fs::copy_options::recursive);
+    fs::copy_file(TAVRI_OVERLAY_FONT, root / "Resources/Fonts/arial.ttf");
+    const double centre = 0.5 * cells * cellSize;
+    std::ofstream(root / "Resources/Configuration.xml")
+        << "<Window x=\"0\" y=\"0\" width=\"1280\" height=\"1024\" numSamples=\"0\"/>\n"
+        << "<Navigation homeEyeX=\"" << centre << "\" homeEyeY=\"-600\" homeEyeZ=\"500\" homeCenterX=\"" << centre
+        << "\" homeCenterY=\"" << centre << "\" homeCenterZ=\"30\"/>\n";
+
+    const std::string previous = fs::current_path().string();
+    fs::current_path(root / "Bin");
+    int status = 0;
+    {
+        osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
+        osgViewer::Viewer& viewer = view->getViewer();
+        viewer.setThreadingModel(osgViewer::ViewerBase::SingleThreaded);
+        view->setup();
+        viewer.frame();
+        osgTAVRI::OverlayController* overlay = view->getOverlayController();
+        osg::Camera* hud = overlay->getHudCamera();
+        if (!hud || hud->getNumChildren() != 7)
+        {
+            std::fprintf(stderr, "OverlayBench: the overlay was not built with all its items\n");
+            status = 1;
+        }
+        else
+        {
+            osg::Node* sceneRoot = viewer.getSceneData()->asGroup()->getChild(0);
+            sceneRoot->asGroup()->getChild(0)->asGroup()->addChild(makeTerrain());
+            viewer.frame();
+            for (int i = 0; i < 10; ++i) // warm-up: textures, glyphs and buffers are made
+                frameMs(viewer);
+            const int pairs = 60;
+            const osg::Timer_t start = osg::Timer::instance()->tick();
+            const Comparison withHelp = compare(viewer, hud, pairs);
+            overlay->toggleHelp();
+            const Comparison working = compare(viewer, hud, pairs);
+            report("(help page closed)", working);
+            report("(help page open)", withHelp);
+            std::printf("1280 x 1024, %d triangles, %d alternating pairs of frames each, %.1f s\n", 2 * cells * cells,
+                        pairs, osg::Timer::instance()->delta_s(start, osg::Timer::instance()->tick()));
+        }
+        view->detachFromView();
+    }
+    fs::current_path(previous);
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    return status;
+}
