@@ -21,7 +21,12 @@ osg::ref_ptr<osgText::Font> OverlayResources::readFont()
 
 osg::ref_ptr<osg::Image> OverlayResources::readImage(const std::string& name)
 {
-    return osgDB::readRefImageFile(imagePath(name), osgDB::Registry::instance()->getOptions());
+    // The items report a missing image in their own words (a panel cell not at all); the
+    // reader's own "file not found" line would only repeat it.
+    const std::string path = imagePath(name);
+    if (!osgDB::fileExists(path))
+        return nullptr;
+    return osgDB::readRefImageFile(path, osgDB::Registry::instance()->getOptions());
 }
 
 osg::ref_ptr<osgText::Text> OverlayResources::makeText(osgText::Font* font, osgText::Text::AlignmentType alignment,

@@ -24,7 +24,7 @@ public:
     static const char* fontPath() { return "../Resources/Fonts/arial.ttf"; }
     static std::string imagePath(const std::string& name) { return "../Resources/Images/" + name; }
 
-    // Null when the file is missing or unreadable; the caller reports it.
+    // Null when the file is missing (without a line) or unreadable; the caller reports it.
     static osg::ref_ptr<osgText::Font> readFont();
     static osg::ref_ptr<osg::Image> readImage(const std::string& name);
 
