@@ -127,8 +127,9 @@ Canvas makeLegend(const Fonts& fonts)
     };
     const Colour terrain{0.56f, 0.57f, 0.58f, 1.0f}; // the grey of lit terrain tiles
     const Colour sea{0.18f, 0.42f, 0.68f, 1.0f};
-    const Colour power{0.86f, 0.16f, 0.12f, 1.0f};
-    const Colour info{1.0f, 0.78f, 0.12f, 1.0f};
+    const Colour wood{0.72f, 0.52f, 0.32f, 1.0f};
+    const Colour wire{0.85f, 0.85f, 0.85f, 1.0f};
+    FontFace labelFont(fonts.bold, 9);
     const std::vector<Entry> entries = {
         {"Terräng",
          [&](Canvas& c, float x, float y) {
@@ -146,19 +147,21 @@ Canvas makeLegend(const Fonts& fonts)
          }},
         {"Kraftledning",
          [&](Canvas& c, float x, float y) {
-             c.fill(Canvas::segment(x + 1, y + 5, x + 19, y + 5, 1.4f), power);
-             for (float p : {x + 4, x + 16})
+             // Wooden H-frame pylons and their sagging wires, as the demo's power line.
+             for (float p : {x + 3, x + 17})
              {
-                 c.fill(Canvas::segment(p, y + 1, p - 2.5f, y + 11, 1.3f), power);
-                 c.fill(Canvas::segment(p, y + 1, p + 2.5f, y + 11, 1.3f), power);
+                 c.fill(Canvas::segment(p - 2, y + 2, p - 2, y + 12, 1.4f), wood);
+                 c.fill(Canvas::segment(p + 2, y + 2, p + 2, y + 12, 1.4f), wood);
+                 c.fill(Canvas::segment(p - 3.5f, y + 3, p + 3.5f, y + 3, 1.4f), wood);
              }
+             c.fill(Canvas::segment(x + 4, y + 4, x + 10, y + 6, 0.9f), wire);
+             c.fill(Canvas::segment(x + 10, y + 6, x + 16, y + 4, 0.9f), wire);
          }},
         {"Infopunkt",
          [&](Canvas& c, float x, float y) {
-             c.fill(Canvas::circle(x + 10, y + 6, 6.0f), white);
-             c.fill(Canvas::circle(x + 10, y + 6, 4.8f), info);
-             c.fill(Canvas::segment(x + 10, y + 5.5f, x + 10, y + 9, 1.5f), navy);
-             c.fill(Canvas::circle(x + 10, y + 3.2f, 0.9f), navy);
+             // A white label standing over its point, as the information points are drawn.
+             labelFont.draw(c, static_cast<int>(x) + 1, static_cast<int>(y) + 9, "Abc", white);
+             c.fill(Canvas::segment(x + 10, y + 10.5f, x + 10, y + 12.5f, 1.0f), white);
          }},
         {"Hav",
          [&](Canvas& c, float x, float y) {
