@@ -1,7 +1,7 @@
 #include "viewer/ConfigurationFile.h"
 
 #include "common/AtomicFile.h"
-#include "viewer/EnvironmentController.h"
+#include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/SceneController.h"

@@ -1,6 +1,6 @@
 #include "tests/viewer/ViewerHarness.h"
 
-#include "viewer/EnvironmentController.h"
+#include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/SceneController.h"

@@ -1,6 +1,6 @@
 #include "tests/viewer/ViewerHarness.h"
 
-#include "viewer/EnvironmentController.h"
+#include "viewer/environment/EnvironmentController.h"
 #include "viewer/TAVRIview.h"
 
 #include <osg/Geode>

@@ -8,8 +8,9 @@
 namespace osgTAVRI
 {
 
-// The look of the scene as a whole: the two fixed lights and the background colour.
-// Builds them on the first event it sees and passes every event on.
+// The look of the scene as a whole: the two fixed lights, the background colour and, with
+// water enabled, the sea with its sky box and planar reflection. Builds them on the first
+// event it sees and passes every event on.
 class EnvironmentController : public osgGA::GUIEventHandler
 {
 public:
@@ -41,6 +42,7 @@ protected:
     ~EnvironmentController() override = default;
 
     void setupEnvironment();
+    void setupWater();
 
     bool initialised = false;
     osg::ref_ptr<osg::Camera> camera;
@@ -48,6 +50,7 @@ protected:
     osg::Vec4f backgroundColor;
     bool waterEnabled = false;
     double seaState = 3.0;
+    // Degrees: the compass bearing the wind comes from.
     double windDirection = 250.0;
 };
 

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <osg/Drawable>
+#include <osg/Matrixd>
+#include <osg/Program>
+#include <osg/Texture2D>
+#include <osg/TextureCubeMap>
+
+#include <set>
+#include <string>
+
+namespace Sea
+{
+class Environment;
+class Ocean;
+class ResourceLoader;
+} // namespace Sea
+
+namespace osgTAVRI
+{
+
+// The sea of the ocean library in the scene graph. The library's objects are made on the
+// first draw, where the graphics context is current; every draw hands the library the
+// camera, the sun, the sky's cube map and the planar reflection, lets it draw, and puts the
+// toolkit's render state back. The drawable has no bounds: the sea reaches the horizon.
+class SeaDrawable : public osg::Drawable
+{
+public:
+    static const char* resourcePath() { return "../Resources/Sea"; }
+    static const char* failureMessage()
+    {
+        return "Failed to initialize the sea - is the resource path passed in to the ResourceLoader constructor "
+               "valid?";
+    }
+    // A failed start-up is tried again quietly after this many seconds.
+    static constexpr double retryInterval = 1.0;
+
+    SeaDrawable();
+    // windDirection in radians, as the library takes it.
+    SeaDrawable(double seaState, double windDirection, osg::TextureCubeMap* cubeMap, osg::RefMatrixd* cubeMapMatrix,
+                osg::Texture2D* reflectionTexture, osg::RefMatrixd* reflectionMatrix);
+    // A copy shares the settings and textures but starts a sea of its own on its first draw.
+    SeaDrawable(const SeaDrawable& other, const osg::CopyOp& copyop = osg::CopyOp::SHALLOW_COPY);
+
+    META_Object(osgTAVRI, SeaDrawable);
+
+    void drawImplementation(osg::RenderInfo& renderInfo) const override;
+    // Hands the library's objects to their graphics context, which destroys them when it is
+    // current next (at the latest when it closes); the next draw starts a new sea.
+    void releaseGLObjects(osg::State* state = nullptr) const override;
+
+    double getSeaState() const { return seaState; }
+    double getWindDirection() const { return windDirection; }
+    Sea::Ocean* getOcean() const { return ocean; }
+    Sea::Environment* getEnvironment() const { return environment; }
+
+protected:
+    // Destroys what no graphics context took (a drawable that was never released).
+    ~SeaDrawable() override;
+
+    void initOcean(osg::RenderInfo& renderInfo) const;
+    void handOver(osg::RenderInfo& renderInfo) const;
+    void restoreRenderState(osg::State& state) const;
+
+    osg::ref_ptr<osg::TextureCubeMap> cubeMap;
+    osg::ref_ptr<osg::RefMatrixd> cubeMapMatrix;
+    osg::ref_ptr<osg::Texture2D> reflectionTexture;
+    osg::ref_ptr<osg::RefMatrixd> reflectionMatrix;
+    mutable Sea::ResourceLoader* resourceLoader = nullptr;
+    mutable Sea::Environment* environment = nullptr;
+    mutable Sea::Ocean* ocean = nullptr;
+    double seaState = 3.0;
+    double windDirection = 0.0;
+
+    // The graphics context that holds the library's GL objects.
+    mutable unsigned int contextID = 0;
+    // When the last start-up failed, and the reason it gave (empty after a success).
+    mutable double lastAttempt = 0.0;
+    mutable bool failed = false;
+    mutable std::string failureReason;
+    // The library's lines already written while drawing, so that none is written twice.
+    mutable std::set<std::string> reportedLines;
+    osg::ref_ptr<osg::Program> fixedFunction;
+};
+
+} // namespace osgTAVRI
