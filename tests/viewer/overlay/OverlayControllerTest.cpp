@@ -1,6 +1,6 @@
 #include "tests/viewer/overlay/OverlayFixture.h"
 
-#include "viewer/EnvironmentController.h"
+#include "viewer/environment/EnvironmentController.h"
 #include "viewer/overlay/Logo.h"
 #include "viewer/overlay/OverlayController.h"
 
