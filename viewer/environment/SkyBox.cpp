@@ -5,10 +5,12 @@
 
 #include <osg/Depth>
 #include <osg/Geode>
+#include <osg/Notify>
 #include <osg/ShapeDrawable>
 #include <osg/TexEnv>
 #include <osg/TexGen>
 #include <osg/TexMat>
+#include <osgDB/FileUtils>
 #include <osgDB/ReadFile>
 #include <osgDB/Registry>
 
@@ -48,8 +50,16 @@ osg::ref_ptr<osg::TextureCubeMap> readSkyCubeMap()
     osg::ref_ptr<osg::Image> images[6];
     for (int face = 0; face < 6; ++face)
     {
-        images[face] = osgDB::readImageFile(std::string(folder) + faceFiles[face],
-                                            osgDB::Registry::instance()->getOptions());
+        const std::string path = std::string(folder) + faceFiles[face];
+        // Without the whole folder the sea reports it in one line; a single missing face is
+        // worth a line of its own, the reader's "file not found" would only repeat it.
+        if (!osgDB::fileExists(path))
+        {
+            if (osgDB::fileExists(folder))
+                OSG_WARN << "Sky box image not found: " << path << std::endl;
+            return cubeMap;
+        }
+        images[face] = osgDB::readImageFile(path, osgDB::Registry::instance()->getOptions());
         if (!images[face].valid())
             return cubeMap;
     }

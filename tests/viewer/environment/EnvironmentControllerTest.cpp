@@ -1,6 +1,10 @@
 #include "tests/viewer/ViewerHarness.h"
 
+#include "tests/viewer/environment/WaterFixture.h"
 #include "viewer/environment/EnvironmentController.h"
+#include "viewer/environment/PlanarReflection.h"
+#include "viewer/environment/SeaDrawable.h"
+#include "viewer/navigation/NavigationController.h"
 #include "viewer/TAVRIview.h"
 
 #include <osg/Geode>
@@ -24,12 +28,7 @@ std::vector<osg::LightSource*> lightSources(osg::Group* scene)
     return sources;
 }
 
-// Red, green, blue of a pixel (0 to 255).
-osg::Vec3i pixel(const osg::Image* image, int x, int y)
-{
-    const unsigned char* p = image->data(x, y);
-    return osg::Vec3i(p[0], p[1], p[2]);
-}
+using tavritest::pixel;
 
 // A white box that fills the middle of the view of the default home (eye at the origin, looking north).
 void addBoxAhead(osg::Group* scene)
@@ -161,4 +160,45 @@ TEST(EnvironmentController, PassesEveryEventOn)
     // Set up once only.
     EXPECT_EQ(scene->getNumChildren(), 2u);
     EXPECT_EQ(camera->getClearColor(), osg::Vec4(0.8f, 0.8f, 1.0f, 1.0f));
+}
+
+// With water, "SceneRoot" gets the reflection camera and then the sky box beside "Scene", and
+// "Scene" gets the sea last, in a geode that the reflection does not see and that is never
+// culled. None of it counts in the initial flight speed, which the models alone set.
+TEST(EnvironmentController, WaterAddsReflectionSkyAndSeaWithoutChangingTheSpeed)
+{
+    double speed[2] = {0.0, 0.0};
+    for (bool water : {false, true})
+    {
+        ViewerHarness h;
+        tavritest::installSeaData(h);
+        h.writeConfiguration(tavritest::waterConfiguration(osg::Vec3d(0, -300, 50), osg::Vec3d(0, 0, 0), water));
+        h.setup();
+        h.scene()->addChild(tavritest::unlitBox(osg::Vec3(0.0f, 0.0f, 10.0f), 100.0f, osg::Vec4(1, 1, 1, 1)));
+        h.frame(2);
+        speed[water] = h.navigationController()->getSpeed();
+        if (!water)
+        {
+            EXPECT_EQ(h.sceneRoot()->getNumChildren(), 1u);
+            EXPECT_EQ(tavritest::findSea(h.scene()), nullptr);
+            continue;
+        }
+        ASSERT_EQ(h.sceneRoot()->getNumChildren(), 3u);
+        auto* reflection = dynamic_cast<osgTAVRI::PlanarReflection*>(h.sceneRoot()->getChild(1));
+        ASSERT_NE(reflection, nullptr);
+        EXPECT_EQ(reflection->getCullMask(), 0x7FFFFFFFu);
+        EXPECT_EQ(reflection->getRenderOrder(), osg::Camera::PRE_RENDER);
+        EXPECT_EQ(reflection->getRenderTargetImplementation(), osg::Camera::FRAME_BUFFER_OBJECT);
+        EXPECT_EQ(reflection->getReflectionTexture()->getTextureWidth(), 1024);
+        osg::StateSet* sky = h.sceneRoot()->getChild(2)->asGroup()->getChild(0)->asGroup()->getChild(0)->getStateSet();
+        ASSERT_NE(sky, nullptr);
+        EXPECT_EQ(sky->getBinNumber(), -1);
+
+        osg::Node* ocean = h.scene()->getChild(h.scene()->getNumChildren() - 1);
+        EXPECT_EQ(ocean->getNodeMask(), 0x80000000u);
+        EXPECT_FALSE(ocean->getCullingActive());
+        ASSERT_NE(tavritest::findSea(h.scene()), nullptr);
+    }
+    EXPECT_GT(speed[0], 0.0);
+    EXPECT_DOUBLE_EQ(speed[1], speed[0]);
 }
