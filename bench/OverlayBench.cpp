@@ -5,6 +5,7 @@
 // the ratios of neighbouring frames, the frame times are medians.
 //
 // Needs an X display with GLX (scripts/run-bench.sh provides one when there is none).
+#include "bench/FrameComparison.h"
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/TAVRIview.h"
 
@@ -46,44 +47,9 @@ osg::ref_ptr<osg::Node> makeTerrain()
     return geode;
 }
 
-double median(std::vector<double> values)
+void report(const char* what, const tavribench::Comparison& c)
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double frameMs(osgViewer::Viewer& viewer)
-{
-    const osg::Timer_t start = osg::Timer::instance()->tick();
-    viewer.frame();
-    return 1000.0 * osg::Timer::instance()->delta_s(start, osg::Timer::instance()->tick());
-}
-
-struct Comparison
-{
-    double shownMs;
-    double offMs;
-    double ratio;
-};
-
-Comparison compare(osgViewer::Viewer& viewer, osg::Node* overlay, int pairs)
-{
-    std::vector<double> shown, off, ratios;
-    for (int i = 0; i < pairs; ++i)
-    {
-        overlay->setNodeMask(~0u);
-        shown.push_back(frameMs(viewer));
-        overlay->setNodeMask(0u);
-        off.push_back(frameMs(viewer));
-        ratios.push_back(shown.back() / off.back());
-    }
-    overlay->setNodeMask(~0u);
-    return {median(shown), median(off), median(ratios)};
-}
-
-void report(const char* what, const Comparison& c)
-{
-    std::printf("overlay %s: shown %.1f ms/frame, off %.1f ms/frame, ratio %.3f (goal <= 1.05)\n", what, c.shownMs,
+    std::printf("overlay %s: shown %.1f ms/frame, off %.1f ms/frame, ratio %.3f (goal <= 1.05)\n", what, c.onMs,
                 c.offMs, c.ratio);
 }
 } // namespace
@@ -135,12 +101,13 @@ int main()
             sceneRoot->asGroup()->getChild(0)->asGroup()->addChild(makeTerrain());
             viewer.frame();
             for (int i = 0; i < 10; ++i) // warm-up: textures, glyphs and buffers are made
-                frameMs(viewer);
+                tavribench::frameMs(viewer);
             const int pairs = 60;
             const osg::Timer_t start = osg::Timer::instance()->tick();
-            const Comparison withHelp = compare(viewer, hud, pairs);
+            auto show = [hud](bool on) { hud->setNodeMask(on ? ~0u : 0u); };
+            const tavribench::Comparison withHelp = tavribench::compareFrames(viewer, show, pairs);
             overlay->toggleHelp();
-            const Comparison working = compare(viewer, hud, pairs);
+            const tavribench::Comparison working = tavribench::compareFrames(viewer, show, pairs);
             report("(help page closed)", working);
             report("(help page open)", withHelp);
             std::printf("1280 x 1024, %d triangles, %d alternating pairs of frames each, %.1f s\n", 2 * cells * cells,

@@ -1,10 +1,9 @@
 // Cost of the water: the frame time of the real viewer in a 1024 x 768 window over a coast of
-// about 360 000 triangles, with the sea, its sky box and its planar reflection against the same
-// view with all three switched off, in the same run. Frames with and without alternate one by
-// one, so that the load of a shared machine falls on both alike; the ratio is the median of the
-// ratios of neighbouring frames, the frame times are medians.
+// about 350 000 triangles, with the sea, its sky box and its planar reflection against the same
+// view with all three switched off, in the same run, frames alternating (bench/FrameComparison.h).
 //
 // Needs an X display with GLX (scripts/run-bench.sh provides one when there is none).
+#include "bench/FrameComparison.h"
 #include "viewer/TAVRIview.h"
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/environment/SeaDrawable.h"
@@ -51,28 +50,17 @@ osg::ref_ptr<osg::Node> makeCoast()
     return geode;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double frameMs(osgViewer::Viewer& viewer)
-{
-    const osg::Timer_t start = osg::Timer::instance()->tick();
-    viewer.frame();
-    return 1000.0 * osg::Timer::instance()->delta_s(start, osg::Timer::instance()->tick());
-}
-
-// The water's three nodes with the masks they were built with.
+// The water's three nodes with the masks they were built with: the reflection camera, the
+// sky box and the sea's geode, in this order.
 struct Water
 {
     std::vector<std::pair<osg::ref_ptr<osg::Node>, unsigned int>> nodes;
 
-    void show(bool on)
+    // Switches the nodes whose bit is set in `which` on or off, the others off.
+    void show(bool on, unsigned int which = ~0u)
     {
-        for (auto& node : nodes)
-            node.first->setNodeMask(on ? node.second : 0u);
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            nodes[i].first->setNodeMask(on && (which & (1u << i)) ? nodes[i].second : 0u);
     }
 };
 
@@ -108,7 +96,15 @@ int main()
     }
     const fs::path root(folder);
     fs::create_directories(root / "Bin");
-    fs::copy(TAVRI_SEA_DATA, root / "Resources/Sea", fs::copy_options::recursive);
+    fs::create_directories(root / "Resources");
+    std::error_code copyError;
+    fs::copy(TAVRI_SEA_DATA, root / "Resources/Sea", fs::copy_options::recursive, copyError);
+    if (copyError)
+    {
+        std::fprintf(stderr, "WaterBench: cannot copy %s: %s\n", TAVRI_SEA_DATA, copyError.message().c_str());
+        fs::remove_all(root, copyError);
+        return 1;
+    }
     const double centre = 0.5 * cells * cellSize;
     // Low over the sea, looking south at the shore.
     std::ofstream(root / "Resources/Configuration.xml")
@@ -136,7 +132,7 @@ int main()
                 sea = static_cast<const osgTAVRI::SeaDrawable*>(geode->getDrawable(0));
         scene->addChild(makeCoast());
         for (int i = 0; i < 10; ++i) // warm-up: the sea starts, textures and buffers are made
-            frameMs(viewer);
+            tavribench::frameMs(viewer);
         if (water.nodes.size() != 3 || !sea || !sea->getOcean())
         {
             std::fprintf(stderr, "WaterBench: the sea did not start\n");
@@ -145,22 +141,23 @@ int main()
         else
         {
             const int pairs = 60;
-            std::vector<double> on, off, ratios;
             const osg::Timer_t start = osg::Timer::instance()->tick();
-            for (int i = 0; i < pairs; ++i)
-            {
-                water.show(true);
-                on.push_back(frameMs(viewer));
-                water.show(false);
-                off.push_back(frameMs(viewer));
-                ratios.push_back(on.back() / off.back());
-            }
-            water.show(true);
-            const double onMs = median(on), offMs = median(off);
+            const tavribench::Comparison c =
+                tavribench::compareFrames(viewer, [&water](bool on) { water.show(on); }, pairs);
             std::printf("water on %.1f ms/frame (%.1f fps), off %.1f ms/frame (%.1f fps), ratio %.3f (goal <= 2)\n",
-                        onMs, 1000.0 / onMs, offMs, 1000.0 / offMs, median(ratios));
+                        c.onMs, 1000.0 / c.onMs, c.offMs, 1000.0 / c.offMs, c.ratio);
             std::printf("%d x %d, %d triangles, %d alternating pairs of frames, %.1f s\n", width, height,
                         2 * cells * cells, pairs, osg::Timer::instance()->delta_s(start, osg::Timer::instance()->tick()));
+            // Where the cost lies: each part alone against no water.
+            const char* parts[3] = {"reflection", "sky box", "sea"};
+            for (unsigned int part = 0; part < 3; ++part)
+            {
+                const tavribench::Comparison p =
+                    tavribench::compareFrames(viewer, [&water, part](bool on) { water.show(on, 1u << part); }, 20);
+                std::printf("  %s alone: %.1f ms/frame against %.1f, ratio %.3f\n", parts[part], p.onMs, p.offMs,
+                            p.ratio);
+            }
+            water.show(true);
         }
         view->detachFromView();
     }

@@ -75,7 +75,7 @@ TEST(SeaDrawable, WithoutItsDataOneLineAndTheViewerRunsOn)
         ASSERT_EQ(lines.size(), 1u) << capture.all();
         EXPECT_TRUE(capture.linesWith(".tga").empty()) << capture.all();
         EXPECT_EQ(lines[0].rfind(message, 0), 0u) << lines[0];
-        EXPECT_NE(lines[0].find("Sea.config"), std::string::npos) << "names what is missing: " << lines[0];
+        EXPECT_NE(lines[0].find("../Resources/Sea/"), std::string::npos) << "names what is missing: " << lines[0];
     }
     osgTAVRI::SeaDrawable* sea = findSea(h.scene());
     ASSERT_NE(sea, nullptr);
