@@ -1,15 +1,13 @@
 #include "common/AtomicFile.h"
 
+#include "common/TemporaryFiles.h"
+
 #include <osgDB/FileNameUtils>
 #include <osgDB/Registry>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <random>
 #include <sstream>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,24 +31,6 @@ bool writeAll(int fd, const std::string& contents)
         left -= static_cast<size_t>(n);
     }
     return true;
-}
-
-// Creates the temporary file with O_EXCL and mode 0666, so the kernel applies the umask;
-// changing the process-wide umask to read it would race with other threads.
-int createTemporary(const std::string& prefix, std::string& tempPath)
-{
-    static std::atomic<unsigned> counter{0};
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt)
-    {
-        char suffix[32];
-        std::snprintf(suffix, sizeof(suffix), "%08x%04x.part", entropy(), counter++ & 0xFFFFu);
-        tempPath = prefix + suffix;
-        int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
 }
 
 // Serialises with the writer plugin of the path's extension into memory, so that only
@@ -84,7 +64,7 @@ bool AtomicFile::write(const std::string& path, const std::string& contents)
         return false;
 
     std::string tempPath;
-    int fd = createTemporary(temporaryPrefix(path), tempPath);
+    int fd = TemporaryFiles::create(temporaryPrefix(path), ".part", tempPath);
     if (fd < 0)
         return false;
 
@@ -93,13 +73,10 @@ bool AtomicFile::write(const std::string& path, const std::string& contents)
         ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(tempPath.c_str(), path.c_str()) == 0;
+    ok = ok && TemporaryFiles::commit(tempPath, path);
     if (!ok)
-    {
-        ::unlink(tempPath.c_str());
-        return false;
-    }
-    return true;
+        TemporaryFiles::discard(tempPath);
+    return ok;
 }
 
 bool AtomicFile::writeNode(const osg::Node& node, const std::string& path)

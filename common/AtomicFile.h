@@ -11,8 +11,9 @@ namespace osgTAVRI
 // Replaces a file as a whole or not at all: the bytes go to a hidden temporary file in the
 // same folder (".<name>.<random>.part", which no "*.<ext>" pattern matches), are flushed to
 // disk and then renamed over the target. A crash, a full disk or an unwritable folder leaves
-// the old file as it was. The viewer's configuration, tin's tiles and the generated content
-// are all written through here.
+// the old file as it was; the temporary is one of TemporaryFiles, so a program that asked
+// for it also removes the temporary when SIGINT or SIGTERM ends it. The viewer's
+// configuration, tin's tiles and the generated content are all written through here.
 class AtomicFile
 {
 public:

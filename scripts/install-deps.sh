@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-liberation libfreetype-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 imagemagick
+  slurm-wlm munge
 )
 
 missing=()

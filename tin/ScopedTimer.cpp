@@ -1,8 +1,5 @@
 #include "tin/ScopedTimer.h"
 
-#include <OpenThreads/Mutex>
-#include <OpenThreads/ScopedLock>
-
 #include <cmath>
 #include <iomanip>
 #include <sstream>
@@ -10,9 +7,8 @@
 namespace osgTAVRI
 {
 
-ScopedTimer::ScopedTimer(const std::string& text, osg::NotifySeverity level,
-                         OpenThreads::Mutex* lock)
-    : label(text), start(osg::Timer::instance()->tick()), severity(level), mutex(lock)
+ScopedTimer::ScopedTimer(const std::string& text, osg::NotifySeverity level)
+    : label(text), start(osg::Timer::instance()->tick()), severity(level)
 {
 }
 
@@ -43,14 +39,7 @@ ScopedTimer::~ScopedTimer()
 {
     const osg::Timer* timer = osg::Timer::instance();
     const double t = double(timer->tick() - start) * timer->getSecondsPerTick();
-    const std::string line = label + ": " + formatElapsed(t);
-    if (mutex)
-    {
-        OpenThreads::ScopedLock<OpenThreads::Mutex> guard(*mutex);
-        osg::notify(severity) << line << std::endl;
-    }
-    else
-        osg::notify(severity) << line << std::endl;
+    osg::notify(severity) << label << ": " << formatElapsed(t) << std::endl;
 }
 
 } // namespace osgTAVRI

@@ -5,21 +5,14 @@
 
 #include <string>
 
-namespace OpenThreads
-{
-class Mutex;
-}
-
 namespace osgTAVRI
 {
 
-// Writes "<label>: <elapsed>" at its severity when it goes out of scope. Workers share
-// one notification stream, so the line is written whole under the given mutex.
+// Writes "<label>: <elapsed>" at its severity when it goes out of scope.
 class ScopedTimer
 {
 public:
-    ScopedTimer(const std::string& label, osg::NotifySeverity severity = osg::NOTICE,
-                OpenThreads::Mutex* mutex = nullptr);
+    explicit ScopedTimer(const std::string& label, osg::NotifySeverity severity = osg::NOTICE);
     ~ScopedTimer();
     ScopedTimer(const ScopedTimer&) = delete;
     ScopedTimer& operator=(const ScopedTimer&) = delete;
@@ -32,7 +25,6 @@ private:
     std::string label;
     osg::Timer_t start;
     osg::NotifySeverity severity;
-    OpenThreads::Mutex* mutex;
 };
 
 } // namespace osgTAVRI

@@ -1,15 +1,19 @@
 #include "tin/TileDriver.h"
 
-#include "tin/NotifyLock.h"
+#include "common/TemporaryFiles.h"
+#include "tin/PointDistributor.h"
 #include "tin/ScopedTimer.h"
-#include "tin/TileNaming.h"
+#include "tin/SerialNotifyHandler.h"
+#include "tin/TileGrid.h"
+#include "tin/TilePointStore.h"
+#include "tin/TileQueue.h"
+#include "tin/TinOptions.h"
 #include "tin/WorkerThread.h"
 
-#include <OpenThreads/Mutex>
-#include <OpenThreads/ScopedLock>
 #include <OpenThreads/Thread>
 #include <osg/Notify>
 #include <osg/Timer>
+#include <osgDB/Registry>
 
 #include <algorithm>
 #include <climits>
@@ -23,8 +27,6 @@ namespace osgTAVRI
 
 namespace
 {
-const double kMaxTiles = 4294967295.0;
-
 // Shows "tiles done / total, elapsed, left" on a terminal's standard error, in place.
 class ProgressLine
 {
@@ -69,62 +71,34 @@ private:
     double lastWrite = 0.0;
 };
 
-bool fitsTileName(double v)
+// Why a run wrote no tile, in one line with the counts.
+std::string emptyRunReason(const TileGrid& grid, const TileQueue& queue, const TinOptions& options,
+                           const PointDistributor::Counts& counts, const TileBuild& build)
 {
-    return v >= double(INT_MIN) && v <= double(INT_MAX);
+    const std::string files = std::to_string(counts.files) + " input file(s)" +
+                              (counts.unreadable ? ", " + std::to_string(counts.unreadable) + " unreadable" : "");
+    if (grid.getNumTiles() == 0)
+        return "the extent holds no tiles (no valid --extents was given)";
+    if (queue.size() == 0)
+        return "shard " + std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount) +
+               " holds none of the " + std::to_string(grid.getNumTiles()) + " tiles";
+    if (counts.touching == 0)
+        return "no input touches the extent (" + files + ", none of them meets a tile)";
+    if (counts.placed == 0)
+        return "the filters left no points in the tiles: of " + std::to_string(counts.read) + " points in the " +
+               std::to_string(counts.touching) + " file(s) that touch the extent, " +
+               std::to_string(counts.selected) + " passed the filters (" + options.selection.describe() +
+               ") and none lies in a tile";
+    if (build.withoutPoints == queue.size())
+        return "no tile got 3 points or more: " + std::to_string(counts.placed) + " of " +
+               std::to_string(counts.selected) + " selected points lie in the tiles";
+    return "every tile with points failed; see the lines above";
 }
 } // namespace
 
-bool planTiles(const TinOptions& options, std::vector<TileJob>& tiles, std::string& error)
-{
-    tiles.clear();
-    const osg::BoundingBoxd& extent = options.extent;
-    if (!extent.valid())
-        return true;
-    const double size = options.tileSize;
-    const double columnsD = std::ceil((extent.xMax() - extent.xMin()) / size);
-    const double rowsD = std::ceil((extent.yMax() - extent.yMin()) / size);
-    if (!(columnsD * rowsD <= kMaxTiles))
-    {
-        error = "the extent would make more tiles than fit in 32 bits";
-        return false;
-    }
-    const unsigned columns = unsigned(columnsD), rows = unsigned(rowsD);
-    if (!fitsTileName(extent.xMin()) || !fitsTileName(extent.yMin()) ||
-        !fitsTileName(extent.xMin() + columns * size) || !fitsTileName(extent.yMin() + rows * size))
-    {
-        error = "the extent lies beyond the range of tile names";
-        return false;
-    }
-
-    tiles.reserve(std::size_t(rows) * columns);
-    for (unsigned r = 0; r < rows; ++r)
-        for (unsigned c = 0; c < columns; ++c)
-        {
-            TileJob job;
-            job.bounds.set(extent.xMin() + c * size, extent.yMin() + r * size, extent.zMin(),
-                           extent.xMin() + (c + 1) * size, extent.yMin() + (r + 1) * size,
-                           extent.zMax());
-            job.name = tileName(options.naming, job.bounds, r, c);
-            job.files = options.files;
-            job.thinNth = options.thinNth;
-            job.noTrim = options.noTrim;
-            job.maxError = options.maxError;
-            tiles.push_back(job);
-        }
-    return true;
-}
-
-std::vector<std::vector<TileJob>> dealTiles(const std::vector<TileJob>& tiles, unsigned threads)
-{
-    std::vector<std::vector<TileJob>> lists(threads);
-    for (std::size_t k = 0; k < tiles.size() && threads > 0; ++k)
-        lists[k % threads].push_back(tiles[k]);
-    return lists;
-}
-
 int runTin(int argc, char** argv)
 {
+    SerialNotifyHandler::Scope serialise;
     osg::notify(osg::NOTICE) << std::endl;
     osg::notify(osg::NOTICE).setf(std::ios::fixed);
     osg::notify(osg::NOTICE).precision(2);
@@ -134,46 +108,59 @@ int runTin(int argc, char** argv)
     if (!parseTinOptions(argc, argv, options, exitCode))
         return exitCode;
 
-    std::vector<TileJob> tiles;
+    // Everything that could make the run write a wrong tile is checked before any is written.
+    TileGrid grid;
     std::string error;
-    if (!planTiles(options, tiles, error))
+    if (!grid.plan(options, error) || !grid.checkNames(error))
     {
         osg::notify(osg::WARN) << argv[0] << ": " << error << std::endl;
         return 1;
     }
 
+    TemporaryFiles::removeOnSignals();
     OpenThreads::Thread::Init();
-    const unsigned count = unsigned(tiles.size());
-    const unsigned threads = std::min(options.numThreads, count);
-    // The one mutex of the run; it also guards the other lines the workers write.
-    OpenThreads::Mutex& mutex = notifyMutex();
-    std::atomic<unsigned> tilesDone{0};
+    // Loaded here, before the workers write their first tile at the same time.
+    osgDB::Registry::instance()->getReaderWriterForExtension("ive");
+
+    TileQueue queue(grid.getNumTiles(), options.shardIndex, options.shardCount);
+    const unsigned count = unsigned(queue.size());
+    TileBuild build;
+    build.grid = &grid;
+    build.queue = &queue;
+    build.noTrim = options.noTrim;
+    build.maxError = options.maxError;
+    PointDistributor::Counts counts;
     {
         char label[64];
         std::snprintf(label, sizeof label, "Generation of %u TIN tile(s)", count);
-        ScopedTimer timer(label, osg::NOTICE, &mutex);
+        ScopedTimer timer(label, osg::NOTICE);
 
-        std::vector<std::vector<TileJob>> lists = dealTiles(tiles, threads);
-        tiles.clear();
+        TilePointStore store(options.memoryBudget);
+        build.store = &store;
+        PointDistributor distributor(grid, queue, options.selection, store);
+        distributor.readHeaders(options.files);
+        distributor.readPoints();
+        counts = distributor.getCounts();
+        if (store.getSpilledBytes() > 0)
+            osg::notify(osg::NOTICE) << "Points beyond the memory budget of " << (options.memoryBudget >> 20)
+                                     << " MB went to a temporary file: " << (store.getSpilledBytes() >> 20)
+                                     << " MB" << std::endl;
+
+        const unsigned threads = std::min(options.numThreads, count);
         std::vector<std::unique_ptr<WorkerThread>> workers;
+        unsigned started = 0;
         for (unsigned i = 0; i < threads; ++i)
         {
-            workers.emplace_back(new WorkerThread(i, &mutex, &tilesDone));
-            workers.back()->jobs.swap(lists[i]);
+            workers.emplace_back(new WorkerThread(build));
+            if (workers.back()->startThread() == 0)
+                ++started;
+            else
+                workers.pop_back();
         }
-        // A worker whose thread cannot start (too many threads asked for) must not lose
-        // its tiles: they are built here once the others are done.
-        std::vector<WorkerThread*> unstarted;
-        for (auto& worker : workers)
-            if (worker->startThread() != 0)
-                unstarted.push_back(worker.get());
-        if (!unstarted.empty())
-        {
-            OpenThreads::ScopedLock<OpenThreads::Mutex> guard(mutex);
-            osg::notify(osg::WARN) << argv[0] << ": " << unstarted.size()
-                                   << " worker thread(s) could not start; their tiles are built in turn"
+        if (started < threads)
+            osg::notify(osg::WARN) << argv[0] << ": " << threads - started
+                                   << " worker thread(s) could not start; the others build their tiles"
                                    << std::endl;
-        }
 
         ProgressLine progress(count);
         bool running;
@@ -181,21 +168,27 @@ int runTin(int argc, char** argv)
         {
             running = std::any_of(workers.begin(), workers.end(),
                                   [](const std::unique_ptr<WorkerThread>& w) { return w->isRunning(); });
-            progress.update(tilesDone);
+            progress.update(build.done);
             OpenThreads::Thread::microSleep(10000);
         } while (running);
-        for (WorkerThread* worker : unstarted)
+        // No thread at all: the tiles are built here.
+        if (started == 0 && count > 0)
         {
-            worker->run();
-            progress.update(tilesDone);
+            WorkerThread here(build);
+            here.run();
+            progress.update(build.done);
         }
         progress.finish();
         // OpenThreads' isRunning() drops before the thread is joined; join before deleting.
         for (auto& worker : workers)
-            if (std::find(unstarted.begin(), unstarted.end(), worker.get()) == unstarted.end())
-                worker->join();
+            worker->join();
         workers.clear();
     }
+    if (build.written == 0)
+        osg::notify(osg::NOTICE) << "No tile was written: "
+                                 << emptyRunReason(grid, queue, options, counts, build) << std::endl;
+    osg::notify(osg::NOTICE) << "Tiles written: " << build.written.load() << " of " << count << " ("
+                             << build.withoutPoints.load() << " without points)" << std::endl;
     return 0;
 }
 

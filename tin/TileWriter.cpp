@@ -1,9 +1,7 @@
 #include "tin/TileWriter.h"
 
 #include "common/AtomicFile.h"
-#include "tin/NotifyLock.h"
 
-#include <OpenThreads/ScopedLock>
 #include <osg/Notify>
 
 namespace osgTAVRI
@@ -13,7 +11,6 @@ bool writeTile(const osg::Node& node, const std::string& fileName)
 {
     if (AtomicFile::writeNode(node, fileName))
         return true;
-    OpenThreads::ScopedLock<OpenThreads::Mutex> guard(notifyMutex());
     osg::notify(osg::WARN) << "Could not write tile \"" << fileName << "\"" << std::endl;
     return false;
 }

@@ -1,10 +1,8 @@
 #include "tin/TinBuilder.h"
 
-#include "tin/NotifyLock.h"
 #include "tin/SmoothNormals.h"
 #include "tin/triangulation/DelaunayTriangulator.h"
 
-#include <OpenThreads/ScopedLock>
 #include <osg/Geode>
 #include <osg/Geometry>
 #include <osg/Notify>
@@ -71,14 +69,12 @@ osg::DrawElementsUInt* trimTriangles(const osg::Vec3dArray* points,
 {
     if (!triangles || triangles->getMode() != GL_TRIANGLES)
     {
-        OpenThreads::ScopedLock<OpenThreads::Mutex> guard(notifyMutex());
         if (osg::isNotifyEnabled(osg::WARN))
             osg::notify(osg::WARN) << "Unsupported mode" << std::endl;
         return nullptr;
     }
     if (!points || points->empty() || triangles->empty())
     {
-        OpenThreads::ScopedLock<OpenThreads::Mutex> guard(notifyMutex());
         if (osg::isNotifyEnabled(osg::WARN))
             osg::notify(osg::WARN) << "No points/primitives!" << std::endl;
         return nullptr;
@@ -111,7 +107,6 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
     const std::size_t n = points ? points->size() : 0;
     if (n < 3)
     {
-        OpenThreads::ScopedLock<OpenThreads::Mutex> guard(notifyMutex());
         osg::notify(osg::WARN) << "Too few poins to create TIN: " << n << std::endl;
         return nullptr;
     }
@@ -121,7 +116,6 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
         StageClock clock(timings ? &timings->triangulate : nullptr);
         if (!triangulator->triangulate() || !triangulator->getTriangles())
         {
-            OpenThreads::ScopedLock<OpenThreads::Mutex> guard(notifyMutex());
             osg::notify(osg::WARN) << "Triangulation failed" << std::endl;
             return nullptr;
         }

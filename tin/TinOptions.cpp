@@ -5,7 +5,9 @@
 #include <osg/Notify>
 #include <osgDB/FileUtils>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <iostream>
 
@@ -22,9 +24,38 @@ void registerUsage(osg::ArgumentParser& arguments)
     usage->setDescription(app + " is a tool for creating a TIN from a point cloud.");
     usage->setCommandLineUsage(app + " --extents <xMin,yMin,xMax,yMax> --tileSize <s> [--numThreads <t>]"
                                      " [--thinNth <n>] [--noTrim] [--simplify maxError]"
-                                     " [--namingCoordsSize | --namingTruncCoords | --namingRowCol] <files...>");
+                                     " [--namingCoordsSize | --namingTruncCoords | --namingRowCol]"
+                                     " [--keepClasses <c,c...>] [--memoryBudget <MB>] [--shard <k/n>]"
+                                     " [--version] <files...>");
     // The options are deliberately not registered as usage entries: the parser treats
     // registered options as known and would no longer report a second naming option.
+}
+
+// "2,9": class numbers 0 to 255, separated by commas.
+bool parseClasses(const std::string& value, std::vector<std::uint8_t>& classes)
+{
+    classes.clear();
+    std::size_t start = 0;
+    while (start <= value.size())
+    {
+        const std::size_t end = std::min(value.find(',', start), value.size());
+        const std::string part = value.substr(start, end - start);
+        char* rest = nullptr;
+        const long number = std::strtol(part.c_str(), &rest, 10);
+        if (part.empty() || *rest != '\0' || number < 0 || number > 255)
+            return false;
+        classes.push_back(std::uint8_t(number));
+        start = end + 1;
+    }
+    return !classes.empty();
+}
+
+// "K/N" with 1 <= K <= N.
+bool parseShard(const std::string& value, unsigned& index, unsigned& count)
+{
+    int used = 0;
+    return std::sscanf(value.c_str(), "%u/%u%n", &index, &count, &used) == 2 &&
+           used == int(value.size()) && value[0] != '-' && index >= 1 && index <= count;
 }
 
 void readExtents(osg::ArgumentParser& arguments, osg::BoundingBoxd& extent)
@@ -48,6 +79,13 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
     osg::ArgumentParser arguments(&argc, argv);
     registerUsage(arguments);
 
+    if (arguments.read("--version"))
+    {
+        std::cout << "tin " << TAVRI_VERSION << std::endl;
+        exitCode = 0;
+        return false;
+    }
+
     const osg::ApplicationUsage::Type help = arguments.readHelpType();
     if (help != osg::ApplicationUsage::NO_HELP || arguments.argc() <= 1)
     {
@@ -56,16 +94,21 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
             80, false);
         std::cout << "Exit codes: 0 after a run, 1 for help or argument errors, 255 (-1) when no"
                      " input file was found.\nA thread count of 0 means 1; the tile size must be"
-                     " greater than 0. Tiles are written to the working directory." << std::endl;
+                     " greater than 0. Tiles are written to the working directory.\n"
+                     "--keepClasses 2,9 builds from the points of those LAS classes, of every return,"
+                     " instead of the first returns.\n--memoryBudget: points waiting for their tiles"
+                     " beyond this many MB (default 8192) go to a hidden temporary file.\n"
+                     "--shard K/N builds only the tiles whose index i (row by row from the south-west,"
+                     " from 0) has i mod N = K - 1." << std::endl;
         exitCode = 1;
         return false;
     }
 
     readExtents(arguments, options.extent);
     arguments.read("--tileSize", options.tileSize);
-    unsigned thin = options.thinNth;
+    unsigned thin = options.selection.thinNth;
     arguments.read("--thinNth", thin);
-    options.thinNth = thin;
+    options.selection.thinNth = thin;
     arguments.read("--numThreads", options.numThreads);
     options.noTrim = arguments.read("--noTrim");
     arguments.read("--simplify", options.maxError);
@@ -75,6 +118,11 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
         options.naming = TruncCoords;
     else if (arguments.read("--namingRowCol"))
         options.naming = RowCol;
+    std::string classes, shard;
+    const bool hasClasses = arguments.read("--keepClasses", classes);
+    const bool hasShard = arguments.read("--shard", shard);
+    unsigned budgetMB = unsigned(options.memoryBudget >> 20);
+    arguments.read("--memoryBudget", budgetMB);
 
     for (int pos = 1; pos < arguments.argc(); ++pos)
     {
@@ -106,6 +154,27 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
         exitCode = 1;
         return false;
     }
+    if (hasClasses && !parseClasses(classes, options.selection.keepClasses))
+    {
+        osg::notify(osg::WARN) << arguments[0] << ": Invalid --keepClasses: \"" << classes
+                               << "\", give class numbers from 0 to 255 separated by commas" << std::endl;
+        exitCode = 1;
+        return false;
+    }
+    if (hasShard && !parseShard(shard, options.shardIndex, options.shardCount))
+    {
+        osg::notify(osg::WARN) << arguments[0] << ": Invalid --shard: \"" << shard
+                               << "\", give K/N with 1 <= K <= N" << std::endl;
+        exitCode = 1;
+        return false;
+    }
+    if (budgetMB == 0)
+    {
+        osg::notify(osg::WARN) << arguments[0] << ": Invalid --memoryBudget: 0, give at least 1 MB" << std::endl;
+        exitCode = 1;
+        return false;
+    }
+    options.memoryBudget = std::uint64_t(budgetMB) << 20;
     if (options.numThreads == 0)
         options.numThreads = 1;
     exitCode = 0;

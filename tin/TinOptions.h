@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tin/PointSelection.h"
 #include "tin/TileNaming.h"
 
 #include <osg/BoundingBox>
@@ -18,15 +19,21 @@ struct TinOptions
     osg::BoundingBoxd extent; // empty until a valid --extents
     double tileSize = 1000.0;
     unsigned numThreads = 1;
-    std::uint32_t thinNth = 1;
+    PointSelection selection; // --thinNth, --keepClasses
     bool noTrim = false;
     double maxError = double(FLT_MAX);
     TileNaming naming = CoordsSize;
+    // Points waiting for their tiles are kept in memory up to this many bytes, the rest in a
+    // temporary file. 8 GiB leaves a 24 GB machine room for the tiles being built.
+    std::uint64_t memoryBudget = std::uint64_t(8192) << 20;
+    // --shard K/N: this run builds the tiles whose index i has i mod N = K - 1.
+    unsigned shardIndex = 1;
+    unsigned shardCount = 1;
     std::vector<std::string> files;
 };
 
 // Parses the command line. Returns true when tin should run; otherwise `exitCode` is
-// 1 (help, no argument, parser errors, unusable tile size) or -1 (no input file).
+// 0 (--version), 1 (help, no argument, parser errors, unusable values) or -1 (no input file).
 bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode);
 
 } // namespace osgTAVRI

@@ -1,58 +1,68 @@
 #include "tin/WorkerThread.h"
 
-#include "tin/PointCloudInput.h"
 #include "tin/ScopedTimer.h"
-#include "tin/TinBuilder.h"
+#include "tin/TileGrid.h"
+#include "tin/TilePointStore.h"
+#include "tin/TileQueue.h"
 #include "tin/TileWriter.h"
+#include "tin/TinBuilder.h"
+#include "tin/triangulation/DelaunayTriangulator.h"
 
-#include <OpenThreads/ScopedLock>
 #include <osg/MatrixTransform>
+#include <osg/Notify>
 
 #include <exception>
 
 namespace osgTAVRI
 {
 
-WorkerThread::WorkerThread(unsigned number, OpenThreads::Mutex* lock,
-                           std::atomic<unsigned>* done)
-    : index(number), mutex(lock), tilesDone(done)
-{
-}
+WorkerThread::WorkerThread(TileBuild& tileBuild) : build(tileBuild) {}
 
-WorkerThread::~WorkerThread()
+void WorkerThread::buildTile(std::uint64_t tile)
 {
-    jobs.clear();
-}
-
-void WorkerThread::buildTile(const TileJob& job)
-{
-    ScopedTimer timer("Generated TIN " + job.name, osg::NOTICE, mutex);
+    const std::string name = build.grid->name(tile);
+    ScopedTimer timer("Generated TIN " + name, osg::NOTICE);
     try
     {
-        osg::ref_ptr<osg::Vec3dArray> points =
-            readTilePoints(std::vector<std::uint16_t>{1}, job.thinNth, job.files, job.bounds);
-        if (points->size() < 3)
+        const std::uint64_t count = build.store->count(tile);
+        if (count > DelaunayTriangulator::maxPoints())
+        {
+            build.store->drop(tile);
+            ++build.failed;
+            osg::notify(osg::WARN) << "Tile " << name << " refused: its " << count
+                                   << " points are more than one tile can triangulate ("
+                                   << DelaunayTriangulator::maxPoints() << "); use a smaller --tileSize"
+                                   << std::endl;
             return;
+        }
+        osg::ref_ptr<osg::Vec3dArray> points = build.store->take(tile);
+        if (points->size() < 3)
+        {
+            ++build.withoutPoints;
+            return;
+        }
         osg::ref_ptr<osg::MatrixTransform> node =
-            createTin(points.get(), job.bounds, job.noTrim, job.maxError);
-        if (node.valid())
-            writeTile(*node, job.name + ".ive");
+            createTin(points.get(), build.grid->bounds(tile), build.noTrim, build.maxError);
+        if (node.valid() && writeTile(*node, name + ".ive"))
+            ++build.written;
+        else
+            ++build.failed;
     }
     catch (const std::exception& error)
     {
         // One tile's failure (out of memory on a huge tile, say) must not end the run.
-        OpenThreads::ScopedLock<OpenThreads::Mutex> guard(*mutex);
-        osg::notify(osg::WARN) << "Tile " << job.name << " failed: " << error.what() << std::endl;
+        ++build.failed;
+        osg::notify(osg::WARN) << "Tile " << name << " failed: " << error.what() << std::endl;
     }
 }
 
 void WorkerThread::run()
 {
-    for (const TileJob& job : jobs)
+    std::uint64_t tile = 0;
+    while (build.queue->next(tile))
     {
-        buildTile(job);
-        if (tilesDone)
-            ++*tilesDone;
+        buildTile(tile);
+        ++build.done;
     }
 }
 

@@ -1,34 +1,46 @@
 #pragma once
 
-#include "tin/TileJob.h"
-
-#include <OpenThreads/Mutex>
 #include <OpenThreads/Thread>
 
 #include <atomic>
-#include <vector>
+#include <cfloat>
+#include <cstdint>
 
 namespace osgTAVRI
 {
 
-// Builds and writes the tiles dealt to it, one after the other. Workers share only the
-// mutex that keeps their time lines whole and a counter of finished tiles.
+class TileGrid;
+class TilePointStore;
+class TileQueue;
+
+// What the workers of a run share: the tiles still to build, their points, how to build
+// them, and the count of each outcome.
+struct TileBuild
+{
+    const TileGrid* grid = nullptr;
+    TileQueue* queue = nullptr;
+    TilePointStore* store = nullptr;
+    bool noTrim = false;
+    double maxError = double(FLT_MAX);
+
+    std::atomic<unsigned> done{0};
+    std::atomic<unsigned> written{0};
+    std::atomic<unsigned> withoutPoints{0}; // fewer than 3 points: nothing to triangulate
+    std::atomic<unsigned> failed{0};
+};
+
+// Takes tiles from the run's queue until none is left, and builds and writes each.
 class WorkerThread : public OpenThreads::Thread
 {
 public:
-    WorkerThread(unsigned index, OpenThreads::Mutex* mutex, std::atomic<unsigned>* tilesDone);
-    ~WorkerThread() override;
+    explicit WorkerThread(TileBuild& build);
 
     void run() override;
 
-    std::vector<TileJob> jobs;
-
 private:
-    void buildTile(const TileJob& job);
+    void buildTile(std::uint64_t tile);
 
-    unsigned index;
-    OpenThreads::Mutex* mutex;
-    std::atomic<unsigned>* tilesDone;
+    TileBuild& build;
 };
 
 } // namespace osgTAVRI

@@ -4,8 +4,11 @@
 #include <osg/MatrixTransform>
 #include <osgDB/ReadFile>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <fcntl.h>
+#include <random>
 #include <pty.h>
 #include <regex>
 #include <sys/wait.h>
@@ -18,37 +21,19 @@ namespace
 {
 RunResult tin(const std::vector<std::string>& args, const std::string& cwd = "")
 {
-    std::vector<std::string> argv{tintest::tinProgram()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return tavritest::run(argv, cwd, 300.0);
+    return tintest::runTin(args, cwd);
 }
 
-// Rolling terrain over 0..2000 x 0..1000 every 10 m, with a second return under each
-// fifth point; the rows from y = 1000 up hold nothing.
 std::string writeTerrain(const TempDir& dir, const std::string& name = "terrain.las")
 {
-    std::vector<tintest::SynthPoint> points;
-    for (int y = 0; y < 1000; y += 10)
-        for (int x = 0; x < 2000; x += 10)
-        {
-            const double z = 20.0 + 5.0 * std::sin(x / 150.0) + 3.0 * std::cos(y / 90.0);
-            const bool tree = (x / 10 + y / 10) % 5 == 0;
-            points.push_back({x + 0.3, y + 0.7, z + (tree ? 8.0 : 0.0), 1u, tree ? 2u : 1u});
-            if (tree)
-                points.push_back({x + 0.3, y + 0.7, z, 2u, 2u});
-        }
-    return tintest::writeLas(dir.file(name), points);
+    return tintest::writeRollingTerrain(dir.file(name));
 }
 
-std::vector<std::string> outputFiles(const std::string& dir)
+std::vector<std::string> outputFiles(const std::string& dir) { return tintest::tileFiles(dir); }
+
+bool endsWith(const std::string& text, const std::string& end)
 {
-    std::vector<std::string> files = tavritest::listDir(dir);
-    std::vector<std::string> tiles;
-    for (const std::string& f : files)
-        if (f.size() > 4 && f.compare(f.size() - 4, 4, ".ive") == 0)
-            tiles.push_back(f);
-    std::sort(tiles.begin(), tiles.end());
-    return tiles;
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 } // namespace
 
@@ -89,7 +74,21 @@ TEST(TinProgram, exitCodes)
     r = tin({"--extents", "0,0,1e7,1e7", "--tileSize", "0.01", las}, dir.path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("more tiles than fit in 32 bits"), std::string::npos) << r.err;
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--keepClasses", "2,x"}, {"--keepClasses", "256"}, {"--keepClasses", ""}, {"--shard", "4/3"},
+             {"--shard", "0/3"}, {"--shard", "1/3x"}, {"--memoryBudget", "0"}})
+    {
+        std::vector<std::string> args = bad;
+        args.insert(args.end(), {"--extents", "0,0,10,10", las});
+        r = tin(args, dir.path());
+        EXPECT_EQ(r.exitCode, 1) << bad[0] << " " << bad[1];
+        EXPECT_NE(r.err.find("Invalid " + bad[0]), std::string::npos) << r.err;
+    }
     EXPECT_TRUE(outputFiles(dir.path()).empty());
+
+    r = tin({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("\n?tin [0-9]+\\.[0-9]+\n"))) << r.out;
 }
 
 TEST(TinProgram, invalidExtentsAreReportedAndZeroTilesStillReportTime)
@@ -123,12 +122,17 @@ TEST(TinProgram, namesTilesAndWritesTimeLines)
             << name << "\n" << r.out;
     EXPECT_TRUE(std::regex_search(r.out, std::regex("Generation of 4 TIN tile\\(s\\): [0-9]+\\.[0-9]{2} s\n")));
     EXPECT_EQ(outputFiles(dir.path()), (std::vector<std::string>{"0_0.ive", "0_1.ive", "1_0.ive", "1_1.ive"}));
+    EXPECT_TRUE(endsWith(r.out, "\nTiles written: 4 of 4 (0 without points)\n")) << r.out;
 
+    // Tiles without points write nothing, and the run says so and why.
     TempDir other;
     r = tin({"--extents", "0,2000,2000,3000", "--tileSize", "1000", las}, other.path());
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("Generated TIN 2000_0_1000: "), std::string::npos);
     EXPECT_TRUE(outputFiles(other.path()).empty()) << "a tile without points writes no file";
+    EXPECT_TRUE(endsWith(r.out, "No tile was written: no input touches the extent (1 input file(s), none of "
+                                "them meets a tile)\nTiles written: 0 of 2 (2 without points)\n"))
+        << r.out;
 
     r = tin({"--extents", "0,0,2000,1000", "--tileSize", "1000", "--namingTruncCoords", las}, other.path());
     EXPECT_EQ(outputFiles(other.path()), (std::vector<std::string>{"0_0.ive", "0_1.ive"}));
@@ -235,4 +239,158 @@ TEST(TinProgram, progressLineOnATerminal)
     // Not a terminal: no progress line at all.
     const RunResult r = tin({"--extents", "0,0,2000,1000", "--tileSize", "500", las}, dir.path());
     EXPECT_EQ(r.err.find("tiles,"), std::string::npos);
+}
+
+// Names that two tiles would share are refused before any tile is written: coordinates
+// truncated across 0 (-0.5 and 0.5 both give 0), and tiles smaller than 1 m.
+TEST(TinProgram, refusesClashingNamesBeforeWritingAnything)
+{
+    TempDir in, out;
+    const std::string las = writeTerrain(in);
+    RunResult r = tin({"--extents", "-50,0,150,100", "--tileSize", "100", "--namingTruncCoords", las}, out.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(": Tile names clash: the tiles at row 0, column 0 and at row 0, column 1 would both be "
+                         "named \"0_0\""),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    r = tin({"--extents", "0,0,2,1", "--tileSize", "0.5", las}, out.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("would both be named \"0_0_0\""), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Generated TIN"), std::string::npos);
+    EXPECT_TRUE(tavritest::listDir(out.path()).empty());
+}
+
+// Three shards, run one after the other into one folder, write the tiles of one run byte
+// for byte, and each reports its own share.
+TEST(TinProgram, threeShardsEqualOneRun)
+{
+    TempDir in, whole, shards;
+    const std::string las = writeTerrain(in);
+    const std::vector<std::string> args{"--extents", "0,0,2000,1000", "--tileSize", "250", "--numThreads", "2", las};
+    ASSERT_EQ(tin(args, whole.path()).exitCode, 0);
+    const char* shares[] = {"11 of 11", "11 of 11", "10 of 10"};
+    for (int k = 1; k <= 3; ++k)
+    {
+        std::vector<std::string> shard = args;
+        shard.insert(shard.end(), {"--shard", std::to_string(k) + "/3"});
+        const RunResult r = tin(shard, shards.path());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(endsWith(r.out, std::string("Tiles written: ") + shares[k - 1] + " (0 without points)\n")) << r.out;
+    }
+    const auto expected = tintest::tileContents(whole.path());
+    EXPECT_EQ(expected.size(), 32u);
+    EXPECT_TRUE(tintest::tileContents(shards.path()) == expected);
+}
+
+// SIGINT in the middle of a run leaves the tiles written so far, each complete, and no
+// temporary file: neither the points beyond the memory budget nor a tile being written.
+TEST(TinProgram, interruptedRunLeavesOnlyCompleteTiles)
+{
+    TempDir in, out;
+    std::vector<tintest::SynthPoint> points;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int i = 0; i < 1200000; ++i)
+    {
+        const double x = 2000.0 * u(random), y = 1000.0 * u(random);
+        points.push_back({x, y, 20.0 + 4.0 * std::sin(x / 70.0) * std::cos(y / 50.0)});
+    }
+    const std::string las = tintest::writeLas(in.file("dense.las"), points);
+
+    tavritest::Process run;
+    run.start({tintest::tinProgram(), "--extents", "0,0,2000,1000", "--tileSize", "125", "--memoryBudget", "1",
+               "--numThreads", "2", las},
+              out.path());
+    bool spilled = false, tileSeen = false;
+    for (int i = 0; i < 6000 && !tileSeen && run.running(); ++i)
+    {
+        for (const std::string& f : tavritest::listDir(out.path()))
+        {
+            spilled = spilled || (f.compare(0, 5, ".tin-") == 0 && f.find(".points") != std::string::npos);
+            tileSeen = tileSeen || (f[0] != '.' && f.find(".ive") != std::string::npos);
+        }
+        usleep(20000);
+    }
+    ASSERT_TRUE(tileSeen) << run.errorOutput();
+    ASSERT_EQ(kill(run.pid(), SIGINT), 0);
+    int code = 0;
+    ASSERT_TRUE(run.wait(120.0, code));
+    EXPECT_EQ(code, 128 + SIGINT) << run.errorOutput();
+    EXPECT_TRUE(spilled) << "the points should have gone to a temporary file";
+
+    const std::vector<std::string> left = tavritest::listDir(out.path());
+    EXPECT_LT(left.size(), 128u) << "the run should have been interrupted";
+    for (const std::string& f : left)
+    {
+        ASSERT_TRUE(f[0] != '.' && f.size() > 4 && f.substr(f.size() - 4) == ".ive") << f;
+        EXPECT_TRUE(dynamic_cast<osg::MatrixTransform*>(osgDB::readRefNodeFile(out.file(f)).get())) << f;
+    }
+}
+
+namespace
+{
+// The heights of the vertices of a tile file.
+std::vector<float> tileHeights(const std::string& file)
+{
+    std::vector<float> heights;
+    osg::ref_ptr<osg::Node> node = osgDB::readRefNodeFile(file);
+    auto* transform = dynamic_cast<osg::MatrixTransform*>(node.get());
+    if (!transform || !transform->getChild(0)->asGeode())
+        return heights;
+    const osg::Geometry* geometry = transform->getChild(0)->asGeode()->getDrawable(0)->asGeometry();
+    for (const osg::Vec3& v : *static_cast<const osg::Vec3Array*>(geometry->getVertexArray()))
+        heights.push_back(v.z());
+    return heights;
+}
+} // namespace
+
+// --keepClasses 2,9 builds from ground and water of every return: the ground under the
+// canopy (second returns) is used, the canopy (vegetation, 5) and the rail (10) are not.
+// Without it the first returns are used, as before.
+TEST(TinProgram, keepClassesBuildsFromThoseClassesOfEveryReturn)
+{
+    TempDir in;
+    std::vector<tintest::SynthPoint> points;
+    std::size_t groundAndWater = 0, firstReturns = 0;
+    for (int y = 1; y < 100; y += 2)
+        for (int x = 1; x < 100; x += 2)
+        {
+            if (x < 40)
+            {
+                points.push_back({double(x), double(y), 30.0, 1, 2, 5});
+                points.push_back({double(x), double(y), 10.0, 2, 2, 2});
+            }
+            else if (y == 51)
+                points.push_back({double(x), double(y), 11.0, 1, 1, 10});
+            else
+                points.push_back({double(x), double(y), x > 90 ? 0.0 : 10.0, 1, 1, x > 90 ? 9u : 2u});
+            groundAndWater += y != 51 || x < 40;
+            ++firstReturns;
+        }
+    const std::string las = tintest::writeLas(in.file("classified.las"), points);
+    const std::vector<std::string> args{"--extents", "0,0,100,100", "--tileSize", "100", "--noTrim", "--namingRowCol", las};
+
+    TempDir ground, first;
+    std::vector<std::string> withClasses = args;
+    withClasses.insert(withClasses.end(), {"--keepClasses", "2,9"});
+    ASSERT_EQ(tin(withClasses, ground.path()).exitCode, 0);
+    ASSERT_EQ(tin(args, first.path()).exitCode, 0);
+    const std::vector<float> groundHeights = tileHeights(ground.file("0_0.ive"));
+    const std::vector<float> firstHeights = tileHeights(first.file("0_0.ive"));
+    EXPECT_EQ(groundHeights.size(), groundAndWater);
+    EXPECT_EQ(*std::max_element(groundHeights.begin(), groundHeights.end()), 10.0f);
+    EXPECT_EQ(firstHeights.size(), firstReturns);
+    EXPECT_EQ(*std::max_element(firstHeights.begin(), firstHeights.end()), 30.0f);
+
+    // A class the file does not hold: nothing is written, and the run says why.
+    TempDir none;
+    std::vector<std::string> absent = args;
+    absent.insert(absent.end(), {"--keepClasses", "7"});
+    const RunResult r = tin(absent, none.path());
+    EXPECT_TRUE(endsWith(r.out, "No tile was written: the filters left no points in the tiles: of " +
+                                    std::to_string(points.size()) +
+                                    " points in the 1 file(s) that touch the extent, 0 passed the filters (class 7) "
+                                    "and none lies in a tile\nTiles written: 0 of 1 (1 without points)\n"))
+        << r.out;
 }

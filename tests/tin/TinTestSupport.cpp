@@ -1,7 +1,12 @@
 #include "tests/tin/TinTestSupport.h"
 
 #include "tests/support/TestSupport.h"
+#include "tin/PointCloudInput.h"
+#include "tin/TileGrid.h"
+#include "tin/TileWriter.h"
+#include "tin/TinBuilder.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -15,9 +20,24 @@ std::string writeLas(const std::string& path, const std::vector<SynthPoint>& poi
     std::ofstream out(path.c_str(), std::ios::binary);
     osgTAVRI::LasWriter writer(out, settings);
     for (const SynthPoint& p : points)
-        writer.addPoint(p.x, p.y, p.z, p.ret, p.returns);
+        writer.addPoint(p.x, p.y, p.z, p.ret, p.returns, p.classification);
     writer.finish();
     return path;
+}
+
+std::string writeRollingTerrain(const std::string& path)
+{
+    std::vector<SynthPoint> points;
+    for (int y = 0; y < 1000; y += 10)
+        for (int x = 0; x < 2000; x += 10)
+        {
+            const double z = 20.0 + 5.0 * std::sin(x / 150.0) + 3.0 * std::cos(y / 90.0);
+            const bool tree = (x / 10 + y / 10) % 5 == 0;
+            points.push_back({x + 0.3, y + 0.7, z + (tree ? 8.0 : 0.0), 1u, tree ? 2u : 1u});
+            if (tree)
+                points.push_back({x + 0.3, y + 0.7, z, 2u, 2u});
+        }
+    return writeLas(path, points);
 }
 
 namespace
@@ -81,5 +101,47 @@ std::vector<LasReference> loadLasReference(const std::string& jsonPath)
 }
 
 std::string tinProgram() { return tavritest::buildDir() + "/Bin/tin"; }
+
+tavritest::RunResult runTin(const std::vector<std::string>& args, const std::string& cwd)
+{
+    std::vector<std::string> argv{tinProgram()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return tavritest::run(argv, cwd, 300.0);
+}
+
+std::vector<std::string> tileFiles(const std::string& dir)
+{
+    std::vector<std::string> tiles;
+    for (const std::string& f : tavritest::listDir(dir))
+        if (f.size() > 4 && f.compare(f.size() - 4, 4, ".ive") == 0)
+            tiles.push_back(f);
+    return tiles;
+}
+
+std::map<std::string, std::string> tileContents(const std::string& dir)
+{
+    std::map<std::string, std::string> contents;
+    for (const std::string& f : tileFiles(dir))
+        contents[f] = tavritest::readFile(dir + "/" + f);
+    return contents;
+}
+
+void writeTilesOneByOne(const osgTAVRI::TinOptions& options, const std::string& dir)
+{
+    osgTAVRI::TileGrid grid;
+    std::string error;
+    ASSERT_TRUE(grid.plan(options, error)) << error;
+    for (std::uint64_t i = 0; i < grid.getNumTiles(); ++i)
+    {
+        osg::ref_ptr<osg::Vec3dArray> points =
+            osgTAVRI::readTilePoints({1}, options.selection.thinNth, options.files, grid.bounds(i));
+        if (points->size() < 3)
+            continue;
+        osg::ref_ptr<osg::MatrixTransform> node =
+            osgTAVRI::createTin(points.get(), grid.bounds(i), options.noTrim, options.maxError);
+        ASSERT_TRUE(node.valid());
+        ASSERT_TRUE(osgTAVRI::writeTile(*node, dir + "/" + grid.name(i) + ".ive"));
+    }
+}
 
 } // namespace tintest

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/TestSupport.h"
+#include "tin/TinOptions.h"
 #include "tin/las/LasWriter.h"
 
 #include <map>
@@ -14,11 +16,16 @@ struct SynthPoint
     double x, y, z;
     unsigned ret = 1;
     unsigned returns = 1;
+    unsigned classification = 2;
 };
 
 // Writes a LAS file with the given points; returns the file's path.
 std::string writeLas(const std::string& path, const std::vector<SynthPoint>& points,
                      const osgTAVRI::LasWriter::Settings& settings = osgTAVRI::LasWriter::Settings());
+
+// Rolling terrain over 0..2000 x 0..1000 every 10 m, with a second return under each
+// fifth point; returns the path.
+std::string writeRollingTerrain(const std::string& path);
 
 // Figures of one file in the shared reference.json.
 struct LasReference
@@ -36,5 +43,16 @@ std::vector<LasReference> loadLasReference(const std::string& jsonPath);
 
 // <build>/Bin/tin
 std::string tinProgram();
+
+// Runs <build>/Bin/tin with the arguments in `cwd`.
+tavritest::RunResult runTin(const std::vector<std::string>& args, const std::string& cwd = "");
+
+// The *.ive files of a folder, sorted, and each one's bytes.
+std::vector<std::string> tileFiles(const std::string& dir);
+std::map<std::string, std::string> tileContents(const std::string& dir);
+
+// Writes into `dir` the tiles of the options' grid as reading each tile by itself gives
+// them (readTilePoints per tile, first returns, thinned as the options say).
+void writeTilesOneByOne(const osgTAVRI::TinOptions& options, const std::string& dir);
 
 } // namespace tintest

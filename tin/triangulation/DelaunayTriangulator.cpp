@@ -88,6 +88,13 @@ bool DelaunayTriangulator::triangulate()
             << "Warning: DelaunayTriangulator::triangulate(): too few sample points" << std::endl;
         return false;
     }
+    if (points->size() > maxPoints())
+    {
+        osg::notify(osg::WARN) << "Warning: DelaunayTriangulator::triangulate(): " << points->size()
+                               << " sample points are more than the " << maxPoints() << " it can index"
+                               << std::endl;
+        return false;
+    }
     prim_tris = nullptr;
 
     // Non-finite coordinates would break the ordering that sorting relies on.

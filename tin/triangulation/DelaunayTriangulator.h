@@ -7,6 +7,7 @@
 #include <osg/Referenced>
 #include <osg/ref_ptr>
 
+#include <cstdint>
 #include <vector>
 
 namespace osgTAVRI
@@ -33,8 +34,13 @@ public:
     void addInputConstraint(DelaunayConstraint* constraint);
     const ConstraintList& getConstraintList() const { return constraints; }
 
-    // False only for a missing array or fewer than 3 points; then nothing is produced.
+    // False only for a missing array, fewer than 3 points or more than maxPoints(); then
+    // nothing is produced.
     bool triangulate();
+
+    // The most points one triangulation takes: its up to 2n triangles number their half-edges
+    // 3t + k in 32 bits, below the "none" sentinel, with room for the points hole filling adds.
+    static std::uint64_t maxPoints() { return 0xFFFFFFFEull / 6 - 1024; }
 
     // GL_TRIANGLES, counter-clockwise in XY; null until triangulate() succeeded.
     osg::DrawElementsUInt* getTriangles() { return prim_tris.get(); }
