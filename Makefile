@@ -8,7 +8,7 @@ JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 TEST_ENV ?=
 
-.PHONY: all deps configure build dist install demo test bench test-sanitize clean
+.PHONY: all deps configure build dist install demo test bench test-sanitize test-tsan clean
 
 all: build
 
@@ -48,5 +48,13 @@ test-sanitize: deps
 	@$(MAKE) test BUILD=$(BUILD)-asan DIST=$(CURDIR)/dist-asan CMAKE_FLAGS="-DTAVRI_SANITIZE=ON" \
 	  TEST_ENV="LD_PRELOAD=$(MESA_SWRAST) ASAN_OPTIONS=verify_asan_link_order=0"
 
+# tin's tests under ThreadSanitizer: its worker threads, and the programs they run, race-free.
+test-tsan: deps
+	@cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_SANITIZE_THREAD=ON \
+	  -DTAVRI_TEST_TIMEOUT=1200
+	@cmake --build $(BUILD)-tsan -j $(JOBS) --target tin tavri_tests_tin
+	@cd $(BUILD)-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest -j $(JOBS) -L tin --output-on-failure
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan dist dist-asan
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-tsan dist dist-asan

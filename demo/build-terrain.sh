@@ -14,6 +14,8 @@ las="$build/demo/demo-terrain.las"
 extent="100000,6400000,102000,6402000"
 tileSize=500
 tiles=16
+# Ground (2) and water (9) only, of every return: no trees or rails in the terrain.
+classes="2,9"
 
 for tool in "$generator" "$tin"; do
   if [ ! -x "$tool" ]; then
@@ -23,7 +25,7 @@ for tool in "$generator" "$tin"; do
 done
 
 stamp="$out/.terrain-stamp"
-want="$(cksum < "$generator" | cut -d' ' -f1) $(cksum < "$tin" | cut -d' ' -f1) $extent $tileSize"
+want="$(cksum < "$generator" | cut -d' ' -f1) $(cksum < "$tin" | cut -d' ' -f1) $extent $tileSize $classes"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] &&
    [ "$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)" -eq "$tiles" ]; then
   exit 0
@@ -35,7 +37,8 @@ rm -f "$stamp"
 rm -f "$out"/*.ive
 threads=$(nproc 2>/dev/null || echo 2)
 # tin writes its tiles into its working directory.
-(cd "$out" && "$tin" --extents "$extent" --tileSize "$tileSize" --numThreads "$threads" "$las" >/dev/null)
+(cd "$out" && "$tin" --extents "$extent" --tileSize "$tileSize" --keepClasses "$classes" \
+  --numThreads "$threads" "$las" >/dev/null)
 count=$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)
 if [ "$count" -ne "$tiles" ]; then
   echo "build-terrain.sh: tin wrote $count of $tiles tiles" >&2

@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>

@@ -18,7 +18,6 @@ public:
 
     std::uint64_t size() const { return total > first ? (total - first + step - 1) / step : 0; }
     bool contains(std::uint64_t index) const { return index < total && index % step == first; }
-    std::uint64_t getShardCount() const { return step; }
 
     // The next tile nobody has taken yet; false when all are taken.
     bool next(std::uint64_t& index)

@@ -1,6 +1,7 @@
 // Writes the demo's airborne laser scan: rolling hills cut by a valley whose southern
 // end lies below sea level, a railway on an embankment across the valley, and forest
-// patches whose canopy gives first returns over second returns from the ground.
+// patches whose canopy gives first returns over second returns from the ground. Points are
+// classified as a scan delivery is: ground 2, vegetation 5, rail 10.
 //
 // Usage: make_demo_las <output.las>
 #include "tin/las/LasWriter.h"
@@ -17,6 +18,10 @@ const double kX0 = 100000.0, kY0 = 6400000.0, kSize = 2000.0, kSpacing = 3.0;
 const double kRailY = 1400.0;    // east-west railway, local y
 const double kRailTop = 3.0;     // half width of the embankment's crown
 const double kSlope = 1.5;       // horizontal per vertical on its sides
+const double kGauge = 1.435;     // between the rails
+const double kRailHead = 0.17;   // top of rail above the crown
+
+const unsigned kGround = 2, kVegetation = 5, kRail = 10;
 
 double smoothstep(double t)
 {
@@ -99,11 +104,19 @@ int main(int argc, char** argv)
                 const double inside = forest(px, py, z);
                 if (inside > 0.0)
                 {
-                    writer.addPoint(kX0 + px, kY0 + py, z + canopy(px, py, inside), 1, 2, 5);
-                    writer.addPoint(kX0 + px, kY0 + py, z, 2, 2, 2);
+                    writer.addPoint(kX0 + px, kY0 + py, z + canopy(px, py, inside), 1, 2, kVegetation);
+                    writer.addPoint(kX0 + px, kY0 + py, z, 2, 2, kGround);
                 }
                 else
-                    writer.addPoint(kX0 + px, kY0 + py, z, 1, 1, 2);
+                    writer.addPoint(kX0 + px, kY0 + py, z, 1, 1, kGround);
+            }
+        // The two rails, sampled every metre along the track: the scanner sees them beside
+        // the ballast of the crown, whose points stay ground.
+        for (double x = 0.5; x < kSize; x += 1.0)
+            for (double side : {-0.5, 0.5})
+            {
+                const double py = kRailY + side * kGauge + noise(random);
+                writer.addPoint(kX0 + x, kY0 + py, ground(x, kRailY) + kRailHead + noise(random), 1, 1, kRail);
             }
         writer.finish();
         if (!out.good())
