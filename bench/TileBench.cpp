@@ -1,6 +1,8 @@
 // A whole tile (read, triangulate, smooth, trim, write) per million points with the
 // time of each stage, for a size sweep; then the whole program over 8 tiles on one
-// thread against two threads in the same run.
+// thread against two threads in the same run; then the program over one file of 4 million
+// points cut into 256 tiles against the same points as one tile: wall time and peak memory
+// of each, with the former way (every tile reading the file by itself) as the peer.
 #include "tin/PointCloudInput.h"
 #include "tin/TileDriver.h"
 #include "tin/TileWriter.h"
@@ -10,13 +12,17 @@
 #include <osg/Notify>
 #include <osg/Timer>
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -104,6 +110,97 @@ void threadScaling(const std::string& dir)
                 "(%ld cores, load average %.1f)\n", one, two, one / two, sysconf(_SC_NPROCESSORS_ONLN), load[0]);
     std::system(("rm -rf '" + out + "' '" + las + "'").c_str());
 }
+struct ChildRun
+{
+    double seconds = 0.0;
+    long peakMB = 0;
+    bool ok = false;
+};
+
+// Runs the installed-like <build>/Bin/tin in `dir` as a child, for its wall time and its peak
+// resident memory.
+ChildRun runTinChild(const std::string& dir, const std::vector<std::string>& args)
+{
+    char self[PATH_MAX] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string exe(self, n > 0 ? std::size_t(n) : 0);
+    std::vector<std::string> all{exe.substr(0, exe.rfind('/')) + "/../Bin/tin"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    const double t = now();
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (chdir(dir.c_str()) != 0 || quiet < 0 || dup2(quiet, STDOUT_FILENO) < 0)
+            _exit(127);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    ChildRun run;
+    run.seconds = now() - t;
+    run.peakMB = usage.ru_maxrss / 1024;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+void singlePass(const std::string& dir)
+{
+    if (chdir(dir.c_str()) != 0)
+        return;
+    const std::string las = dir + "/four-million.las";
+    makeTerrain(las, 1600.0, 1600.0, 4000000);
+    const std::string out = dir + "/out";
+    const std::string fresh = "rm -rf '" + out + "' && mkdir '" + out + "'";
+    ChildRun one, many;
+    one.seconds = many.seconds = 1e30;
+    for (int round = 0; round < 2; ++round)
+    {
+        std::system(fresh.c_str());
+        const ChildRun a = runTinChild(out, {"--extents", "0,0,1600,1600", "--tileSize", "1600", las});
+        std::system(fresh.c_str());
+        const ChildRun b = runTinChild(out, {"--extents", "0,0,1600,1600", "--tileSize", "100", las});
+        if (!a.ok || !b.ok)
+        {
+            std::printf("tin failed\n");
+            return;
+        }
+        one = a.seconds < one.seconds ? a : one;
+        many = b.seconds < many.seconds ? b : many;
+    }
+
+    // The peer: each tile reads the whole file for its own points, as tin did before.
+    std::system(fresh.c_str());
+    const double t = now();
+    for (unsigned r = 0; r < 16; ++r)
+        for (unsigned c = 0; c < 16; ++c)
+        {
+            const osg::BoundingBoxd tile(c * 100.0, r * 100.0, -10000, (c + 1) * 100.0, (r + 1) * 100.0, 10000);
+            osg::ref_ptr<osg::Vec3dArray> points = osgTAVRI::readTilePoints({1}, 1, {las}, tile);
+            osg::ref_ptr<osg::MatrixTransform> node = osgTAVRI::createTin(points.get(), tile, false);
+            if (node.valid())
+                osgTAVRI::writeTile(*node, out + "/tile.ive");
+        }
+    const double former = now() - t;
+
+    double load[1] = {0.0};
+    getloadavg(load, 1);
+    std::printf("tin over one file of 4 M points, one thread, best of 2 (load average %.1f)\n", load[0]);
+    std::printf("  1 tile of 1600 x 1600:  %7.2f s, peak memory %5ld MB\n", one.seconds, one.peakMB);
+    std::printf("  256 tiles of 100 x 100: %7.2f s, peak memory %5ld MB\n", many.seconds, many.peakMB);
+    std::printf("  256 tiles / 1 tile: time %.2f, peak memory %.2f\n", many.seconds / one.seconds,
+                double(many.peakMB) / double(one.peakMB));
+    std::printf("  peer: 256 tiles each reading the file by itself, in process, %.2f s = %.2f x the single pass\n",
+                former, former / many.seconds);
+    std::system(("rm -rf '" + out + "' '" + las + "'").c_str());
+}
 } // namespace
 
 int main()
@@ -113,6 +210,7 @@ int main()
     osg::setNotifyLevel(osg::WARN);
     stageSweep(dir);
     threadScaling(dir);
+    singlePass(dir);
     rmdir(dir.c_str());
     return 0;
 }

@@ -82,8 +82,7 @@ bool waitFor(double seconds, Ready ready)
     }
     return ready();
 }
-} // namespace
-
+// True when munge and Slurm's daemons and commands are installed; `missing` names what is not.
 bool slurmInstalled(std::string& missing)
 {
     missing.clear();
@@ -92,6 +91,7 @@ bool slurmInstalled(std::string& missing)
             missing += (missing.empty() ? "" : ", ") + std::string(name);
     return missing.empty();
 }
+} // namespace
 
 SlurmCluster::SlurmCluster()
 {

@@ -48,7 +48,4 @@ private:
     tavritest::Process munged, slurmctld, slurmd;
 };
 
-// True when munge and Slurm's daemons are installed; `missing` names what is not.
-bool slurmInstalled(std::string& missing);
-
 } // namespace tintest
