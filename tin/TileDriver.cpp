@@ -158,7 +158,7 @@ int runTin(int argc, char** argv)
         }
         if (started < threads)
             osg::notify(osg::WARN) << argv[0] << ": " << threads - started
-                                   << " worker thread(s) could not start; the others build their tiles"
+                                   << " worker thread(s) could not start; the tiles are built without them"
                                    << std::endl;
 
         ProgressLine progress(count);
