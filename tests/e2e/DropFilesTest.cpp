@@ -12,19 +12,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-
-bool waitFor(const std::function<bool()>& condition, double seconds = 60.0)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return condition();
-}
-
 struct ModelElement
 {
     std::string name, filename, layerNum, visible;
@@ -69,12 +56,15 @@ TEST(DropFiles, TwoFilesDroppedOnTheInstalledViewerLoadIntoLayerZeroAndAreSaved)
     // F3 through XTEST; the file is rewritten once the drop has been loaded.
     const std::string window = "$(xdotool search --name '^TAVRIview drop$' | head -1)";
     std::vector<ModelElement> saved;
-    ASSERT_TRUE(waitFor([&] {
-        tavritest::shell("xdotool windowfocus --sync " + window + " key F3 >/dev/null 2>&1");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        saved = modelElements(tavritest::readFile(configuration));
-        return saved.size() >= 2;
-    })) << tavritest::readFile(configuration);
+    ASSERT_TRUE(tavritest::waitFor(
+        [&] {
+            tavritest::shell("xdotool windowfocus --sync " + window + " key F3 >/dev/null 2>&1");
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            saved = modelElements(tavritest::readFile(configuration));
+            return saved.size() >= 2;
+        },
+        60.0))
+        << tavritest::readFile(configuration);
 
     ASSERT_EQ(saved.size(), 2u);
     EXPECT_EQ(saved[0].name, "Glider Two");

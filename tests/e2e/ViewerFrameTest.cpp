@@ -12,21 +12,10 @@
 namespace fs = std::filesystem;
 using tavritest::Process;
 using tavritest::TempDir;
+using tavritest::waitFor;
 
 namespace
 {
-bool waitFor(const std::function<bool()>& condition, double seconds = 30.0)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
-}
-
 std::string trim(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))

@@ -309,6 +309,18 @@ RunResult run(const std::vector<std::string>& argv, const std::string& cwd, doub
     return r;
 }
 
+bool waitFor(const std::function<bool()>& condition, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
 int shell(const std::string& command)
 {
     int status = std::system(command.c_str());

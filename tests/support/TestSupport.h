@@ -5,6 +5,7 @@
 #include <osg/Notify>
 #include <osg/ref_ptr>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -133,5 +134,8 @@ RunResult run(const std::vector<std::string>& argv, const std::string& cwd = "",
 
 // Runs a shell command line; returns its exit code. For small jobs like xdotool.
 int shell(const std::string& command);
+
+// Asks `condition` every 50 ms until it holds (true) or `seconds` have passed (its last answer).
+bool waitFor(const std::function<bool()>& condition, double seconds = 30.0);
 
 } // namespace tavritest

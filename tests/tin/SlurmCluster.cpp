@@ -70,18 +70,6 @@ std::vector<pid_t> childrenOf(pid_t parent)
     return children;
 }
 
-template <typename Ready>
-bool waitFor(double seconds, Ready ready)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end)
-    {
-        if (ready())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    return ready();
-}
 // True when munge and Slurm's daemons and commands are installed; `missing` names what is not.
 bool slurmInstalled(std::string& missing)
 {
@@ -173,7 +161,7 @@ bool SlurmCluster::start()
                   "--key-file=" + d + "/munge.key", "--pid-file=" + d + "/munged.pid",
                   "--log-file=" + d + "/munged.log", "--seed-file=" + d + "/munged.seed"},
                  d);
-    if (!waitFor(15.0, [&] { return tavritest::fileExists(socket); }))
+    if (!tavritest::waitFor([&] { return tavritest::fileExists(socket); }, 15.0))
     {
         why = "munged did not start";
         return false;
@@ -204,10 +192,12 @@ bool SlurmCluster::start()
     env["SLURM_CONF"] = conf;
     slurmctld.start({findProgram("slurmctld"), "-D", "-f", conf}, d, env);
     slurmd.start({findProgram("slurmd"), "-D", "-f", conf}, d, env);
-    const bool idle = waitFor(60.0, [&] {
-        const tavritest::RunResult r = tavritest::run({findProgram("sinfo"), "-h", "-o", "%t"}, d, 10.0, env);
-        return r.exitCode == 0 && r.out.find("idle") != std::string::npos;
-    });
+    const bool idle = tavritest::waitFor(
+        [&] {
+            const tavritest::RunResult r = tavritest::run({findProgram("sinfo"), "-h", "-o", "%t"}, d, 10.0, env);
+            return r.exitCode == 0 && r.out.find("idle") != std::string::npos;
+        },
+        60.0);
     if (!idle)
         why = "the one-node Slurm cluster did not come up: its node never became idle";
     return idle;
