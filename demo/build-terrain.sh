@@ -14,8 +14,8 @@ las="$build/demo/demo-terrain.las"
 extent="100000,6400000,102000,6402000"
 tileSize=500
 tiles=16
-# Ground (2) and water (9) only, of every return: no trees or rails in the terrain.
-classes="2,9"
+# Ground (2) only, of every return: no trees or rails in the terrain.
+classes="2"
 
 for tool in "$generator" "$tin"; do
   if [ ! -x "$tool" ]; then
