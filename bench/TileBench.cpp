@@ -110,6 +110,7 @@ void threadScaling(const std::string& dir)
                 "(%ld cores, load average %.1f)\n", one, two, one / two, sysconf(_SC_NPROCESSORS_ONLN), load[0]);
     std::system(("rm -rf '" + out + "' '" + las + "'").c_str());
 }
+
 struct ChildRun
 {
     double seconds = 0.0;
