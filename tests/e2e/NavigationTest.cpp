@@ -63,7 +63,7 @@ void pause(double seconds)
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-class NavigationTest : public ::testing::Test
+class Navigation : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -161,7 +161,7 @@ protected:
 
 } // namespace
 
-TEST_F(NavigationTest, KeysMoveTheViewAndF3StoresIt)
+TEST_F(Navigation, KeysMoveTheViewAndF3StoresIt)
 {
     startViewer();
     const HomeView start = settled();

@@ -15,7 +15,7 @@ using namespace ziptest;
 namespace
 {
 
-class ZipPluginTest : public ::testing::Test
+class ZipPlugin : public ::testing::Test
 {
 protected:
     void SetUp() override { usePluginsOfThisBuild(); }
@@ -74,7 +74,7 @@ void expectOneWarning(const std::string& path, const std::string& password, cons
 
 } // namespace
 
-TEST_F(ZipPluginTest, ChoosesTheOnlyModelElseTheOneNamedLikeTheArchiveElseTheFirst)
+TEST_F(ZipPlugin, ChoosesTheOnlyModelElseTheOneNamedLikeTheArchiveElseTheFirst)
 {
     const std::string png = "\x89PNG not really";
     makeZip(temp.file("only.zip"), {{"docs/readme.txt", "hello"}, {"pic.png", png}, {"sub/model.osg", namedModel("only")}});
@@ -89,7 +89,7 @@ TEST_F(ZipPluginTest, ChoosesTheOnlyModelElseTheOneNamedLikeTheArchiveElseTheFir
     EXPECT_EQ(nameOf(readZip(temp.file("other.zip"), "")), "b");
 }
 
-TEST_F(ZipPluginTest, BothEncryptionsOpenWithTheRightPasswordAndFindTexturesInside)
+TEST_F(ZipPlugin, BothEncryptionsOpenWithTheRightPasswordAndFindTexturesInside)
 {
     TAVRI_REQUIRE_SHARED_DATA();
     const std::string models = tavritest::sharedData() + "/models";
@@ -118,7 +118,7 @@ TEST_F(ZipPluginTest, BothEncryptionsOpenWithTheRightPasswordAndFindTexturesInsi
     }
 }
 
-TEST_F(ZipPluginTest, WrongOrMissingPasswordGivesOneWarningAndNoModel)
+TEST_F(ZipPlugin, WrongOrMissingPasswordGivesOneWarningAndNoModel)
 {
     const std::vector<Entry> entries = {{"m.osg", namedModel("m")}};
     makeZip(temp.file("aes.zip"), entries, Encryption::Aes256, "mossrock");
@@ -131,7 +131,7 @@ TEST_F(ZipPluginTest, WrongOrMissingPasswordGivesOneWarningAndNoModel)
     }
 }
 
-TEST_F(ZipPluginTest, DamagedOrEmptyArchivesGiveOneWarningAndNoModel)
+TEST_F(ZipPlugin, DamagedOrEmptyArchivesGiveOneWarningAndNoModel)
 {
     makeZip(temp.file("good.zip"), {{"m.osg", namedModel("m")}, {"n.osg", namedModel("n")}});
     const std::string good = tavritest::readFile(temp.file("good.zip"));
@@ -153,7 +153,7 @@ TEST_F(ZipPluginTest, DamagedOrEmptyArchivesGiveOneWarningAndNoModel)
     expectOneWarning(temp.file("corrupt.zip"), "");
 }
 
-TEST_F(ZipPluginTest, EntriesInflatingPastTheBoundAreRefused)
+TEST_F(ZipPlugin, EntriesInflatingPastTheBoundAreRefused)
 {
     // A small entry whose headers claim almost 4 GiB: refused before anything is inflated.
     makeZip(temp.file("bomb.zip"), {{"bomb.osg", namedModel("bomb")}});

@@ -15,7 +15,7 @@ osg::BoundingBoxd tile() { return osg::BoundingBoxd(1000, 5000, -10000, 2000, 60
 const std::vector<std::uint16_t> kFirst{1};
 } // namespace
 
-TEST(PointCloudInput, keepsPointsOnTheReadBoxEdgeAndDropsOutsideZ)
+TEST(PointCloudInput, KeepsPointsOnTheReadBoxEdgeAndDropsOutsideZ)
 {
     tavritest::TempDir dir;
     const std::string file = tintest::writeLas(dir.file("a.las"),
@@ -34,7 +34,7 @@ TEST(PointCloudInput, keepsPointsOnTheReadBoxEdgeAndDropsOutsideZ)
     EXPECT_EQ((*points)[2], osg::Vec3d(0.0, 550.0, 10000.0));
 }
 
-TEST(PointCloudInput, readsAFileThatOnlyTouchesTheReadBox)
+TEST(PointCloudInput, ReadsAFileThatOnlyTouchesTheReadBox)
 {
     tavritest::TempDir dir;
     // The file's extent ends exactly at xMin - mx = 950; its one point lies there.
@@ -44,7 +44,7 @@ TEST(PointCloudInput, readsAFileThatOnlyTouchesTheReadBox)
     EXPECT_EQ(readTilePoints(kFirst, 1, {apart}, tile())->size(), 0u);
 }
 
-TEST(PointCloudInput, thinsFirstReturnsPerFileAndRepeatsOverlaps)
+TEST(PointCloudInput, ThinsFirstReturnsPerFileAndRepeatsOverlaps)
 {
     tavritest::TempDir dir;
     std::vector<SynthPoint> points;
@@ -66,7 +66,7 @@ TEST(PointCloudInput, thinsFirstReturnsPerFileAndRepeatsOverlaps)
     EXPECT_EQ(readTilePoints({}, 1, {a}, tile())->size(), 12u);
 }
 
-TEST(PointCloudInput, reportsMissingAndBadFilesAndGoesOn)
+TEST(PointCloudInput, ReportsMissingAndBadFilesAndGoesOn)
 {
     tavritest::TempDir dir;
     const std::string good = tintest::writeLas(dir.file("good.las"), {{1500.0, 5500.0, 1.0}});
@@ -94,7 +94,7 @@ TEST(PointCloudInput, reportsMissingAndBadFilesAndGoesOn)
 
 // Two real surveys of one patch: a tile over their shared extent holds both files'
 // first returns, one file after the other.
-TEST(PointCloudInput, overlappingRealFiles)
+TEST(PointCloudInput, OverlappingRealFiles)
 {
     TAVRI_REQUIRE_SHARED_DATA();
     const std::string folder = tavritest::sharedData() + "/las/";

@@ -35,7 +35,7 @@ void expectSameAsVisitor(osg::Vec3Array* vertices, osg::DrawElementsUInt* triang
 } // namespace
 
 // The normals equal the toolkit's smoothing visitor's on a triangulated terrain.
-TEST(SmoothNormals, equalTheSmoothingVisitorOnTerrain)
+TEST(SmoothNormals, EqualTheSmoothingVisitorOnTerrain)
 {
     std::mt19937 random(5);
     std::uniform_real_distribution<double> u(-500.0, 500.0);
@@ -55,7 +55,7 @@ TEST(SmoothNormals, equalTheSmoothingVisitorOnTerrain)
 
 // Vertices that share a position share a normal; unused vertices and a degenerate
 // triangle are handled as the visitor does.
-TEST(SmoothNormals, sharedPositionsUnusedVerticesAndDegenerates)
+TEST(SmoothNormals, SharedPositionsUnusedVerticesAndDegenerates)
 {
     osg::ref_ptr<osg::Vec3Array> v = new osg::Vec3Array;
     v->push_back(osg::Vec3(0, 0, 0));

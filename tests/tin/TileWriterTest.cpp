@@ -18,7 +18,7 @@ osg::ref_ptr<osg::MatrixTransform> tileAt(double x)
 
 // The tile replaces an older file of the same name in one step and leaves no
 // temporary file; a folder that does not exist gives one line and no file.
-TEST(TileWriter, replacesAtomicallyAndReportsFailure)
+TEST(TileWriter, ReplacesAtomicallyAndReportsFailure)
 {
     tavritest::TempDir dir;
     const std::string name = dir.file("0_0.ive");

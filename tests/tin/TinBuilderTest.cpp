@@ -64,7 +64,7 @@ osg::ref_ptr<osg::Vec3dArray> terrain(unsigned seed, double step = 5.0)
 
 // The box is closed at its minimum and open at its maximum edges, in every axis that
 // the centroid test uses; kept triangles keep their index order.
-TEST(TrimTriangles, halfOpenTileBox)
+TEST(TrimTriangles, HalfOpenTileBox)
 {
     EXPECT_EQ(trimmed(0, 0), (std::vector<GLuint>{0, 1, 2}));
     EXPECT_EQ(trimmed(-50, 0), (std::vector<GLuint>{0, 1, 2})); // on xMin
@@ -77,7 +77,7 @@ TEST(TrimTriangles, halfOpenTileBox)
     EXPECT_TRUE(trimmed(0, 0, 0, osg::BoundingBoxd()).empty()); // invalid box keeps nothing
 }
 
-TEST(TrimTriangles, neighboursShareNoTriangle)
+TEST(TrimTriangles, NeighboursShareNoTriangle)
 {
     osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;
     osg::ref_ptr<osg::DrawElementsUInt> list = new osg::DrawElementsUInt(GL_TRIANGLES);
@@ -95,7 +95,7 @@ TEST(TrimTriangles, neighboursShareNoTriangle)
     EXPECT_EQ(std::vector<GLuint>(there->begin(), there->end()), (std::vector<GLuint>{12, 13, 14, 15, 16, 17}));
 }
 
-TEST(TrimTriangles, refusesOtherModesAndEmptyInput)
+TEST(TrimTriangles, RefusesOtherModesAndEmptyInput)
 {
     tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;
@@ -107,7 +107,7 @@ TEST(TrimTriangles, refusesOtherModesAndEmptyInput)
     EXPECT_EQ(capture.texts(), (std::vector<std::string>{"Unsupported mode", "No points/primitives!"}));
 }
 
-TEST(CreateTin, tooFewPoints)
+TEST(CreateTin, TooFewPoints)
 {
     tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;
@@ -119,7 +119,7 @@ TEST(CreateTin, tooFewPoints)
 
 // Transform to the centre; every triangulated point stays a vertex, margin points
 // included, each with a normal; trimming drops exactly the triangles outside the box.
-TEST(CreateTin, structureTrimmingAndNormals)
+TEST(CreateTin, StructureTrimmingAndNormals)
 {
     osg::ref_ptr<osg::Vec3dArray> points = terrain(1);
     osg::ref_ptr<osg::MatrixTransform> untrimmed = createTin(points.get(), kTile, true);
@@ -183,7 +183,7 @@ TEST(CreateTin, structureTrimmingAndNormals)
 }
 
 // "--simplify 0" still simplifies: coplanar points collapse at no error.
-TEST(CreateTin, simplifiesOnlyWhenAsked)
+TEST(CreateTin, SimplifiesOnlyWhenAsked)
 {
     auto flat = [] {
         osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;

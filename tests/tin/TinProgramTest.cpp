@@ -37,7 +37,7 @@ bool endsWith(const std::string& text, const std::string& end)
 }
 } // namespace
 
-TEST(TinProgram, exitCodes)
+TEST(TinProgram, ExitCodes)
 {
     TempDir dir;
     const std::string las = writeTerrain(dir);
@@ -91,7 +91,7 @@ TEST(TinProgram, exitCodes)
     EXPECT_TRUE(std::regex_match(r.out, std::regex("\n?tin [0-9]+\\.[0-9]+\n"))) << r.out;
 }
 
-TEST(TinProgram, invalidExtentsAreReportedAndZeroTilesStillReportTime)
+TEST(TinProgram, InvalidExtentsAreReportedAndZeroTilesStillReportTime)
 {
     TempDir dir;
     const std::string las = writeTerrain(dir);
@@ -106,7 +106,7 @@ TEST(TinProgram, invalidExtentsAreReportedAndZeroTilesStillReportTime)
 
 // Three naming modes, a tile over empty ground that writes no file but its time line,
 // and the last valid extent winning.
-TEST(TinProgram, namesTilesAndWritesTimeLines)
+TEST(TinProgram, NamesTilesAndWritesTimeLines)
 {
     TempDir dir;
     const std::string las = writeTerrain(dir);
@@ -143,7 +143,7 @@ TEST(TinProgram, namesTilesAndWritesTimeLines)
 
 // The same tiles, byte for byte, from one thread, from three and from "0"; no
 // temporary file is left behind.
-TEST(TinProgram, outputIndependentOfThreadCount)
+TEST(TinProgram, OutputIndependentOfThreadCount)
 {
     TempDir in;
     const std::string las = writeTerrain(in);
@@ -170,7 +170,7 @@ TEST(TinProgram, outputIndependentOfThreadCount)
 
 // A written tile reads back as transform -> geode -> geometry, placed at its centre,
 // and with --noTrim it holds more triangles than trimmed.
-TEST(TinProgram, writtenTileReadsBack)
+TEST(TinProgram, WrittenTileReadsBack)
 {
     TempDir dir;
     const std::string las = writeTerrain(dir);
@@ -198,7 +198,7 @@ TEST(TinProgram, writtenTileReadsBack)
 
 // On a terminal, standard error shows tiles done out of the total, the time so far and
 // an estimate of the time left, rewritten in place and cleared at the end.
-TEST(TinProgram, progressLineOnATerminal)
+TEST(TinProgram, ProgressLineOnATerminal)
 {
     TempDir dir;
     const std::string las = writeTerrain(dir);

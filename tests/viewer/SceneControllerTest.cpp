@@ -12,8 +12,6 @@
 
 #include <unistd.h>
 
-using osgTAVRI::SceneController;
-
 namespace
 {
 
@@ -24,7 +22,7 @@ struct NullActionAdapter : osgGA::GUIActionAdapter
     void requestWarpPointer(float, float) override {}
 };
 
-class SceneControllerTest : public ::testing::Test
+class SceneController : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -39,7 +37,7 @@ protected:
         registry->setAuthenticationMap(nullptr);
         registry->clearObjectCache();
         scene = new osg::Group;
-        controller = new SceneController(scene.get());
+        controller = new osgTAVRI::SceneController(scene.get());
     }
 
     void TearDown() override
@@ -81,7 +79,7 @@ protected:
 
     tavritest::TempDir temp;
     osg::ref_ptr<osg::Group> scene;
-    osg::ref_ptr<SceneController> controller;
+    osg::ref_ptr<osgTAVRI::SceneController> controller;
     NullActionAdapter actions;
     osg::ref_ptr<osgDB::Options> previousOptions;
     osg::ref_ptr<osgDB::AuthenticationMap> previousMap;
@@ -91,7 +89,7 @@ using B = std::vector<bool>;
 
 } // namespace
 
-TEST_F(SceneControllerTest, LayersAreCreatedUpToTheHighestIndexAndKeysReachOnlyTheirLayer)
+TEST_F(SceneController, LayersAreCreatedUpToTheHighestIndexAndKeysReachOnlyTheirLayer)
 {
     controller->addModel("m", model("m.osg"), 3, true);
     ASSERT_EQ(controller->getNumLayers(), 4u);
@@ -117,7 +115,7 @@ TEST_F(SceneControllerTest, LayersAreCreatedUpToTheHighestIndexAndKeysReachOnlyT
     EXPECT_EQ(values(1), B({false}));
 }
 
-TEST_F(SceneControllerTest, ToggleHidesAPartlyVisibleLayerFirstThenShowsAllOfIt)
+TEST_F(SceneController, ToggleHidesAPartlyVisibleLayerFirstThenShowsAllOfIt)
 {
     controller->addModel("a", model("a.osg"), 0, true);
     controller->addModel("b", model("b.osg"), 0, false);
@@ -128,7 +126,7 @@ TEST_F(SceneControllerTest, ToggleHidesAPartlyVisibleLayerFirstThenShowsAllOfIt)
     EXPECT_EQ(values(0), B({true, true, true}));
 }
 
-TEST_F(SceneControllerTest, AlternativesStepOneAtATimeAndWrapAround)
+TEST_F(SceneController, AlternativesStepOneAtATimeAndWrapAround)
 {
     controller->addModel("a", model("a.osg"), 2, true);
     controller->addModel("b", model("b.osg"), 2, true);
@@ -158,7 +156,7 @@ TEST_F(SceneControllerTest, AlternativesStepOneAtATimeAndWrapAround)
     EXPECT_EQ(controller->getNumLayers(), 3u);
 }
 
-TEST_F(SceneControllerTest, AnyModifierOrLockStateTurnsADigitIntoNextAlternative)
+TEST_F(SceneController, AnyModifierOrLockStateTurnsADigitIntoNextAlternative)
 {
     controller->addModel("a", model("a.osg"), 0, true);
     controller->addModel("b", model("b.osg"), 0, true);
@@ -180,7 +178,7 @@ TEST_F(SceneControllerTest, AnyModifierOrLockStateTurnsADigitIntoNextAlternative
     EXPECT_EQ(values(0), expected);
 }
 
-TEST_F(SceneControllerTest, UnsupportedExtensionsAreRefusedWhateverTheirCase)
+TEST_F(SceneController, UnsupportedExtensionsAreRefusedWhateverTheirCase)
 {
     tavritest::NotifyCapture capture(osg::WARN);
     tavritest::writeFile(temp.file("Plan.PNG"), "not a model");
@@ -195,12 +193,12 @@ TEST_F(SceneControllerTest, UnsupportedExtensionsAreRefusedWhateverTheirCase)
     controller->addModel("Bridge", temp.file("Bridge.IVE"), 0, true);
     EXPECT_EQ(controller->getNumModels(), 1u);
     for (const char* name : {"a.OSG", "b.Zip", "c.DXF", "d.3Ds", "e.curl", "f.ive"})
-        EXPECT_TRUE(SceneController::isSupportedExtension(name)) << name;
+        EXPECT_TRUE(osgTAVRI::SceneController::isSupportedExtension(name)) << name;
     for (const char* name : {"a.osgt", "b.obj", "c", "d.ive.png", "ive"})
-        EXPECT_FALSE(SceneController::isSupportedExtension(name)) << name;
+        EXPECT_FALSE(osgTAVRI::SceneController::isSupportedExtension(name)) << name;
 }
 
-TEST_F(SceneControllerTest, AMissingFileIsAnnouncedThenReportedAndTheNextStillLoads)
+TEST_F(SceneController, AMissingFileIsAnnouncedThenReportedAndTheNextStillLoads)
 {
     tavritest::NotifyCapture capture(osg::NOTICE);
     controller->addModel("ghost", temp.file("ghost.ive"), 2, true);
@@ -217,7 +215,7 @@ TEST_F(SceneControllerTest, AMissingFileIsAnnouncedThenReportedAndTheNextStillLo
     EXPECT_EQ(controller->getNumLayers(), 1u) << "a failed model must not create its layer";
 }
 
-TEST_F(SceneControllerTest, SameFileDroppedTwiceGivesTwoRecordsSharingOneNode)
+TEST_F(SceneController, SameFileDroppedTwiceGivesTwoRecordsSharingOneNode)
 {
     const std::string path = model("Bridge.osg");
     const std::string other = model("Pier.osg");
@@ -242,7 +240,7 @@ TEST_F(SceneControllerTest, SameFileDroppedTwiceGivesTwoRecordsSharingOneNode)
     EXPECT_EQ(values(0), B({true, true}));
 }
 
-TEST_F(SceneControllerTest, DropEventsCarryTheirPathsInOrder)
+TEST_F(SceneController, DropEventsCarryTheirPathsInOrder)
 {
     const std::vector<std::string> paths = {"/a/b c.ive", "/x/ä.osg", "/x/a.zip"};
     osg::ref_ptr<osgGA::GUIEventAdapter> drop = osgTAVRI::createDropEvent(paths);
@@ -261,17 +259,17 @@ TEST_F(SceneControllerTest, DropEventsCarryTheirPathsInOrder)
     EXPECT_EQ(controller->getNumModels(), 0u);
 }
 
-TEST_F(SceneControllerTest, StoredPathsAreRelativeToBin)
+TEST_F(SceneController, StoredPathsAreRelativeToBin)
 {
-    EXPECT_EQ(SceneController::storedPath("/inst/Content/Bridge.ive", "/inst/Bin"), "../Content/Bridge.ive");
-    EXPECT_EQ(SceneController::storedPath("/inst/Content/Bridge.ive", "/inst/Bin/"), "../Content/Bridge.ive");
-    EXPECT_EQ(SceneController::storedPath("/data/Binaries/inst/x.ive", "/data/Binaries/inst/Bin"), "../x.ive");
-    EXPECT_EQ(SceneController::storedPath("/elsewhere/x.ive", "/inst/Bin"), "/elsewhere/x.ive");
-    EXPECT_EQ(SceneController::storedPath("/instrument/x.ive", "/inst/Bin"), "/instrument/x.ive");
-    EXPECT_EQ(SceneController::storedPath("../Content/x.ive", "/inst/Bin"), "../Content/x.ive");
+    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/inst/Content/Bridge.ive", "/inst/Bin"), "../Content/Bridge.ive");
+    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/inst/Content/Bridge.ive", "/inst/Bin/"), "../Content/Bridge.ive");
+    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/data/Binaries/inst/x.ive", "/data/Binaries/inst/Bin"), "../x.ive");
+    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/elsewhere/x.ive", "/inst/Bin"), "/elsewhere/x.ive");
+    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/instrument/x.ive", "/inst/Bin"), "/instrument/x.ive");
+    EXPECT_EQ(osgTAVRI::SceneController::storedPath("../Content/x.ive", "/inst/Bin"), "../Content/x.ive");
     // Outside a Bin folder nothing is shortened: the path must still lead to the file.
-    EXPECT_EQ(SceneController::storedPath("/home/u/x.ive", "/home/u"), "/home/u/x.ive");
-    EXPECT_EQ(SceneController::storedPath("/Binaries/x.ive", "/Binaries"), "/Binaries/x.ive");
+    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/home/u/x.ive", "/home/u"), "/home/u/x.ive");
+    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/Binaries/x.ive", "/Binaries"), "/Binaries/x.ive");
 
     // And as the controller records it, run from a real Bin folder.
     std::filesystem::create_directories(temp.file("Bin"));
@@ -285,16 +283,16 @@ TEST_F(SceneControllerTest, StoredPathsAreRelativeToBin)
     EXPECT_EQ(controller->getModel(0).filename, "../Content/Bridge.osg");
 }
 
-TEST_F(SceneControllerTest, FirstEventRegistersTheZipPasswordAndBuildsTheAskedContent)
+TEST_F(SceneController, FirstEventRegistersTheZipPasswordAndBuildsTheAskedContent)
 {
     int infoCalls = 0, powerCalls = 0;
-    controller->setInfoPointsBuilder([&](SceneController&) {
+    controller->setInfoPointsBuilder([&](osgTAVRI::SceneController&) {
         ++infoCalls;
         osg::ref_ptr<osg::Node> n = new osg::Group;
         n->setName("InfoPoints");
         return n;
     });
-    controller->setPowerlineBuilder([&](SceneController&) {
+    controller->setPowerlineBuilder([&](osgTAVRI::SceneController&) {
         ++powerCalls;
         return osg::ref_ptr<osg::Node>();
     });
@@ -322,13 +320,13 @@ TEST_F(SceneControllerTest, FirstEventRegistersTheZipPasswordAndBuildsTheAskedCo
     // A map that is already there is left alone.
     osg::ref_ptr<osgDB::AuthenticationMap> own = new osgDB::AuthenticationMap;
     osgDB::Registry::instance()->setAuthenticationMap(own.get());
-    osg::ref_ptr<SceneController> second = new SceneController(new osg::Group);
+    osg::ref_ptr<osgTAVRI::SceneController> second = new osgTAVRI::SceneController(new osg::Group);
     second->setupContent();
     EXPECT_EQ(osgDB::Registry::instance()->getAuthenticationMap(), own.get());
     EXPECT_EQ(own->getAuthenticationDetails("ZipPlugin"), nullptr);
 }
 
-TEST_F(SceneControllerTest, AConfiguredProtectedArchiveLoadsBeforeTheFirstEvent)
+TEST_F(SceneController, AConfiguredProtectedArchiveLoadsBeforeTheFirstEvent)
 {
     osgDB::Registry::instance()->getLibraryFilePathList().push_front(tavritest::buildDir());
     const std::string dir = temp.file("zipped");

@@ -7,7 +7,7 @@ using tavritest::ViewerHarness;
 
 // A tile that tin builds from a real laser scan loads in the viewer like any model and
 // draws lit terrain where the home view looks at it.
-TEST(TinTileInViewer, drawsTerrainFromARealScan)
+TEST(TinTileViewer, DrawsTerrainFromARealScan)
 {
     TAVRI_REQUIRE_SHARED_DATA();
     ViewerHarness h;

@@ -69,7 +69,7 @@ std::string refusal(const std::string& bytes, const std::string& name = "bad.las
 
 // Every version with every point format it may hold (6 to 10 need LAS 1.4), with and without extra bytes and a gap
 // before the points: coordinates, return bits and counts survive a round trip.
-TEST(LasReader, readsEveryVersionAndPointFormat)
+TEST(LasReader, ReadsEveryVersionAndPointFormat)
 {
     for (unsigned minor = 0; minor <= 4; ++minor)
         for (unsigned format = 0; format <= (minor == 4 ? 10u : 5u); ++format)
@@ -109,7 +109,7 @@ TEST(LasReader, readsEveryVersionAndPointFormat)
             }
 }
 
-TEST(LasReader, usesThe64BitCountOfLas14)
+TEST(LasReader, UsesThe64BitCountOfLas14)
 {
     LasWriter::Settings s;
     s.versionMinor = 4;
@@ -119,7 +119,7 @@ TEST(LasReader, usesThe64BitCountOfLas14)
     EXPECT_EQ(readAll(bytes).size(), 50u);
 }
 
-TEST(LasReader, returnAndThinFiltersRunInOrder)
+TEST(LasReader, ReturnAndThinFiltersRunInOrder)
 {
     std::vector<tintest::SynthPoint> points;
     for (int i = 0; i < 20; ++i)
@@ -149,7 +149,7 @@ TEST(LasReader, returnAndThinFiltersRunInOrder)
     EXPECT_EQ(readAll(bytes, {std::make_shared<ThinFilter>(1)}).size(), 20u);
 }
 
-TEST(LasReader, refusesDamagedHeadersWithOneLineNamingTheFile)
+TEST(LasReader, RefusesDamagedHeadersWithOneLineNamingTheFile)
 {
     const std::string good = makeFile(samplePoints(3), LasWriter::Settings());
     auto patched = [&](std::size_t at, std::initializer_list<unsigned char> bytes) {
@@ -193,7 +193,7 @@ TEST(LasReader, refusesDamagedHeadersWithOneLineNamingTheFile)
 // Whatever a header byte holds, the reader either refuses the file or yields no more
 // records than the file holds; under the sanitizer build this also proves it never
 // reads out of bounds or allocates from the header's counts.
-TEST(LasReader, survivesCorruptedHeaderBytes)
+TEST(LasReader, SurvivesCorruptedHeaderBytes)
 {
     LasWriter::Settings s;
     s.versionMinor = 4;
@@ -236,7 +236,7 @@ protected:
 
 // Counts, first returns and exact integer coordinate sums of every readable file;
 // compressed and damaged files (a count larger than the data) are refused.
-TEST_F(LasReferenceFiles, matchReferenceFigures)
+TEST_F(LasReferenceFiles, MatchReferenceFigures)
 {
     for (const auto& ref : refs)
     {
@@ -267,7 +267,7 @@ TEST_F(LasReferenceFiles, matchReferenceFigures)
     }
 }
 
-TEST_F(LasReferenceFiles, lazAndDamagedFilesGiveOneLineWithTheirName)
+TEST_F(LasReferenceFiles, LazAndDamagedFilesGiveOneLineWithTheirName)
 {
     for (const char* name : {"unsupported/simple.laz", "unsupported/1_4_w_evlr.laz"})
     {

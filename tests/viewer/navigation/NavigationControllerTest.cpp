@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-using osgTAVRI::NavigationController;
 using navtest::NavigationDriver;
 
 namespace
@@ -20,10 +19,10 @@ osg::Node* sceneOfRadius100()
     return group;
 }
 
-class NavigationControllerTest : public ::testing::Test
+class NavigationController : public ::testing::Test
 {
 protected:
-    NavigationControllerTest() : nav(sceneOfRadius100())
+    NavigationController() : nav(sceneOfRadius100())
     {
         nav.goHome(osg::Vec3d(0.0, 0.0, 0.0), osg::Vec3d(0.0, 1.0, 0.0));
         nav.frameAt(0.0); // first event: init, speed from the bound
@@ -57,26 +56,26 @@ void expectVecNear(const osg::Vec3d& expected, const osg::Vec3d& actual, double 
 
 } // namespace
 
-TEST_F(NavigationControllerTest, FirstEventInitialisesSpeedFromTheSceneBound)
+TEST_F(NavigationController, FirstEventInitialisesSpeedFromTheSceneBound)
 {
     EXPECT_TRUE(nav.controller->isInitialised());
     EXPECT_NEAR(10.0, nav.controller->getSpeed(), 1e-9);
-    EXPECT_EQ(NavigationController::Free, nav.controller->getMode());
+    EXPECT_EQ(osgTAVRI::NavigationController::Free, nav.controller->getMode());
 }
 
-TEST(NavigationControllerStartTest, EmptyOrPointSceneKeepsAUsableSpeed)
+TEST_F(NavigationController, EmptyOrPointSceneKeepsAUsableSpeed)
 {
     osg::ref_ptr<osg::Group> point = new osg::Group;
     point->setInitialBound(osg::BoundingSphere(osg::Vec3(1.0f, 2.0f, 3.0f), 0.0f));
     for (osg::Node* scene : {static_cast<osg::Node*>(new osg::Group), static_cast<osg::Node*>(point.get())})
     {
-        NavigationDriver nav(scene);
-        nav.frameAt(0.0);
-        EXPECT_EQ(10.0, nav.controller->getSpeed());
+        NavigationDriver driver(scene);
+        driver.frameAt(0.0);
+        EXPECT_EQ(10.0, driver.controller->getSpeed());
     }
 }
 
-TEST_F(NavigationControllerTest, HoldingWForOneSecondCoversAbout8Point5Metres)
+TEST_F(NavigationController, HoldingWForOneSecondCoversAbout8Point5Metres)
 {
     nav.keyDown('w');
     nav.frames(60);
@@ -103,7 +102,7 @@ TEST_F(NavigationControllerTest, HoldingWForOneSecondCoversAbout8Point5Metres)
     EXPECT_EQ(stopped, nav.eye().y());
 }
 
-TEST_F(NavigationControllerTest, SpeedStepsByTenPercentWithAConsoleLine)
+TEST_F(NavigationController, SpeedStepsByTenPercentWithAConsoleLine)
 {
     for (int i = 0; i < 5; ++i)
         nav.press('+');
@@ -128,7 +127,7 @@ TEST_F(NavigationControllerTest, SpeedStepsByTenPercentWithAConsoleLine)
     EXPECT_EQ(11, static_cast<int>(nav.capture->lines.size()));
 }
 
-TEST_F(NavigationControllerTest, UpperCaseKeysAreNotBound)
+TEST_F(NavigationController, UpperCaseKeysAreNotBound)
 {
     const osg::Matrixd start = nav.controller->getMatrix();
     nav.keyDown('W', osgGA::GUIEventAdapter::MODKEY_LEFT_SHIFT);
@@ -139,7 +138,7 @@ TEST_F(NavigationControllerTest, UpperCaseKeysAreNotBound)
     EXPECT_EQ(start, nav.controller->getMatrix());
 }
 
-TEST_F(NavigationControllerTest, EventsOutsideAViewOrAlreadyHandledAreIgnored)
+TEST_F(NavigationController, EventsOutsideAViewOrAlreadyHandledAreIgnored)
 {
     NotAView adapter;
     osg::ref_ptr<osgGA::GUIEventAdapter> ea = nav.event(osgGA::GUIEventAdapter::KEYDOWN);
@@ -156,7 +155,7 @@ TEST_F(NavigationControllerTest, EventsOutsideAViewOrAlreadyHandledAreIgnored)
     EXPECT_EQ(1.0f, nav.controller->getKeyState(2));
 }
 
-TEST_F(NavigationControllerTest, ReleasingTheLeftButtonStopsHeldTurnKeys)
+TEST_F(NavigationController, ReleasingTheLeftButtonStopsHeldTurnKeys)
 {
     nav.keyDown('i');
     nav.keyDown('k');
@@ -180,7 +179,7 @@ TEST_F(NavigationControllerTest, ReleasingTheLeftButtonStopsHeldTurnKeys)
     EXPECT_LT(nav.viewDirection().x(), -0.01);
 }
 
-TEST_F(NavigationControllerTest, DraggingActsAsAJoystickFromThePressPoint)
+TEST_F(NavigationController, DraggingActsAsAJoystickFromThePressPoint)
 {
     nav.mouse(osgGA::GUIEventAdapter::PUSH, 0.0f, 0.0f);
     nav.mouse(osgGA::GUIEventAdapter::DRAG, 0.0f, 0.1f);
@@ -199,7 +198,7 @@ TEST_F(NavigationControllerTest, DraggingActsAsAJoystickFromThePressPoint)
         EXPECT_EQ(0.0f, nav.controller->getKeyState(slot));
 }
 
-TEST_F(NavigationControllerTest, DragDirectionsTurnTheViewTheDocumentedWay)
+TEST_F(NavigationController, DragDirectionsTurnTheViewTheDocumentedWay)
 {
     struct Case
     {
@@ -229,7 +228,7 @@ TEST_F(NavigationControllerTest, DragDirectionsTurnTheViewTheDocumentedWay)
     }
 }
 
-TEST_F(NavigationControllerTest, FreeStepMovesAlongTheCameraAxesWithoutRoll)
+TEST_F(NavigationController, FreeStepMovesAlongTheCameraAxesWithoutRoll)
 {
     nav.keyDown('d');
     nav.frames(66);
@@ -263,7 +262,7 @@ TEST_F(NavigationControllerTest, FreeStepMovesAlongTheCameraAxesWithoutRoll)
     expectVecNear(view, moved, 1e-6);
 }
 
-TEST_F(NavigationControllerTest, SpaceReturnsHomeKeepingModeAndSpeed)
+TEST_F(NavigationController, SpaceReturnsHomeKeepingModeAndSpeed)
 {
     const osg::Matrixd homeMatrix = nav.controller->getMatrix();
     for (int round = 0; round < 2; ++round)
@@ -288,23 +287,23 @@ TEST_F(NavigationControllerTest, SpaceReturnsHomeKeepingModeAndSpeed)
     }
 }
 
-TEST_F(NavigationControllerTest, ModeChangeIsAnnouncedOnceAtTheNextFrame)
+TEST_F(NavigationController, ModeChangeIsAnnouncedOnceAtTheNextFrame)
 {
     const std::string notice = "Rörelsemodellen ändrades\n";
     nav.press(osgGA::GUIEventAdapter::KEY_Tab);
-    EXPECT_EQ(NavigationController::TerrainFollowing, nav.controller->getMode());
+    EXPECT_EQ(osgTAVRI::NavigationController::TerrainFollowing, nav.controller->getMode());
     EXPECT_EQ(0, countLines(notice)) << "the notice waits for the frame";
     nav.frames(1);
     EXPECT_EQ(1, countLines(notice));
 
     nav.press(osgGA::GUIEventAdapter::KEY_Tab);
     nav.press(osgGA::GUIEventAdapter::KEY_Tab);
-    EXPECT_EQ(NavigationController::TerrainFollowing, nav.controller->getMode());
+    EXPECT_EQ(osgTAVRI::NavigationController::TerrainFollowing, nav.controller->getMode());
     nav.frames(3);
     EXPECT_EQ(2, countLines(notice)) << "two toggles before a frame give one line";
 }
 
-TEST_F(NavigationControllerTest, HomeViewAndCurrentLookAt)
+TEST_F(NavigationController, HomeViewAndCurrentLookAt)
 {
     nav.goHome(osg::Vec3d(10.0, 20.0, 30.0), osg::Vec3d(10.0, 1020.0, 30.0));
     osg::Vec3d eye, center;

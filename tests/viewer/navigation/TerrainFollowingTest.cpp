@@ -72,7 +72,7 @@ double horizontalDistance(const osg::Vec3d& a, const osg::Vec3d& b)
     return osg::Vec2d(a.x() - b.x(), a.y() - b.y()).length();
 }
 
-class TerrainFollowingTest : public ::testing::Test
+class TerrainFollowing : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -130,7 +130,7 @@ protected:
 
 } // namespace
 
-TEST_F(TerrainFollowingTest, StraightDownBlocksKLetsITiltAndTurnsInPlace)
+TEST_F(TerrainFollowing, StraightDownBlocksKLetsITiltAndTurnsInPlace)
 {
     // Off the grid lines: a ray along a shared edge can slip between two triangles.
     const osg::Vec3d eye(1003.7, 2004.1, 300.0);
@@ -176,7 +176,7 @@ TEST_F(TerrainFollowingTest, StraightDownBlocksKLetsITiltAndTurnsInPlace)
     EXPECT_NEAR(0.0, horizontalDistance(hit, pivot), 0.5) << "the view still centres the same ground point";
 }
 
-TEST_F(TerrainFollowingTest, WKeepsTheHeightAtThirtyDegreesDownAndQRaisesTheEye)
+TEST_F(TerrainFollowing, WKeepsTheHeightAtThirtyDegreesDownAndQRaisesTheEye)
 {
     const osg::Vec3d eye(1003.7, 1704.1, 200.0);
     startTerrainFollowing(eye, northDown(30.0));
@@ -199,7 +199,7 @@ TEST_F(TerrainFollowingTest, WKeepsTheHeightAtThirtyDegreesDownAndQRaisesTheEye)
     EXPECT_GT(nav->eye().z(), before.z() + 10.0);
 }
 
-TEST_F(TerrainFollowingTest, SkyViewPivotsOnTheDatumPlane)
+TEST_F(TerrainFollowing, SkyViewPivotsOnTheDatumPlane)
 {
     // Above z = 0, away from the tile, looking 30 degrees up: the mirrored ray
     // meets z = 0 at 100 / tan(30) ahead, 200 m from the eye.
@@ -225,7 +225,7 @@ TEST_F(TerrainFollowingTest, SkyViewPivotsOnTheDatumPlane)
     EXPECT_GT(std::fabs(nav->eye().y()), 10.0);
 }
 
-TEST_F(TerrainFollowingTest, FusionDistanceIsTheEyePivotDistanceOrHundredWhenFree)
+TEST_F(TerrainFollowing, FusionDistanceIsTheEyePivotDistanceOrHundredWhenFree)
 {
     startTerrainFollowing(osg::Vec3d(1003.7, 1604.1, 250.0), northDown(30.0));
     nav->keyDown('w');
@@ -246,7 +246,7 @@ TEST_F(TerrainFollowingTest, FusionDistanceIsTheEyePivotDistanceOrHundredWhenFre
     }
 }
 
-TEST_F(TerrainFollowingTest, TileWrittenByTin)
+TEST_F(TerrainFollowing, TileWrittenByTin)
 {
     TAVRI_REQUIRE_SHARED_DATA();
     const std::string tin = tavritest::buildDir() + "/Bin/tin";
@@ -292,7 +292,7 @@ TEST_F(TerrainFollowingTest, TileWrittenByTin)
     EXPECT_NEAR(height, nav->eye().z(), 1e-3);
 }
 
-TEST_F(TerrainFollowingTest, OverlayAndSkyBoxAreNotGround)
+TEST_F(TerrainFollowing, OverlayAndSkyBoxAreNotGround)
 {
     // A full-window overlay panel, drawn by a camera of its own.
     osg::ref_ptr<osg::Camera> hud = new osg::Camera;
@@ -327,7 +327,7 @@ TEST_F(TerrainFollowingTest, OverlayAndSkyBoxAreNotGround)
     }
 }
 
-TEST(TerrainTiltTest, TiltIsTheUnsignedAngleToTheHorizon)
+TEST_F(TerrainFollowing, TiltIsTheUnsignedAngleToTheHorizon)
 {
     for (int heading = 0; heading < 360; heading += 7)
         for (int pitch = -89; pitch <= 89; pitch += 1)
@@ -335,9 +335,9 @@ TEST(TerrainTiltTest, TiltIsTheUnsignedAngleToTheHorizon)
             const double h = osg::DegreesToRadians(double(heading));
             const double p = osg::DegreesToRadians(double(pitch));
             const osg::Vec3d eye(1234.5, -987.25, 42.0);
-            const osg::Vec3d dir(std::cos(p) * std::sin(h), std::cos(p) * std::cos(h), std::sin(p));
+            const osg::Vec3d view(std::cos(p) * std::sin(h), std::cos(p) * std::cos(h), std::sin(p));
             const osg::Matrixd cameraToWorld =
-                osg::Matrixd::inverse(osg::Matrixd::lookAt(eye, eye + dir, osg::Vec3d(0.0, 0.0, 1.0)));
+                osg::Matrixd::inverse(osg::Matrixd::lookAt(eye, eye + view, osg::Vec3d(0.0, 0.0, 1.0)));
             const double tilt = osgTAVRI::TerrainFollowing::tilt(cameraToWorld);
             ASSERT_TRUE(std::isfinite(tilt)) << heading << " " << pitch;
             EXPECT_NEAR(std::fabs(p), tilt, 1e-6) << heading << " " << pitch;
