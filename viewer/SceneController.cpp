@@ -17,9 +17,20 @@
 namespace osgTAVRI
 {
 
+SceneController::SceneController() : SceneController(nullptr) {}
+
 SceneController::SceneController(osg::Group* sceneGroup) : scene(sceneGroup)
 {
     osgDB::Registry::instance()->setBuildKdTreesHint(osgDB::Options::BUILD_KDTREES);
+}
+
+SceneController::SceneController(const SceneController& other, const osg::CopyOp& copyop)
+    : osg::Object(other, copyop), osg::Callback(other, copyop), osgGA::GUIEventHandler(other, copyop),
+      models(other.models), scene(other.scene), layers(other.layers), initialised(other.initialised),
+      loadInfoPoints(other.loadInfoPoints), generatePowerline(other.generatePowerline), offsetX(other.offsetX),
+      offsetY(other.offsetY), offsetZ(other.offsetZ), infoPointsBuilder(other.infoPointsBuilder),
+      powerlineBuilder(other.powerlineBuilder)
+{
 }
 
 bool SceneController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter&)

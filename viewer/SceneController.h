@@ -29,13 +29,11 @@ public:
     // the information points and the power line come from the content tree.
     using ContentBuilder = std::function<osg::ref_ptr<osg::Node>(SceneController&)>;
 
+    SceneController();
     explicit SceneController(osg::Group* scene);
+    SceneController(const SceneController& other, const osg::CopyOp& copyop = osg::CopyOp::SHALLOW_COPY);
 
-    osg::Object* cloneType() const override { return osgGA::GUIEventHandler::cloneType(); }
-    osg::Object* clone(const osg::CopyOp& copyop) const override { return osgGA::GUIEventHandler::clone(copyop); }
-    bool isSameKindAs(const osg::Object* obj) const override { return osgGA::GUIEventHandler::isSameKindAs(obj); }
-    const char* libraryName() const override { return osgGA::GUIEventHandler::libraryName(); }
-    const char* className() const override { return osgGA::GUIEventHandler::className(); }
+    META_Object(osgTAVRI, SceneController);
 
     bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;
 

@@ -37,6 +37,15 @@ void windowRectangle(osgViewer::GraphicsWindow* window, int& x, int& y, int& wid
 
 WindowController::WindowController(osg::Camera* masterCamera) : camera(masterCamera) {}
 
+WindowController::WindowController(const WindowController& other, const osg::CopyOp& copyop)
+    : osg::Object(other, copyop), osg::Callback(other, copyop), osgGA::GUIEventHandler(other, copyop),
+      camera(other.camera), fieldOfView(other.fieldOfView), windowX(other.windowX), windowY(other.windowY),
+      windowWidth(other.windowWidth), windowHeight(other.windowHeight), title(other.title),
+      fullscreen(other.fullscreen), maximized(other.maximized), screenNum(other.screenNum),
+      numSamples(other.numSamples), stereo(other.stereo), lastState(other.lastState)
+{
+}
+
 bool WindowController::getScreenSize(unsigned int screen, unsigned int& width, unsigned int& height)
 {
     osg::GraphicsContext::WindowingSystemInterface* wsi = osg::GraphicsContext::getWindowingSystemInterface();

@@ -15,13 +15,11 @@ namespace osgTAVRI
 class WindowController : public osgGA::GUIEventHandler
 {
 public:
+    WindowController() = default;
     explicit WindowController(osg::Camera* camera);
+    WindowController(const WindowController& other, const osg::CopyOp& copyop = osg::CopyOp::SHALLOW_COPY);
 
-    osg::Object* cloneType() const override { return osgGA::GUIEventHandler::cloneType(); }
-    osg::Object* clone(const osg::CopyOp& copyop) const override { return osgGA::GUIEventHandler::clone(copyop); }
-    bool isSameKindAs(const osg::Object* obj) const override { return osgGA::GUIEventHandler::isSameKindAs(obj); }
-    const char* libraryName() const override { return osgGA::GUIEventHandler::libraryName(); }
-    const char* className() const override { return osgGA::GUIEventHandler::className(); }
+    META_Object(osgTAVRI, WindowController);
 
     using osgGA::GUIEventHandler::handle;
     bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;

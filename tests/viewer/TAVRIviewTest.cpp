@@ -70,6 +70,27 @@ TEST(TAVRIview, InstallsTheHandlersInOrder)
     EXPECT_EQ(h.viewer().getCameraManipulator(), h.navigationController());
 }
 
+// The toolkit names objects in its statistics, errors and files by their class.
+TEST(TAVRIview, HandlersNameTheirOwnClass)
+{
+    ViewerHarness h;
+    h.writeConfiguration(smallWindow);
+    h.setup();
+    const std::vector<std::pair<osg::Object*, std::string>> handlers = {
+        {h.overlayController(), "OverlayController"},     {h.sceneController(), "SceneController"},
+        {h.windowController(), "WindowController"},       {h.environmentController(), "EnvironmentController"},
+        {h.navigationController(), "NavigationController"}};
+    for (const auto& handler : handlers)
+    {
+        EXPECT_EQ(handler.first->className(), handler.second);
+        EXPECT_STREQ(handler.first->libraryName(), "osgTAVRI");
+        osg::ref_ptr<osg::Object> copy = handler.first->clone(osg::CopyOp::SHALLOW_COPY);
+        EXPECT_TRUE(handler.first->isSameKindAs(copy.get())) << handler.second;
+        EXPECT_EQ(copy->className(), handler.second);
+        EXPECT_FALSE(handler.first->isSameKindAs(h.viewer().getCamera()));
+    }
+}
+
 TEST(TAVRIview, SetsTheToolkitDefaults)
 {
     osgDB::Registry::instance()->setDataFilePathList("/somewhere/else");

@@ -60,8 +60,18 @@ osg::ref_ptr<osg::Node> createReflectedScene(osg::Group* scene)
 }
 } // namespace
 
+EnvironmentController::EnvironmentController() : EnvironmentController(nullptr, nullptr) {}
+
 EnvironmentController::EnvironmentController(osg::Camera* mainCamera, osg::Group* sceneGroup)
     : camera(mainCamera), scene(sceneGroup), backgroundColor(0.8f, 0.8f, 1.0f, 1.0f)
+{
+}
+
+EnvironmentController::EnvironmentController(const EnvironmentController& other, const osg::CopyOp& copyop)
+    : osg::Object(other, copyop), osg::Callback(other, copyop), osgGA::GUIEventHandler(other, copyop),
+      initialised(other.initialised), camera(other.camera), scene(other.scene),
+      backgroundColor(other.backgroundColor), waterEnabled(other.waterEnabled), seaState(other.seaState),
+      windDirection(other.windDirection)
 {
 }
 

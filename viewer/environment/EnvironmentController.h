@@ -14,13 +14,11 @@ namespace osgTAVRI
 class EnvironmentController : public osgGA::GUIEventHandler
 {
 public:
+    EnvironmentController();
     EnvironmentController(osg::Camera* camera, osg::Group* scene);
+    EnvironmentController(const EnvironmentController& other, const osg::CopyOp& copyop = osg::CopyOp::SHALLOW_COPY);
 
-    osg::Object* cloneType() const override { return osgGA::GUIEventHandler::cloneType(); }
-    osg::Object* clone(const osg::CopyOp& copyop) const override { return osgGA::GUIEventHandler::clone(copyop); }
-    bool isSameKindAs(const osg::Object* obj) const override { return osgGA::GUIEventHandler::isSameKindAs(obj); }
-    const char* libraryName() const override { return osgGA::GUIEventHandler::libraryName(); }
-    const char* className() const override { return osgGA::GUIEventHandler::className(); }
+    META_Object(osgTAVRI, EnvironmentController);
 
     using osgGA::GUIEventHandler::handle;
     bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;

@@ -5,6 +5,7 @@
 #include <osg/Notify>
 #include <osgViewer/View>
 
+#include <algorithm>
 #include <cmath>
 
 namespace osgTAVRI
@@ -29,6 +30,17 @@ float clampUnit(float v)
 } // namespace
 
 NavigationController::NavigationController(osg::Node* cameraNode) : camera(cameraNode) {}
+
+NavigationController::NavigationController(const NavigationController& other, const osg::CopyOp& copyop)
+    : osg::Object(other, copyop), osg::Callback(other, copyop), osgGA::CameraManipulator(other, copyop),
+      initialised(other.initialised), homeEye(other.homeEye), homeCenter(other.homeCenter), mode(other.mode),
+      keyMap(other.keyMap), speed(other.speed), rotationSpeed(other.rotationSpeed), matrix(other.matrix),
+      camera(other.camera), pressX(other.pressX), pressY(other.pressY), lastTime(other.lastTime),
+      modeChanged(other.modeChanged), fusionDistance(other.fusionDistance)
+{
+    std::copy(other.keyState, other.keyState + 10, keyState);
+    std::copy(other.axes, other.axes + 5, axes);
+}
 
 bool NavigationController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa)
 {

@@ -19,9 +19,11 @@ public:
         Free = 2
     };
 
+    NavigationController() = default;
     explicit NavigationController(osg::Node* camera);
+    NavigationController(const NavigationController& other, const osg::CopyOp& copyop = osg::CopyOp::SHALLOW_COPY);
 
-    const char* className() const override { return "NavigationController"; }
+    META_Object(osgTAVRI, NavigationController);
 
     using osgGA::CameraManipulator::handle;
     using osgGA::CameraManipulator::init;
