@@ -7,8 +7,6 @@
 #include <regex>
 #include <thread>
 
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 using tavritest::Process;
 using tavritest::TempDir;
@@ -102,31 +100,6 @@ int geometryValue(const std::string& info, const std::string& label)
     return -99999;
 }
 
-// A second X server with a small screen, for placement on screens smaller than the window.
-class SmallXServer
-{
-public:
-    SmallXServer()
-    {
-        for (int n = 300 + getpid() % 500; n < 1000 && name.empty(); ++n)
-        {
-            if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-                continue;
-            server.start({"Xvfb", ":" + std::to_string(n), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                          "+extension", "GLX"});
-            // The socket appears before the server takes clients: wait until one can connect.
-            const std::string probe = "xdpyinfo -display :" + std::to_string(n) + " >/dev/null 2>&1";
-            if (waitFor([&] { return !server.running() || tavritest::shell(probe) == 0; }, 20.0) && server.running())
-                name = ":" + std::to_string(n);
-            else
-                server.kill();
-        }
-    }
-    std::string name;
-
-private:
-    Process server;
-};
 } // namespace
 
 TEST(ViewerFrame, StartsCentredWithTheProgramTitleAndEndsOnEscape)
@@ -237,9 +210,9 @@ TEST(ViewerFrame, ABrokenConfigurationStillStartsAndSaysWhy)
 TEST(ViewerFrame, OnASmallScreenTheDefaultWindowStartsAtTheCorner)
 {
     REQUIRE_INSTALLATION();
-    SmallXServer server;
-    ASSERT_FALSE(server.name.empty()) << "could not start a second Xvfb";
-    InstalledViewer viewer(server.name);
+    // A second server whose screen is smaller than the default window.
+    tavritest::XvfbServer small("800x600x24");
+    InstalledViewer viewer(small.display());
     viewer.start();
     const std::string window = viewer.window();
     ASSERT_FALSE(window.empty()) << viewer.process.errorOutput();

@@ -52,39 +52,13 @@ TempDir::~TempDir()
     fs::remove_all(dir, ec);
 }
 
-namespace
+XvfbServer::XvfbServer(const std::string& screen)
 {
-struct XvfbServer
-{
-    pid_t pid = -1;
-    std::string display;
-    ~XvfbServer()
-    {
-        if (pid > 0)
-        {
-            ::kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-};
-
-XvfbServer& xvfb()
-{
-    static XvfbServer server;
-    return server;
-}
-} // namespace
-
-void ensureDisplay()
-{
-    XvfbServer& server = xvfb();
-    if (server.pid > 0)
-        return;
     int fds[2];
     if (pipe(fds) != 0)
         throw std::runtime_error("pipe failed");
-    pid_t pid = fork();
-    if (pid == 0)
+    pid_t child = fork();
+    if (child == 0)
     {
         // A test that aborts (a failed sanitizer check) must not leave its server behind.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -93,8 +67,9 @@ void ensureDisplay()
         dup2(devnull, 1);
         dup2(devnull, 2);
         std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-               "tcp", "-noreset", "+extension", "GLX", (char*)nullptr);
+        // -displayfd: the server picks a free number and writes it once it takes clients.
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+               "-noreset", "+extension", "GLX", (char*)nullptr);
         _exit(127);
     }
     close(fds[1]);
@@ -104,16 +79,43 @@ void ensureDisplay()
         number += c;
     close(fds[0]);
     if (number.empty())
+    {
+        waitpid(child, nullptr, 0);
         throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
-    server.pid = pid;
-    server.display = ":" + number;
-    setenv("DISPLAY", server.display.c_str(), 1);
+    }
+    pid = child;
+    name = ":" + number;
+}
+
+XvfbServer::~XvfbServer()
+{
+    if (pid > 0)
+    {
+        ::kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+namespace
+{
+XvfbServer& mainServer()
+{
+    static XvfbServer server;
+    return server;
+}
+} // namespace
+
+void ensureDisplay()
+{
+    // Set once: the toolkit's threads may read the environment meanwhile.
+    static const bool pointed = setenv("DISPLAY", mainServer().display().c_str(), 1) == 0;
+    (void)pointed;
 }
 
 std::string displayName()
 {
     ensureDisplay();
-    return xvfb().display;
+    return mainServer().display();
 }
 
 std::string readFile(const std::string& path)

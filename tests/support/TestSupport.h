@@ -47,7 +47,24 @@ private:
     std::string dir;
 };
 
-// Starts one Xvfb per process (1280 x 1024 x 24) and points DISPLAY at it.
+// An X server of our own (Xvfb with GLX), ended with this object or with the test process.
+// It is ready for clients when the constructor returns, and it never resets: a server that
+// resets when its last client leaves refuses the clients that come in the meantime.
+class XvfbServer
+{
+public:
+    explicit XvfbServer(const std::string& screen = "1280x1024x24");
+    ~XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+    const std::string& display() const { return name; } // ":<number>"
+
+private:
+    int pid = -1;
+    std::string name;
+};
+
+// Starts one XvfbServer per process (1280 x 1024 x 24) and points DISPLAY at it.
 // Always our own server, never an inherited display, so runs are repeatable.
 void ensureDisplay();
 std::string displayName();
