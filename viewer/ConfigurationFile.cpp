@@ -221,41 +221,46 @@ void loadWindow(const tinyxml2::XMLElement* element, const std::string& path, Wi
         // Centred; on a screen smaller than the window its top left corner stays visible.
         int x = (static_cast<int>(screenWidth) - 1024) / 2;
         int y = (static_cast<int>(screenHeight) - 768) / 2;
-        window.createWindow(defaultTitle, x < 0 ? 0 : x, y < 0 ? 0 : y, 1024, 768, false, false, 0, 4, false);
+        WindowSettings settings;
+        settings.title = defaultTitle;
+        settings.x = x < 0 ? 0 : x;
+        settings.y = y < 0 ? 0 : y;
+        settings.width = 1024;
+        settings.height = 768;
+        settings.numSamples = 4;
+        window.createWindow(settings);
         return;
     }
 
     AttributeReader reader(element, path);
-    std::string title = defaultTitle;
-    int x = 0, y = 0, width = 0, height = 0;
-    bool maximized = false, fullscreen = false, stereo = false;
-    unsigned int screenNum = 0, numSamples = 0;
-    reader.readString("title", title);
-    reader.readInt("x", x);
-    reader.readInt("y", y);
-    reader.readInt("width", width);
-    reader.readInt("height", height);
-    reader.readBool("maximized", maximized);
-    reader.readBool("fullscreen", fullscreen);
-    reader.readUnsigned("screenNum", screenNum);
-    reader.readUnsigned("numSamples", numSamples);
-    reader.readBool("stereo", stereo);
-    if (numSamples > 32)
+    WindowSettings settings;
+    settings.title = defaultTitle;
+    reader.readString("title", settings.title);
+    reader.readInt("x", settings.x);
+    reader.readInt("y", settings.y);
+    reader.readInt("width", settings.width);
+    reader.readInt("height", settings.height);
+    reader.readBool("maximized", settings.maximized);
+    reader.readBool("fullscreen", settings.fullscreen);
+    reader.readUnsigned("screenNum", settings.screenNum);
+    reader.readUnsigned("numSamples", settings.numSamples);
+    reader.readBool("stereo", settings.stereo);
+    if (settings.numSamples > 32)
     {
-        OSG_WARN << "Configuration: numSamples " << numSamples << " is more than any display offers, using 4"
-                 << std::endl;
-        numSamples = 4;
+        OSG_WARN << "Configuration: numSamples " << settings.numSamples
+                 << " is more than any display offers, using 4" << std::endl;
+        settings.numSamples = 4;
     }
-    window.createWindow(title, x, y, width, height, maximized, fullscreen, screenNum, numSamples, stereo);
+    window.createWindow(settings);
     // Stereo drawing into a window without left and right buffers draws nothing.
     const osg::GraphicsContext* context = camera->getGraphicsContext();
-    if (stereo && context && context->getTraits() && context->getTraits()->quadBufferStereo)
+    if (settings.stereo && context && context->getTraits() && context->getTraits()->quadBufferStereo)
     {
-        osg::DisplaySettings* settings = osg::DisplaySettings::instance().get();
-        settings->setStereo(true);
-        settings->setStereoMode(osg::DisplaySettings::QUAD_BUFFER);
-        settings->setEyeSeparation(0.05f);
-        settings->setScreenDistance(0.5f);
+        osg::DisplaySettings* display = osg::DisplaySettings::instance().get();
+        display->setStereo(true);
+        display->setStereoMode(osg::DisplaySettings::QUAD_BUFFER);
+        display->setEyeSeparation(0.05f);
+        display->setScreenDistance(0.5f);
     }
 }
 
@@ -387,23 +392,18 @@ bool ConfigurationFile::save(const std::string& path, TAVRIview& view)
     setAttribute(navigation, "homeCenterZ", center.z());
     document.InsertEndChild(navigation);
 
-    std::string title;
-    int x = 0, y = 0, width = 0, height = 0;
-    bool maximized = false, fullscreen = false, stereo = false;
-    unsigned int screenNum = 0, numSamples = 0;
-    view.getWindowController()->getWindowSettings(title, x, y, width, height, maximized, fullscreen, screenNum,
-                                                  numSamples, stereo);
+    const WindowSettings settings = view.getWindowController()->getWindowSettings();
     tinyxml2::XMLElement* window = document.NewElement("Window");
-    setAttribute(window, "title", title);
-    setAttribute(window, "x", x < 0 ? 0 : x);
-    setAttribute(window, "y", y < 0 ? 0 : y);
-    setAttribute(window, "width", width);
-    setAttribute(window, "height", height);
-    setAttribute(window, "maximized", maximized);
-    setAttribute(window, "fullscreen", fullscreen);
-    setAttribute(window, "screenNum", screenNum);
-    setAttribute(window, "numSamples", numSamples);
-    setAttribute(window, "stereo", stereo);
+    setAttribute(window, "title", settings.title);
+    setAttribute(window, "x", settings.x < 0 ? 0 : settings.x);
+    setAttribute(window, "y", settings.y < 0 ? 0 : settings.y);
+    setAttribute(window, "width", settings.width);
+    setAttribute(window, "height", settings.height);
+    setAttribute(window, "maximized", settings.maximized);
+    setAttribute(window, "fullscreen", settings.fullscreen);
+    setAttribute(window, "screenNum", settings.screenNum);
+    setAttribute(window, "numSamples", settings.numSamples);
+    setAttribute(window, "stereo", settings.stereo);
     document.InsertEndChild(window);
 
     tinyxml2::XMLPrinter printer(nullptr, false);

@@ -39,10 +39,8 @@ WindowController::WindowController(osg::Camera* masterCamera) : camera(masterCam
 
 WindowController::WindowController(const WindowController& other, const osg::CopyOp& copyop)
     : osg::Object(other, copyop), osg::Callback(other, copyop), osgGA::GUIEventHandler(other, copyop),
-      camera(other.camera), fieldOfView(other.fieldOfView), windowX(other.windowX), windowY(other.windowY),
-      windowWidth(other.windowWidth), windowHeight(other.windowHeight), title(other.title),
-      fullscreen(other.fullscreen), maximized(other.maximized), screenNum(other.screenNum),
-      numSamples(other.numSamples), stereo(other.stereo), lastState(other.lastState)
+      camera(other.camera), fieldOfView(other.fieldOfView), recorded(other.recorded), lastSeen(other.lastSeen),
+      lastSeenValid(other.lastSeenValid)
 {
 }
 
@@ -55,21 +53,20 @@ bool WindowController::getScreenSize(unsigned int screen, unsigned int& width, u
     return true;
 }
 
-void WindowController::createWindow(const std::string& windowTitle, int x, int y, int width, int height,
-                                    bool windowMaximized, bool windowFullscreen, unsigned int screen,
-                                    unsigned int samples, bool quadBufferStereo)
+void WindowController::createWindow(const WindowSettings& requested)
 {
+    WindowSettings settings = requested;
     unsigned int screenWidth = 800, screenHeight = 600;
     osg::GraphicsContext::WindowingSystemInterface* wsi = osg::GraphicsContext::getWindowingSystemInterface();
     if (wsi)
     {
         unsigned int numScreens = wsi->getNumScreens(screenIdentifier(0));
-        if (numScreens > 0 && screen >= numScreens)
+        if (numScreens > 0 && settings.screenNum >= numScreens)
         {
-            OSG_WARN << "Screen " << screen << " does not exist, using screen 0" << std::endl;
-            screen = 0;
+            OSG_WARN << "Screen " << settings.screenNum << " does not exist, using screen 0" << std::endl;
+            settings.screenNum = 0;
         }
-        wsi->getScreenResolution(screenIdentifier(screen), screenWidth, screenHeight);
+        wsi->getScreenResolution(screenIdentifier(settings.screenNum), screenWidth, screenHeight);
     }
     else
         OSG_WARN << "Unable to get WindowingSystemInterface" << std::endl;
@@ -78,56 +75,49 @@ void WindowController::createWindow(const std::string& windowTitle, int x, int y
     // machine's memory); such sizes come only from broken files.
     const int maxWidth = 4 * static_cast<int>(screenWidth > 0 ? screenWidth : 800);
     const int maxHeight = 4 * static_cast<int>(screenHeight > 0 ? screenHeight : 600);
-    if (width < 1 || height < 1 || width > maxWidth || height > maxHeight)
+    if (settings.width < 1 || settings.height < 1 || settings.width > maxWidth || settings.height > maxHeight)
     {
-        OSG_WARN << "Window size " << width << " x " << height << " is not usable, using " << defaultWidth
-                 << " x " << defaultHeight << std::endl;
-        width = defaultWidth;
-        height = defaultHeight;
+        OSG_WARN << "Window size " << settings.width << " x " << settings.height << " is not usable, using "
+                 << defaultWidth << " x " << defaultHeight << std::endl;
+        settings.width = defaultWidth;
+        settings.height = defaultHeight;
     }
-    if (x < -maxWidth || x > maxWidth || y < -maxHeight || y > maxHeight)
+    if (settings.x < -maxWidth || settings.x > maxWidth || settings.y < -maxHeight || settings.y > maxHeight)
     {
-        OSG_WARN << "Window position " << x << ", " << y << " is far off the screen, using 0, 0" << std::endl;
-        x = 0;
-        y = 0;
+        OSG_WARN << "Window position " << settings.x << ", " << settings.y << " is far off the screen, using 0, 0"
+                 << std::endl;
+        settings.x = 0;
+        settings.y = 0;
     }
 
     osg::ref_ptr<osg::GraphicsContext::Traits> traits = new osg::GraphicsContext::Traits;
     traits->readDISPLAY();
     traits->setUndefinedScreenDetailsToDefaultScreen();
-    traits->screenNum = static_cast<int>(screen);
-    traits->x = windowFullscreen ? 0 : x;
-    traits->y = windowFullscreen ? 0 : y;
-    traits->width = windowFullscreen ? static_cast<int>(screenWidth) : width;
-    traits->height = windowFullscreen ? static_cast<int>(screenHeight) : height;
-    traits->windowDecoration = !windowFullscreen;
+    traits->screenNum = static_cast<int>(settings.screenNum);
+    traits->x = settings.fullscreen ? 0 : settings.x;
+    traits->y = settings.fullscreen ? 0 : settings.y;
+    traits->width = settings.fullscreen ? static_cast<int>(screenWidth) : settings.width;
+    traits->height = settings.fullscreen ? static_cast<int>(screenHeight) : settings.height;
+    traits->windowDecoration = !settings.fullscreen;
     traits->doubleBuffer = true;
-    traits->windowName = windowTitle;
-    traits->samples = samples;
-    traits->quadBufferStereo = quadBufferStereo;
+    traits->windowName = settings.title;
+    traits->samples = settings.numSamples;
+    traits->quadBufferStereo = settings.stereo;
     traits->sharedContext = nullptr;
 
-    windowX = x;
-    windowY = y;
-    windowWidth = width;
-    windowHeight = height;
-    screenNum = screen;
-    stereo = quadBufferStereo;
-    title = windowTitle;
-    fullscreen = windowFullscreen;
-    maximized = windowMaximized;
-    numSamples = samples;
+    // The configured rectangle is kept also for a full-screen start, so that F11 returns to it.
+    recorded = settings;
 
     osg::ref_ptr<osg::GraphicsContext> context = createPlatformWindow(traits.get());
-    if (!context && samples > 0)
+    if (!context && settings.numSamples > 0)
     {
         // Many displays offer no multisampled visual; a plain window is better than none.
-        OSG_WARN << "No window with " << samples << " samples available, trying without multisampling"
+        OSG_WARN << "No window with " << settings.numSamples << " samples available, trying without multisampling"
                  << std::endl;
         traits->samples = 0;
         context = createPlatformWindow(traits.get());
     }
-    if (!context && quadBufferStereo)
+    if (!context && settings.stereo)
     {
         OSG_WARN << "No quad-buffer stereo window available, opening a mono window" << std::endl;
         traits->quadBufferStereo = false;
@@ -141,57 +131,38 @@ void WindowController::createWindow(const std::string& windowTitle, int x, int y
     // Until the first resize event the projection must already match the window.
     resize(traits->width, traits->height);
 
-    if (windowMaximized && X11WindowState::isNativeWindow(context.get()))
+    if (settings.maximized && X11WindowState::isNativeWindow(context.get()))
         X11WindowState::showMaximized(context.get());
 }
 
-void WindowController::getWindowSettings(std::string& outTitle, int& x, int& y, int& width, int& height,
-                                         bool& outMaximized, bool& outFullscreen, unsigned int& outScreenNum,
-                                         unsigned int& outNumSamples, bool& outStereo) const
+WindowSettings WindowController::getWindowSettings() const
 {
     osgViewer::GraphicsWindow* window = dynamic_cast<osgViewer::GraphicsWindow*>(camera->getGraphicsContext());
     // A closed window has nothing left to ask; what was recorded at its close stands.
     if (!window || !window->valid())
-    {
-        outTitle = title;
-        x = windowX;
-        y = windowY;
-        width = windowWidth;
-        height = windowHeight;
-        outMaximized = maximized;
-        outFullscreen = fullscreen;
-        outScreenNum = screenNum;
-        outNumSamples = numSamples;
-        outStereo = stereo;
-        return;
-    }
+        return recorded;
     osg::GraphicsContext::WindowingSystemInterface* wsi = osg::GraphicsContext::getWindowingSystemInterface();
     if (!wsi)
     {
         OSG_NOTICE << noInterfaceNotice << std::endl;
-        return;
+        return recorded;
     }
-    // Copy everything first: the outputs may be this controller's own fields.
-    const unsigned int recordedScreen = screenNum;
-    std::string name = window->getWindowName();
     unsigned int screenWidth = 0, screenHeight = 0;
     if (window->getTraits())
         wsi->getScreenResolution(*window->getTraits(), screenWidth, screenHeight);
     else
-        wsi->getScreenResolution(screenIdentifier(recordedScreen), screenWidth, screenHeight);
-    int rx = 0, ry = 0, rw = 0, rh = 0;
-    windowRectangle(window, rx, ry, rw, rh);
+        wsi->getScreenResolution(screenIdentifier(recorded.screenNum), screenWidth, screenHeight);
 
-    outTitle = name;
-    x = rx;
-    y = ry;
-    width = rw;
-    height = rh;
-    outFullscreen = rx == 0 && ry == 0 && rw == static_cast<int>(screenWidth) && rh == static_cast<int>(screenHeight);
-    outMaximized = X11WindowState::isNativeWindow(window) && X11WindowState::isMaximized(window);
-    outNumSamples = window->getTraits() ? window->getTraits()->samples : 0;
-    outScreenNum = recordedScreen;
-    outStereo = window->getTraits() && window->getTraits()->quadBufferStereo;
+    WindowSettings current;
+    current.title = window->getWindowName();
+    windowRectangle(window, current.x, current.y, current.width, current.height);
+    current.fullscreen = current.x == 0 && current.y == 0 && current.width == static_cast<int>(screenWidth) &&
+                         current.height == static_cast<int>(screenHeight);
+    current.maximized = X11WindowState::isNativeWindow(window) && X11WindowState::isMaximized(window);
+    current.numSamples = window->getTraits() ? window->getTraits()->samples : 0;
+    current.screenNum = recorded.screenNum;
+    current.stereo = window->getTraits() && window->getTraits()->quadBufferStereo;
+    return current;
 }
 
 void WindowController::toggleFullscreen(osgViewer::GraphicsWindow* window)
@@ -211,17 +182,17 @@ void WindowController::toggleFullscreen(osgViewer::GraphicsWindow* window)
     if (x == 0 && y == 0 && width == static_cast<int>(screenWidth) && height == static_cast<int>(screenHeight))
     {
         window->setWindowDecoration(true);
-        window->setWindowRectangle(windowX, windowY, windowWidth, windowHeight);
+        window->setWindowRectangle(recorded.x, recorded.y, recorded.width, recorded.height);
     }
     else
     {
-        windowX = x;
-        windowY = y;
-        windowWidth = width;
-        windowHeight = height;
+        recorded.x = x;
+        recorded.y = y;
+        recorded.width = width;
+        recorded.height = height;
         window->setWindowDecoration(false);
         window->setWindowRectangle(0, 0, static_cast<int>(screenWidth), static_cast<int>(screenHeight));
-        if (maximized && X11WindowState::isNativeWindow(window))
+        if (recorded.maximized && X11WindowState::isNativeWindow(window))
             X11WindowState::showMaximized(window);
     }
     window->grabFocusIfPointerInWindow();
@@ -247,10 +218,8 @@ void WindowController::rememberLastState()
 {
     if (!isWindowOpen())
         return;
-    unsigned int screen = 0;
-    getWindowSettings(lastState.title, lastState.x, lastState.y, lastState.width, lastState.height,
-                      lastState.maximized, lastState.fullscreen, screen, lastState.numSamples, lastState.stereo);
-    lastState.valid = true;
+    lastSeen = getWindowSettings();
+    lastSeenValid = true;
 }
 
 bool WindowController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa)
@@ -281,20 +250,9 @@ bool WindowController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIAction
         // The toolkit closes the window before its handlers hear of it; then the state seen
         // at its last move or resize is the last state.
         if (isWindowOpen())
-            getWindowSettings(title, windowX, windowY, windowWidth, windowHeight, maximized, fullscreen, screenNum,
-                              numSamples, stereo);
-        else if (lastState.valid)
-        {
-            title = lastState.title;
-            windowX = lastState.x;
-            windowY = lastState.y;
-            windowWidth = lastState.width;
-            windowHeight = lastState.height;
-            maximized = lastState.maximized;
-            fullscreen = lastState.fullscreen;
-            numSamples = lastState.numSamples;
-            stereo = lastState.stereo;
-        }
+            recorded = getWindowSettings();
+        else if (lastSeenValid)
+            recorded = lastSeen;
         return false;
     default:
         return false;

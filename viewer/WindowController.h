@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/WindowSettings.h"
+
 #include <osg/Camera>
 #include <osgGA/GUIEventHandler>
 #include <osgViewer/GraphicsWindow>
@@ -24,11 +26,9 @@ public:
     using osgGA::GUIEventHandler::handle;
     bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;
 
-    void createWindow(const std::string& title, int x, int y, int width, int height, bool maximized,
-                      bool fullscreen, unsigned int screenNum, unsigned int numSamples, bool stereo);
-    void getWindowSettings(std::string& title, int& x, int& y, int& width, int& height, bool& maximized,
-                           bool& fullscreen, unsigned int& screenNum, unsigned int& numSamples,
-                           bool& stereo) const;
+    void createWindow(const WindowSettings& settings);
+    // The window's settings as they are now; the recorded ones when there is no window.
+    WindowSettings getWindowSettings() const;
     void toggleFullscreen(osgViewer::GraphicsWindow* window);
     void resize(int width, int height);
 
@@ -43,29 +43,14 @@ protected:
     bool isWindowOpen() const;
     void rememberLastState();
 
-    // The window's state at its last resize or move, for when it is already gone.
-    struct LastState
-    {
-        bool valid = false;
-        std::string title;
-        int x = 0, y = 0, width = 0, height = 0;
-        bool maximized = false, fullscreen = false, stereo = false;
-        unsigned int numSamples = 0;
-    };
-
     osg::ref_ptr<osg::Camera> camera;
     float fieldOfView = 60.0f;
-    int windowX = 0;
-    int windowY = 0;
-    int windowWidth = 0;
-    int windowHeight = 0;
-    std::string title;
-    bool fullscreen = false;
-    bool maximized = false;
-    unsigned int screenNum = 0;
-    unsigned int numSamples = 0;
-    bool stereo = false;
-    LastState lastState;
+    // The configured settings, then the rectangle before going full screen, and the last
+    // state when the window is closed.
+    WindowSettings recorded;
+    // The window's state at its last resize or move, for when it is already gone.
+    WindowSettings lastSeen;
+    bool lastSeenValid = false;
 };
 
 } // namespace osgTAVRI

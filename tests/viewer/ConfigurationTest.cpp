@@ -20,7 +20,7 @@
 
 using tavritest::NotifyCapture;
 using tavritest::ViewerHarness;
-using tavritest::WindowSettings;
+using osgTAVRI::WindowSettings;
 namespace fs = std::filesystem;
 
 namespace

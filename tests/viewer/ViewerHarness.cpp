@@ -110,13 +110,7 @@ osgTAVRI::WindowController* ViewerHarness::windowController() { return view->get
 osgTAVRI::EnvironmentController* ViewerHarness::environmentController() { return view->getEnvironmentController(); }
 osgTAVRI::NavigationController* ViewerHarness::navigationController() { return view->getNavigationController(); }
 
-WindowSettings ViewerHarness::windowSettings()
-{
-    WindowSettings s;
-    windowController()->getWindowSettings(s.title, s.x, s.y, s.width, s.height, s.maximized, s.fullscreen,
-                                          s.screenNum, s.numSamples, s.stereo);
-    return s;
-}
+osgTAVRI::WindowSettings ViewerHarness::windowSettings() { return windowController()->getWindowSettings(); }
 
 osgViewer::GraphicsWindow* ViewerHarness::window()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/support/TestSupport.h"
+#include "viewer/WindowSettings.h"
 
 #include <osg/Group>
 #include <osg/Image>
@@ -37,15 +38,6 @@ namespace tavritest
 //   h.setup();
 //   h.key(osgGA::GUIEventAdapter::KEY_F3);
 //   h.frame();
-// What the window controller reports through getWindowSettings, in one value.
-struct WindowSettings
-{
-    std::string title;
-    int x = -1, y = -1, width = -1, height = -1;
-    bool maximized = false, fullscreen = false, stereo = false;
-    unsigned int screenNum = 99, numSamples = 99;
-};
-
 class ViewerHarness
 {
 public:
@@ -82,7 +74,7 @@ public:
     osgTAVRI::WindowController* windowController();
     osgTAVRI::EnvironmentController* environmentController();
     osgTAVRI::NavigationController* navigationController();
-    WindowSettings windowSettings();
+    osgTAVRI::WindowSettings windowSettings();
     osgViewer::GraphicsWindow* window();
 
     // The skeleton groups, found by name.

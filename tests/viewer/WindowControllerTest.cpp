@@ -13,7 +13,7 @@
 #include <cmath>
 
 using tavritest::ViewerHarness;
-using tavritest::WindowSettings;
+using osgTAVRI::WindowSettings;
 
 namespace
 {
