@@ -68,8 +68,8 @@ void readExtents(osg::ArgumentParser& arguments, osg::BoundingBoxd& extent)
             y1 > y0)
             extent.set(x0, y0, -10000.0, x1, y1, 10000.0);
         else
-            osg::notify(osg::WARN) << arguments[0] << ": Invalid extents: \"" << value << "\""
-                                   << std::endl;
+            OSG_WARN << arguments[0] << ": Invalid extents: \"" << value << "\""
+                     << std::endl;
     }
 }
 } // namespace
@@ -133,7 +133,7 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
     }
     if (options.files.empty())
     {
-        osg::notify(osg::FATAL) << "No input files specified" << std::endl;
+        OSG_FATAL << "No input files specified" << std::endl;
         exitCode = -1;
         return false;
     }
@@ -149,8 +149,8 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
     // A size that is not positive would give empty or inverted tile boxes.
     if (!(options.tileSize > 0.0) || !std::isfinite(options.tileSize))
     {
-        osg::notify(osg::WARN) << arguments[0] << ": Invalid tile size: " << options.tileSize
-                               << ", it must be greater than 0" << std::endl;
+        OSG_WARN << arguments[0] << ": Invalid tile size: " << options.tileSize
+                 << ", it must be greater than 0" << std::endl;
         exitCode = 1;
         return false;
     }

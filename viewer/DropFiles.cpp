@@ -22,14 +22,14 @@ protected:
 osg::ref_ptr<osgGA::GUIEventAdapter> createDropEvent(const std::vector<std::string>& paths)
 {
     osg::ref_ptr<osgGA::GUIEventAdapter> ea = new osgGA::GUIEventAdapter;
-    ea->setEventType(DROP_FILES_EVENT);
+    ea->setEventType(dropFilesEvent);
     ea->setUserData(new DropFileList(paths));
     return ea;
 }
 
 bool isDropEvent(const osgGA::GUIEventAdapter& ea)
 {
-    return ea.getEventType() == DROP_FILES_EVENT && dynamic_cast<const DropFileList*>(ea.getUserData()) != nullptr;
+    return ea.getEventType() == dropFilesEvent && dynamic_cast<const DropFileList*>(ea.getUserData()) != nullptr;
 }
 
 std::vector<std::string> getDropFiles(const osgGA::GUIEventAdapter& ea)

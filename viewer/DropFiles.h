@@ -12,7 +12,7 @@ namespace osgTAVRI
 // Toolkit builds with a native drop event number it 0x20000, one past the stock toolkit's last
 // event type; storing that in the stock EventType is undefined behaviour, so here it is USER,
 // told apart from other user events by the path list it carries.
-const osgGA::GUIEventAdapter::EventType DROP_FILES_EVENT = osgGA::GUIEventAdapter::USER;
+const osgGA::GUIEventAdapter::EventType dropFilesEvent = osgGA::GUIEventAdapter::USER;
 
 // Builds a files-dropped event: what the window pushes onto its event queue after a drop.
 osg::ref_ptr<osgGA::GUIEventAdapter> createDropEvent(const std::vector<std::string>& paths);

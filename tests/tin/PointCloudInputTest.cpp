@@ -12,7 +12,7 @@ namespace
 {
 // The tile 1000..2000 x 5000..6000 reads 950..2050 x 4950..6050.
 osg::BoundingBoxd tile() { return osg::BoundingBoxd(1000, 5000, -10000, 2000, 6000, 10000); }
-const std::vector<std::uint16_t> kFirst{1};
+const std::vector<std::uint16_t> firstReturn{1};
 } // namespace
 
 TEST(PointCloudInput, KeepsPointsOnTheReadBoxEdgeAndDropsOutsideZ)
@@ -26,7 +26,7 @@ TEST(PointCloudInput, KeepsPointsOnTheReadBoxEdgeAndDropsOutsideZ)
          {1500.0, 5500.0, 10000.5},  // above the Z range: dropped
          {1500.0, 5500.0, -10000.5}, // below: dropped
          {1500.0, 5500.0, 7.0, 2, 2}}); // second return: never kept
-    osg::ref_ptr<osg::Vec3dArray> points = readTilePoints(kFirst, 1, {file}, tile());
+    osg::ref_ptr<osg::Vec3dArray> points = readTilePoints(firstReturn, 1, {file}, tile());
     ASSERT_EQ(points->size(), 3u);
     // Relative to the centre (1500, 5500); Z unchanged.
     EXPECT_EQ((*points)[0], osg::Vec3d(550.0, 0.0, 1.0));
@@ -40,8 +40,8 @@ TEST(PointCloudInput, ReadsAFileThatOnlyTouchesTheReadBox)
     // The file's extent ends exactly at xMin - mx = 950; its one point lies there.
     const std::string touching = tintest::writeLas(dir.file("t.las"), {{900.0, 5500.0, 1.0}, {950.0, 5500.0, 1.0}});
     const std::string apart = tintest::writeLas(dir.file("f.las"), {{900.0, 5500.0, 1.0}, {949.99, 5500.0, 1.0}});
-    EXPECT_EQ(readTilePoints(kFirst, 1, {touching}, tile())->size(), 1u);
-    EXPECT_EQ(readTilePoints(kFirst, 1, {apart}, tile())->size(), 0u);
+    EXPECT_EQ(readTilePoints(firstReturn, 1, {touching}, tile())->size(), 1u);
+    EXPECT_EQ(readTilePoints(firstReturn, 1, {apart}, tile())->size(), 0u);
 }
 
 TEST(PointCloudInput, ThinsFirstReturnsPerFileAndRepeatsOverlaps)
@@ -53,10 +53,10 @@ TEST(PointCloudInput, ThinsFirstReturnsPerFileAndRepeatsOverlaps)
     const std::string a = tintest::writeLas(dir.file("a.las"), points);
     const std::string b = tintest::writeLas(dir.file("b.las"), points);
 
-    EXPECT_EQ(readTilePoints(kFirst, 0, {a}, tile())->size(), 6u);
-    EXPECT_EQ(readTilePoints(kFirst, 1, {a}, tile())->size(), 6u);
+    EXPECT_EQ(readTilePoints(firstReturn, 0, {a}, tile())->size(), 6u);
+    EXPECT_EQ(readTilePoints(firstReturn, 1, {a}, tile())->size(), 6u);
     // Of the six first returns x = 1100, 1102, ... one in three: 1100 and 1106, in each file.
-    osg::ref_ptr<osg::Vec3dArray> thinned = readTilePoints(kFirst, 3, {a, b}, tile());
+    osg::ref_ptr<osg::Vec3dArray> thinned = readTilePoints(firstReturn, 3, {a, b}, tile());
     ASSERT_EQ(thinned->size(), 4u);
     EXPECT_EQ((*thinned)[0].x(), -400.0);
     EXPECT_EQ((*thinned)[1].x(), -394.0);
@@ -81,7 +81,7 @@ TEST(PointCloudInput, ReportsMissingAndBadFilesAndGoesOn)
 
     tavritest::NotifyCapture capture(osg::NOTICE);
     osg::ref_ptr<osg::Vec3dArray> points = readTilePoints(
-        kFirst, 1, {dir.file("missing.las"), laz, truncated, dir.file("text.las"), good}, tile());
+        firstReturn, 1, {dir.file("missing.las"), laz, truncated, dir.file("text.las"), good}, tile());
     EXPECT_EQ(points->size(), 1u);
     const auto lines = capture.texts();
     ASSERT_EQ(lines.size(), 4u);
@@ -99,9 +99,9 @@ TEST(PointCloudInput, OverlappingRealFiles)
     TAVRI_REQUIRE_SHARED_DATA();
     const std::string folder = tavritest::sharedData() + "/las/";
     const osg::BoundingBoxd box(194400, 259200, -10000, 194600, 259400, 10000);
-    const auto a = readTilePoints(kFirst, 1, {folder + "autzen-bmx-2010.las"}, box);
-    const auto b = readTilePoints(kFirst, 1, {folder + "autzen-bmx-2023.las"}, box);
-    const auto both = readTilePoints(kFirst, 1, {folder + "autzen-bmx-2010.las", folder + "autzen-bmx-2023.las"}, box);
+    const auto a = readTilePoints(firstReturn, 1, {folder + "autzen-bmx-2010.las"}, box);
+    const auto b = readTilePoints(firstReturn, 1, {folder + "autzen-bmx-2023.las"}, box);
+    const auto both = readTilePoints(firstReturn, 1, {folder + "autzen-bmx-2010.las", folder + "autzen-bmx-2023.las"}, box);
     EXPECT_EQ(a->size(), 725u);
     EXPECT_EQ(b->size(), 673u);
     ASSERT_EQ(both->size(), a->size() + b->size());

@@ -17,7 +17,7 @@ using namespace osgTAVRI;
 namespace
 {
 // Tile 0..100 x 0..100: centre (50, 50), points relative to it.
-const osg::BoundingBoxd kTile(0, 0, -10000, 100, 100, 10000);
+const osg::BoundingBoxd tileBox(0, 0, -10000, 100, 100, 10000);
 
 // A triangle whose centroid is (cx, cy, z) relative to the tile centre.
 void addTriangle(osg::Vec3dArray& points, osg::DrawElementsUInt& list, double cx, double cy,
@@ -33,7 +33,7 @@ void addTriangle(osg::Vec3dArray& points, osg::DrawElementsUInt& list, double cx
 }
 
 std::vector<GLuint> trimmed(double cx, double cy, double z = 0.0,
-                            const osg::BoundingBoxd& bounds = kTile)
+                            const osg::BoundingBoxd& bounds = tileBox)
 {
     osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;
     osg::ref_ptr<osg::DrawElementsUInt> list = new osg::DrawElementsUInt(GL_TRIANGLES);
@@ -88,7 +88,7 @@ TEST(TrimTriangles, NeighboursShareNoTriangle)
     for (const osg::Vec3d& p : *points)
         shifted->push_back(p - osg::Vec3d(100, 0, 0));
     const osg::BoundingBoxd right(100, 0, -10000, 200, 100, 10000);
-    osg::ref_ptr<osg::DrawElementsUInt> here = trimTriangles(points.get(), list.get(), kTile);
+    osg::ref_ptr<osg::DrawElementsUInt> here = trimTriangles(points.get(), list.get(), tileBox);
     osg::ref_ptr<osg::DrawElementsUInt> there = trimTriangles(shifted.get(), list.get(), right);
     // Centroids at x = 0, 50, 99 (here), 100, 101 (right neighbour); -1 belongs to neither.
     EXPECT_EQ(std::vector<GLuint>(here->begin(), here->end()), (std::vector<GLuint>{3, 4, 5, 6, 7, 8, 9, 10, 11}));
@@ -102,8 +102,8 @@ TEST(TrimTriangles, RefusesOtherModesAndEmptyInput)
     osg::ref_ptr<osg::DrawElementsUInt> lines = new osg::DrawElementsUInt(GL_LINES);
     osg::ref_ptr<osg::DrawElementsUInt> none = new osg::DrawElementsUInt(GL_TRIANGLES);
     addTriangle(*points, *lines, 0, 0);
-    EXPECT_EQ(trimTriangles(points.get(), lines.get(), kTile), nullptr);
-    EXPECT_EQ(trimTriangles(points.get(), none.get(), kTile), nullptr);
+    EXPECT_EQ(trimTriangles(points.get(), lines.get(), tileBox), nullptr);
+    EXPECT_EQ(trimTriangles(points.get(), none.get(), tileBox), nullptr);
     EXPECT_EQ(capture.texts(), (std::vector<std::string>{"Unsupported mode", "No points/primitives!"}));
 }
 
@@ -113,7 +113,7 @@ TEST(CreateTin, TooFewPoints)
     osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;
     points->push_back(osg::Vec3d(0, 0, 0));
     points->push_back(osg::Vec3d(1, 0, 0));
-    EXPECT_FALSE(createTin(points.get(), kTile, false).valid());
+    EXPECT_FALSE(createTin(points.get(), tileBox, false).valid());
     EXPECT_EQ(capture.texts(), std::vector<std::string>{"Too few poins to create TIN: 2"});
 }
 
@@ -122,11 +122,11 @@ TEST(CreateTin, TooFewPoints)
 TEST(CreateTin, StructureTrimmingAndNormals)
 {
     osg::ref_ptr<osg::Vec3dArray> points = terrain(1);
-    osg::ref_ptr<osg::MatrixTransform> untrimmed = createTin(points.get(), kTile, true);
+    osg::ref_ptr<osg::MatrixTransform> untrimmed = createTin(points.get(), tileBox, true);
     ASSERT_TRUE(untrimmed.valid());
     const std::size_t sorted = points->size();
     osg::ref_ptr<osg::Vec3dArray> again = terrain(1);
-    osg::ref_ptr<osg::MatrixTransform> node = createTin(again.get(), kTile, false);
+    osg::ref_ptr<osg::MatrixTransform> node = createTin(again.get(), tileBox, false);
     ASSERT_TRUE(node.valid());
 
     EXPECT_EQ(node->getMatrix().getTrans(), osg::Vec3d(50, 50, 0));
@@ -195,9 +195,9 @@ TEST(CreateTin, SimplifiesOnlyWhenAsked)
     auto triangles = [](osg::MatrixTransform* node) {
         return geometryOf(node)->getPrimitiveSet(0)->getNumIndices() / 3;
     };
-    auto plain = createTin(flat().get(), kTile, true);
-    auto zero = createTin(flat().get(), kTile, true, 0.0);
-    auto trimmedZero = createTin(flat().get(), kTile, false, 0.0);
+    auto plain = createTin(flat().get(), tileBox, true);
+    auto zero = createTin(flat().get(), tileBox, true, 0.0);
+    auto trimmedZero = createTin(flat().get(), tileBox, false, 0.0);
     ASSERT_TRUE(plain.valid() && zero.valid() && trimmedZero.valid());
     EXPECT_LT(triangles(zero.get()), triangles(plain.get()));
     EXPECT_LE(triangles(trimmedZero.get()), triangles(zero.get()));

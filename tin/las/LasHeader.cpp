@@ -13,7 +13,7 @@ namespace osgTAVRI
 namespace
 {
 // A variable length record is at least its 54-byte header.
-const std::uint64_t kMinVlrSize = 54;
+const std::uint64_t minVlrSize = 54;
 }
 
 unsigned LasHeader::standardRecordLength(unsigned format)
@@ -24,8 +24,8 @@ unsigned LasHeader::standardRecordLength(unsigned format)
 
 LasHeader LasHeader::read(std::istream& in, std::uint64_t size, const std::string& fileName)
 {
-    unsigned char raw[kSize14] = {};
-    const std::uint64_t wanted = size < kSize14 ? size : kSize14;
+    unsigned char raw[size14] = {};
+    const std::uint64_t wanted = size < size14 ? size : size14;
     in.clear();
     in.seekg(0);
     in.read(reinterpret_cast<char*>(raw), std::streamsize(wanted));
@@ -33,7 +33,7 @@ LasHeader LasHeader::read(std::istream& in, std::uint64_t size, const std::strin
         throw LasError("LasReader: " + fileName + ": header could not be read");
     if (wanted < 4 || std::memcmp(raw, "LASF", 4) != 0)
         throw LasError("LasReader: " + fileName + ": not a LAS file (no LASF signature)");
-    if (wanted < kSize12)
+    if (wanted < size12)
         throw LasError("LasReader: " + fileName + ": header truncated (" +
                        std::to_string(wanted) + " bytes)");
 
@@ -59,9 +59,9 @@ LasHeader LasHeader::read(std::istream& in, std::uint64_t size, const std::strin
         h.minimum[i] = f64(raw + 187 + 16 * i);
     }
     // Later fields count only when both the version and the stored header carry them.
-    if (h.versionMinor >= 3 && h.headerSize >= kSize13 && wanted >= kSize13)
+    if (h.versionMinor >= 3 && h.headerSize >= size13 && wanted >= size13)
         h.waveformStart = u64(raw + 227);
-    if (h.versionMinor >= 4 && h.headerSize >= kSize14 && wanted >= kSize14)
+    if (h.versionMinor >= 4 && h.headerSize >= size14 && wanted >= size14)
     {
         h.evlrStart = u64(raw + 235);
         const std::uint64_t count64 = u64(raw + 247);
@@ -90,7 +90,7 @@ std::vector<std::string> LasHeader::validate() const
     if (versionMajor != 1 || versionMinor > 4)
         add("unsupported LAS version " + std::to_string(versionMajor) + "." +
             std::to_string(versionMinor));
-    const unsigned required = versionMinor >= 4 ? kSize14 : versionMinor == 3 ? kSize13 : kSize12;
+    const unsigned required = versionMinor >= 4 ? size14 : versionMinor == 3 ? size13 : size12;
     if (headerSize < required)
         add("header size " + std::to_string(headerSize) + " is smaller than the " +
             std::to_string(required) + " bytes of its version");
@@ -103,7 +103,7 @@ std::vector<std::string> LasHeader::validate() const
         add("offset to point data " + std::to_string(dataOffset) +
             " lies beyond the end of the file (" + std::to_string(fileSize) + " bytes)");
     else if (dataOffset >= headerSize &&
-             std::uint64_t(vlrCount) * kMinVlrSize > std::uint64_t(dataOffset - headerSize))
+             std::uint64_t(vlrCount) * minVlrSize > std::uint64_t(dataOffset - headerSize))
         add(std::to_string(vlrCount) + " variable length records cannot fit before the point data");
 
     const unsigned format = getPointFormat();

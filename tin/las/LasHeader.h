@@ -14,9 +14,9 @@ class LasHeader
 {
 public:
     // Bytes of the header that LAS 1.0-1.2, 1.3 and 1.4 define.
-    static const unsigned kSize12 = 227;
-    static const unsigned kSize13 = 235;
-    static const unsigned kSize14 = 375;
+    static const unsigned size12 = 227;
+    static const unsigned size13 = 235;
+    static const unsigned size14 = 375;
 
     // Reads the header from the start of `in`; `fileSize` is the stream's length.
     // Throws LasError when the header itself cannot be read.

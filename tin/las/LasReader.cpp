@@ -12,7 +12,7 @@ namespace osgTAVRI
 namespace
 {
 // Records are loaded in blocks of about this many bytes.
-const std::size_t kBlockBytes = 1 << 18;
+const std::size_t blockBytes = 1 << 18;
 
 std::string join(const std::vector<std::string>& parts)
 {
@@ -39,7 +39,7 @@ LasReader::LasReader(std::istream& stream, const std::string& fileName)
     if (!problems.empty())
         throw LasError("LasReader: " + name + ": damaged file: " + join(problems));
 
-    const std::size_t perBlock = std::max<std::size_t>(1, kBlockBytes / header.getRecordLength());
+    const std::size_t perBlock = std::max<std::size_t>(1, blockBytes / header.getRecordLength());
     buffer.resize(perBlock * header.getRecordLength());
     in.clear();
     in.seekg(std::streamoff(header.getDataOffset()));

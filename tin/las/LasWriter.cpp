@@ -50,9 +50,9 @@ LasWriter::LasWriter(std::ostream& stream, const Settings& s) : out(stream), set
 
 unsigned LasWriter::getHeaderSize() const
 {
-    return settings.versionMinor >= 4   ? LasHeader::kSize14
-           : settings.versionMinor == 3 ? LasHeader::kSize13
-                                        : LasHeader::kSize12;
+    return settings.versionMinor >= 4   ? LasHeader::size14
+           : settings.versionMinor == 3 ? LasHeader::size13
+                                        : LasHeader::size12;
 }
 
 unsigned LasWriter::getRecordLength() const

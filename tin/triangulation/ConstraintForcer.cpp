@@ -12,7 +12,7 @@ namespace osgTAVRI
 
 namespace
 {
-const uint32_t NONE = DelaunayMesh::NONE;
+const uint32_t none = DelaunayMesh::none;
 
 uint64_t edgeKey(uint32_t a, uint32_t b)
 {
@@ -24,10 +24,10 @@ ConstraintForcer::ConstraintForcer(DelaunayMesh& triangulation)
     : mesh(triangulation)
 {
     const std::vector<uint32_t>& triangles = mesh.getTriangles();
-    vertexEdge.assign(mesh.getPoints().size(), NONE);
+    vertexEdge.assign(mesh.getPoints().size(), none);
     for (uint32_t h = 0; h < triangles.size(); ++h)
     {
-        if (triangles[h] != NONE)
+        if (triangles[h] != none)
             vertexEdge[triangles[h]] = h;
     }
 }
@@ -38,20 +38,20 @@ void ConstraintForcer::outgoing(uint32_t v, std::vector<uint32_t>& edges) const
     edges.clear();
     const std::vector<uint32_t>& halfedges = mesh.getHalfedges();
     const uint32_t start = vertexEdge[v];
-    if (start == NONE)
+    if (start == none)
         return;
     uint32_t h = start;
     do
     {
         edges.push_back(h);
         const uint32_t twin = halfedges[DelaunayMesh::prev(h)];
-        if (twin == NONE)
+        if (twin == none)
             break;
         h = twin;
     } while (h != start);
     if (h == start && edges.size() > 1)
         return;
-    for (uint32_t twin = halfedges[start]; twin != NONE; twin = halfedges[h])
+    for (uint32_t twin = halfedges[start]; twin != none; twin = halfedges[h])
     {
         h = DelaunayMesh::next(twin);
         if (h == start)
@@ -64,9 +64,9 @@ void ConstraintForcer::force(uint32_t a, uint32_t b)
 {
     // A segment through a vertex is forced as two segments.
     uint32_t guard = static_cast<uint32_t>(mesh.getPoints().size()) + 1;
-    while (a != b && a != NONE && guard-- > 0)
+    while (a != b && a != none && guard-- > 0)
     {
-        uint32_t resume = NONE;
+        uint32_t resume = none;
         if (!forceSegment(a, b, resume))
             return;
         a = resume;
@@ -74,7 +74,7 @@ void ConstraintForcer::force(uint32_t a, uint32_t b)
 }
 
 // Forces a-b up to b or to the first vertex on the segment, returned in `resume`
-// (NONE when b was reached). False when the walk cannot proceed.
+// (none when b was reached). False when the walk cannot proceed.
 bool ConstraintForcer::forceSegment(uint32_t a, uint32_t b, uint32_t& resume)
 {
     const std::vector<uint32_t>& triangles = mesh.getTriangles();
@@ -83,7 +83,7 @@ bool ConstraintForcer::forceSegment(uint32_t a, uint32_t b, uint32_t& resume)
 
     std::vector<uint32_t> star;
     outgoing(a, star);
-    uint32_t entry = NONE;
+    uint32_t entry = none;
     const osg::Vec3d toB = points[b] - points[a];
     auto onSegment = [&](uint32_t v) {
         const osg::Vec3d toV = points[v] - points[a];
@@ -102,13 +102,13 @@ bool ConstraintForcer::forceSegment(uint32_t a, uint32_t b, uint32_t& resume)
             resume = onSegment(v) ? v : w;
             return true;
         }
-        if (entry == NONE && mesh.orient(a, v, b) > 0.0 && mesh.orient(a, w, b) < 0.0)
+        if (entry == none && mesh.orient(a, v, b) > 0.0 && mesh.orient(a, w, b) < 0.0)
             entry = DelaunayMesh::next(h);
     }
-    if (entry == NONE)
+    if (entry == none)
     {
-        osg::notify(osg::WARN) << "DelaunayTriangulator: constraint edge " << a << " - " << b
-                               << " leaves the triangulation" << std::endl;
+        OSG_WARN << "DelaunayTriangulator: constraint edge " << a << " - " << b
+                 << " leaves the triangulation" << std::endl;
         return false;
     }
 
@@ -116,16 +116,16 @@ bool ConstraintForcer::forceSegment(uint32_t a, uint32_t b, uint32_t& resume)
     std::vector<uint32_t> right{a, triangles[entry]};
     std::vector<uint32_t> left{a, triangles[DelaunayMesh::next(entry)]};
     std::vector<uint32_t> crossed{entry / 3};
-    uint32_t end = NONE;
+    uint32_t end = none;
     for (uint32_t h = entry;;)
     {
         const uint32_t twin = halfedges[h];
-        if (twin == NONE)
+        if (twin == none)
         {
             const uint32_t t = h / 3;
-            osg::notify(osg::WARN) << "tradj error " << triangles[3 * t] << " , "
-                                   << triangles[3 * t + 1] << " , " << triangles[3 * t + 2]
-                                   << std::endl;
+            OSG_WARN << "tradj error " << triangles[3 * t] << " , "
+                     << triangles[3 * t + 1] << " , " << triangles[3 * t + 2]
+                     << std::endl;
             return false;
         }
         crossed.push_back(twin / 3);
@@ -155,8 +155,8 @@ bool ConstraintForcer::forceSegment(uint32_t a, uint32_t b, uint32_t& resume)
             h = DelaunayMesh::prev(twin);
         }
     }
-    if (crossed.size() >= 900 && osg::isNotifyEnabled(osg::WARN))
-        osg::notify(osg::WARN) << " found " << crossed.size() << " adjacent tris " << std::endl;
+    if (crossed.size() >= 900)
+        OSG_WARN << " found " << crossed.size() << " adjacent tris " << std::endl;
     right.push_back(end);
     left.push_back(end);
     std::reverse(left.begin(), left.end());
@@ -168,9 +168,9 @@ bool ConstraintForcer::forceSegment(uint32_t a, uint32_t b, uint32_t& resume)
         rightFill == PolygonFiller::FAILED ? PolygonFiller::FAILED : filler.fill(left, fill);
     if (leftFill == PolygonFiller::FAILED)
     {
-        osg::notify(osg::WARN) << "DelaunayTriangulator: could not fill along constraint edge "
-                               << a << " - " << end << std::endl;
-        resume = NONE;
+        OSG_WARN << "DelaunayTriangulator: could not fill along constraint edge "
+                 << a << " - " << end << std::endl;
+        resume = none;
         return false;
     }
     numCrossed += static_cast<uint32_t>(crossed.size());
@@ -200,7 +200,7 @@ void ConstraintForcer::replace(const std::vector<uint32_t>& crossed,
         for (uint32_t h = 3 * t; h < 3 * t + 3; ++h)
         {
             const uint32_t twin = halfedges[h];
-            if (twin == NONE || !std::binary_search(sorted.begin(), sorted.end(), twin / 3))
+            if (twin == none || !std::binary_search(sorted.begin(), sorted.end(), twin / 3))
                 boundary[edgeKey(triangles[h], triangles[DelaunayMesh::next(h)])] = twin;
         }
     }
@@ -210,13 +210,13 @@ void ConstraintForcer::replace(const std::vector<uint32_t>& crossed,
     while (slots.size() < numNew)
     {
         slots.push_back(static_cast<uint32_t>(triangles.size() / 3));
-        triangles.insert(triangles.end(), 3, NONE);
-        halfedges.insert(halfedges.end(), 3, NONE);
+        triangles.insert(triangles.end(), 3, none);
+        halfedges.insert(halfedges.end(), 3, none);
     }
     for (size_t i = numNew; i < slots.size(); ++i)
     {
         for (uint32_t h = 3 * slots[i]; h < 3 * slots[i] + 3; ++h)
-            triangles[h] = halfedges[h] = NONE;
+            triangles[h] = halfedges[h] = none;
     }
 
     std::unordered_map<uint64_t, uint32_t> open;
@@ -245,7 +245,7 @@ void ConstraintForcer::replace(const std::vector<uint32_t>& crossed,
             if (outside != boundary.end())
             {
                 halfedges[h] = outside->second;
-                if (outside->second != NONE)
+                if (outside->second != none)
                     halfedges[outside->second] = h;
                 continue;
             }

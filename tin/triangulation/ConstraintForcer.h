@@ -11,7 +11,7 @@ namespace osgTAVRI
 // Makes given segments edges of a triangulation. A missing segment is walked across
 // from one end; the triangles it crosses are removed, and the polygons on either
 // side (the chains of crossed-edge ends) are filled again with PolygonFiller.
-// Removed triangles whose places are not reused keep NONE as their vertices.
+// Removed triangles whose places are not reused keep none as their vertices.
 class ConstraintForcer
 {
 public:

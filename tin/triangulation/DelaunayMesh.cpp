@@ -87,32 +87,32 @@ bool DelaunayMesh::chooseSeed(uint32_t& i0, uint32_t& i1, uint32_t& i2) const
         }
     }
     best = std::numeric_limits<double>::infinity();
-    i1 = NONE;
+    i1 = none;
     for (uint32_t i = 0; i < n; ++i)
     {
         if (i == i0)
             continue;
         const double d = dist2(points[i0].x(), points[i0].y(), points[i].x(), points[i].y());
-        if (d < best || i1 == NONE)
+        if (d < best || i1 == none)
         {
             best = d;
             i1 = i;
         }
     }
     best = std::numeric_limits<double>::infinity();
-    i2 = NONE;
+    i2 = none;
     for (uint32_t i = 0; i < n; ++i)
     {
         if (i == i0 || i == i1 || orient(i0, i1, i) == 0.0)
             continue;
         const double r2 = circumradius2(points[i0], points[i1], points[i]);
-        if (r2 < best || i2 == NONE)
+        if (r2 < best || i2 == none)
         {
             best = r2;
             i2 = i;
         }
     }
-    return i2 != NONE;
+    return i2 != none;
 }
 
 uint32_t DelaunayMesh::hashKey(double x, double y) const
@@ -205,10 +205,10 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     const uint32_t maxTriangles = 2 * count;
     triangles.reserve(3 * static_cast<size_t>(maxTriangles));
     halfedges.reserve(3 * static_cast<size_t>(maxTriangles));
-    hullPrev.assign(count, NONE);
-    hullNext.assign(count, NONE);
-    hullTri.assign(count, NONE);
-    hullHash.assign(static_cast<size_t>(std::ceil(std::sqrt(static_cast<double>(count)))), NONE);
+    hullPrev.assign(count, none);
+    hullNext.assign(count, none);
+    hullTri.assign(count, none);
+    hullHash.assign(static_cast<size_t>(std::ceil(std::sqrt(static_cast<double>(count)))), none);
 
     hullNext[0] = 1;
     hullNext[1] = 2;
@@ -243,17 +243,17 @@ void DelaunayMesh::insert(uint32_t p)
 {
     const uint32_t key = hashKey(coords[2 * p], coords[2 * p + 1]);
     const uint32_t size = static_cast<uint32_t>(hullHash.size());
-    uint32_t start = NONE;
+    uint32_t start = none;
     for (uint32_t j = 0; j < size; ++j)
     {
         const uint32_t s = hullHash[(key + j) % size];
-        if (s != NONE && hullNext[s] != NONE)
+        if (s != none && hullNext[s] != none)
         {
             start = s;
             break;
         }
     }
-    if (start == NONE)
+    if (start == none)
         start = hullStart;
     start = hullPrev[start];
 
@@ -283,7 +283,7 @@ void DelaunayMesh::insert(uint32_t p)
         link(3 * t + 2, hullTri[n]);
         hullTri[p] = 3 * t + 1;
         legalize(3 * t + 2);
-        hullNext[n] = NONE;
+        hullNext[n] = none;
         n = nn;
     }
     for (uint32_t pe = hullPrev[e]; orientRank(p, pe, e) < 0.0; pe = hullPrev[e])
@@ -293,7 +293,7 @@ void DelaunayMesh::insert(uint32_t p)
         link(3 * t + 2, hullTri[pe]);
         hullTri[pe] = 3 * t;
         legalize(3 * t + 2);
-        hullNext[e] = NONE;
+        hullNext[e] = none;
         e = pe;
     }
 
@@ -320,7 +320,7 @@ uint32_t DelaunayMesh::locate(uint32_t p) const
             const uint32_t h = 3 * t + (k + steps) % 3;
             if (orientRank(triangles[h], triangles[next(h)], p) < 0.0)
             {
-                if (halfedges[h] == NONE)
+                if (halfedges[h] == none)
                     break;
                 t = halfedges[h] / 3;
                 moved = true;
@@ -342,15 +342,15 @@ uint32_t DelaunayMesh::locate(uint32_t p) const
             orientRank(triangles[3 * t + 2], triangles[3 * t], p) >= 0.0)
             return t;
     }
-    return NONE;
+    return none;
 }
 
 void DelaunayMesh::insertInside(uint32_t p)
 {
     const uint32_t t = locate(p);
-    if (t == NONE)
+    if (t == none)
         return;
-    uint32_t onEdge = NONE;
+    uint32_t onEdge = none;
     int zeros = 0;
     for (uint32_t k = 0; k < 3; ++k)
     {
@@ -400,7 +400,7 @@ void DelaunayMesh::splitEdge(uint32_t h, uint32_t p)
     linkOuter(3 * n1 + 1, twu);
     link(3 * t + 2, 3 * n1);
 
-    if (g != NONE)
+    if (g != none)
     {
         const uint32_t t2 = g / 3;
         const uint32_t x = triangles[prev(g)];
@@ -418,8 +418,8 @@ void DelaunayMesh::splitEdge(uint32_t h, uint32_t p)
     else
     {
         // p splits a hull edge and joins the hull between u and v.
-        halfedges[3 * t] = NONE;
-        halfedges[3 * n1 + 2] = NONE;
+        halfedges[3 * t] = none;
+        halfedges[3 * n1 + 2] = none;
         hullTri[p] = 3 * t;
         hullTri[u] = 3 * n1 + 2;
         hullNext[u] = p;
@@ -437,9 +437,9 @@ uint32_t DelaunayMesh::addTriangle(uint32_t a, uint32_t b, uint32_t c)
     triangles.push_back(a);
     triangles.push_back(b);
     triangles.push_back(c);
-    halfedges.push_back(NONE);
-    halfedges.push_back(NONE);
-    halfedges.push_back(NONE);
+    halfedges.push_back(none);
+    halfedges.push_back(none);
+    halfedges.push_back(none);
     return t;
 }
 
@@ -448,13 +448,13 @@ void DelaunayMesh::setTriangle(uint32_t t, uint32_t a, uint32_t b, uint32_t c)
     triangles[3 * t] = a;
     triangles[3 * t + 1] = b;
     triangles[3 * t + 2] = c;
-    halfedges[3 * t] = halfedges[3 * t + 1] = halfedges[3 * t + 2] = NONE;
+    halfedges[3 * t] = halfedges[3 * t + 1] = halfedges[3 * t + 2] = none;
 }
 
 void DelaunayMesh::link(uint32_t h, uint32_t twin)
 {
     halfedges[h] = twin;
-    if (twin != NONE)
+    if (twin != none)
         halfedges[twin] = h;
 }
 
@@ -463,7 +463,7 @@ void DelaunayMesh::link(uint32_t h, uint32_t twin)
 void DelaunayMesh::linkOuter(uint32_t h, uint32_t twin)
 {
     halfedges[h] = twin;
-    if (twin != NONE)
+    if (twin != none)
         halfedges[twin] = h;
     else
         hullTri[triangles[h]] = h;
@@ -480,7 +480,7 @@ void DelaunayMesh::legalize(uint32_t start)
         const uint32_t a = flipStack.back();
         flipStack.pop_back();
         const uint32_t b = halfedges[a];
-        if (b == NONE)
+        if (b == none)
             continue;
         const uint32_t an = next(a), ap = prev(a), bn = next(b), bp = prev(b);
         const uint32_t u = triangles[a], v = triangles[an], w = triangles[ap];

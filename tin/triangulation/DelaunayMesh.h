@@ -11,7 +11,7 @@ namespace osgTAVRI
 // The Delaunay triangulation of points that are distinct in XY, kept as flat
 // half-edge arrays: triangle t owns the half-edges 3t, 3t + 1 and 3t + 2, counter-
 // clockwise; half-edge h runs from vertex triangles[h] to triangles[next(h)], and
-// halfedges[h] is its twin in the neighbouring triangle, or NONE on the hull.
+// halfedges[h] is its twin in the neighbouring triangle, or none on the hull.
 //
 // Built by a sweep-hull: starting from a seed triangle with an empty circumcircle,
 // points are added in order of their distance from its circumcentre, so each one
@@ -21,7 +21,7 @@ namespace osgTAVRI
 class DelaunayMesh
 {
 public:
-    static constexpr uint32_t NONE = 0xffffffffu;
+    static constexpr uint32_t none = 0xffffffffu;
 
     explicit DelaunayMesh(const osg::Vec3dArray& points);
 
@@ -68,7 +68,7 @@ private:
     // from v to hullNext[v]. hullHash maps a pseudo-angle around the centre to a
     // hull vertex, the starting guess for the edges a new point sees.
     std::vector<uint32_t> hullPrev, hullNext, hullTri, hullHash;
-    uint32_t hullStart = NONE;
+    uint32_t hullStart = none;
     double centreX = 0.0, centreY = 0.0;
     std::vector<uint32_t> flipStack;
 };

@@ -21,8 +21,7 @@ bool sameXY(const osg::Vec3d& l, const osg::Vec3d& r)
 
 void info(const char* text)
 {
-    if (osg::isNotifyEnabled(osg::INFO))
-        osg::notify(osg::INFO) << text << std::endl;
+    OSG_INFO << text << std::endl;
 }
 
 // The convex hull by the monotone chain, clockwise, keeping collinear points:
@@ -78,14 +77,12 @@ bool DelaunayTriangulator::triangulate()
 {
     if (!points)
     {
-        osg::notify(osg::WARN)
-            << "Warning: DelaunayTriangulator::triangulate(): invalid sample point array" << std::endl;
+        OSG_WARN << "Warning: DelaunayTriangulator::triangulate(): invalid sample point array" << std::endl;
         return false;
     }
     if (points->size() < 3)
     {
-        osg::notify(osg::WARN)
-            << "Warning: DelaunayTriangulator::triangulate(): too few sample points" << std::endl;
+        OSG_WARN << "Warning: DelaunayTriangulator::triangulate(): too few sample points" << std::endl;
         return false;
     }
     if (points->size() > maxPoints())
@@ -107,8 +104,8 @@ bool DelaunayTriangulator::triangulate()
                                }),
                 array.end());
     if (array.size() != before)
-        osg::notify(osg::WARN) << "DelaunayTriangulator: dropped " << before - array.size()
-                               << " points with invalid coordinates" << std::endl;
+        OSG_WARN << "DelaunayTriangulator: dropped " << before - array.size()
+                 << " points with invalid coordinates" << std::endl;
 
     // Sorted by x, y, z, so of several points at one XY position the lowest z is first.
     std::sort(array.begin(), array.end(), [](const osg::Vec3d& l, const osg::Vec3d& r) {
@@ -125,9 +122,8 @@ bool DelaunayTriangulator::triangulate()
         constraints.push_back(makeHull(array));
 
     info("DelaunayTriangulator: finding minimum and maximum Y values");
-    if (osg::isNotifyEnabled(osg::INFO))
-        osg::notify(osg::INFO) << "DelaunayTriangulator: triangulating vertex grid ("
-                               << array.size() + 1 << " points)" << std::endl;
+    OSG_INFO << "DelaunayTriangulator: triangulating vertex grid ("
+             << array.size() + 1 << " points)" << std::endl;
 
     DelaunayMesh mesh(array);
     const bool built = mesh.build();
@@ -137,17 +133,16 @@ bool DelaunayTriangulator::triangulate()
 
     info("DelaunayTriangulator: building primitive(s)");
     std::vector<uint32_t>& triangles = mesh.getTriangles();
-    // Places of triangles removed by constraint forcing hold NONE.
+    // Places of triangles removed by constraint forcing hold none.
     triangles.erase(std::remove_if(triangles.begin(), triangles.end(),
-                                   [](uint32_t v) { return v == DelaunayMesh::NONE; }),
+                                   [](uint32_t v) { return v == DelaunayMesh::none; }),
                     triangles.end());
     prim_tris = new osg::DrawElementsUInt(GL_TRIANGLES);
     prim_tris->asVector().swap(triangles);
     if (prim_tris->empty())
-        osg::notify(osg::WARN) << "DelaunayTriangulator: prim_tris size is zero" << std::endl;
-    if (osg::isNotifyEnabled(osg::INFO))
-        osg::notify(osg::INFO) << "DelaunayTriangulator: process done, " << prim_tris->size() / 3
-                               << " triangles remain" << std::endl;
+        OSG_WARN << "DelaunayTriangulator: prim_tris size is zero" << std::endl;
+    OSG_INFO << "DelaunayTriangulator: process done, " << prim_tris->size() / 3
+             << " triangles remain" << std::endl;
     return true;
 }
 
@@ -162,7 +157,7 @@ void DelaunayTriangulator::forceConstraints(DelaunayMesh& mesh)
                                        return l.x() < r.x() || (l.x() == r.x() && l.y() < r.y());
                                    });
         if (it == array.end() || !sameXY(*it, p))
-            return DelaunayMesh::NONE;
+            return DelaunayMesh::none;
         return static_cast<uint32_t>(it - array.begin());
     };
 
@@ -180,7 +175,7 @@ void DelaunayTriangulator::forceConstraints(DelaunayMesh& mesh)
                 continue;
             auto pointIndex = [&](unsigned int i) {
                 const unsigned int v = primitive->index(i);
-                return v < vertices->size() ? indexOf((*vertices)[v]) : DelaunayMesh::NONE;
+                return v < vertices->size() ? indexOf((*vertices)[v]) : DelaunayMesh::none;
             };
             uint32_t ip1 = pointIndex(count - 1);
             for (unsigned int i = 0; i < count; ++i)
@@ -188,10 +183,11 @@ void DelaunayTriangulator::forceConstraints(DelaunayMesh& mesh)
                 const uint32_t ip2 = pointIndex(i);
                 if (i > 0 || mode == GL_LINE_LOOP)
                 {
-                    if (ip1 == DelaunayMesh::NONE || ip2 == DelaunayMesh::NONE)
-                        osg::notify(osg::WARN) << "DelaunayTriangulator: constraint point is no "
-                                                  "sample point, edge skipped"
-                                               << std::endl;
+                    if (ip1 == DelaunayMesh::none || ip2 == DelaunayMesh::none)
+                    {
+                        OSG_WARN << "DelaunayTriangulator: constraint point is no sample point, edge skipped"
+                                 << std::endl;
+                    }
                     else
                         forcer.force(ip1, ip2);
                 }

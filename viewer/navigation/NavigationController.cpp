@@ -13,9 +13,6 @@ namespace osgTAVRI
 
 namespace
 {
-const double halfPi = 1.5707963267948966;
-const osg::Vec3d xAxis(1.0, 0.0, 0.0);
-const osg::Vec3d zAxis(0.0, 0.0, 1.0);
 
 // Key slots of the pointer joystick: i, k, j, l.
 const int slotI = 6;
@@ -142,7 +139,7 @@ void NavigationController::setHome(const osg::Vec3d& eye, const osg::Vec3d& cent
 void NavigationController::home()
 {
     osg::Vec3d center = homeCenter;
-    osg::Vec3d up = zAxis;
+    osg::Vec3d up = osg::Z_AXIS;
     osg::Vec3d forward = center - homeEye;
     if (forward.length2() == 0.0)
         center = homeEye + osg::Vec3d(0.0, 1.0, 0.0);
@@ -182,8 +179,7 @@ void NavigationController::decreaseSpeed()
 
 void NavigationController::notifySpeed() const
 {
-    if (osg::isNotifyEnabled(osg::NOTICE))
-        osg::notify(osg::NOTICE) << "Rörelsehastighet " << speed << " m/s" << std::endl;
+    OSG_NOTICE << "Rörelsehastighet " << speed << " m/s" << std::endl;
 }
 
 void NavigationController::init()
@@ -229,8 +225,7 @@ void NavigationController::update(double time)
 
     if (modeChanged)
     {
-        if (osg::isNotifyEnabled(osg::NOTICE))
-            osg::notify(osg::NOTICE) << "Rörelsemodellen ändrades" << std::endl;
+        OSG_NOTICE << "Rörelsemodellen ändrades" << std::endl;
         modeChanged = false;
     }
 
@@ -244,13 +239,13 @@ void NavigationController::freeStep(const osg::Vec3f& moveStep, const osg::Vec2f
 {
     const osg::Vec3f eye = matrix.getTrans();
     matrix.postMultTranslate(-eye);
-    matrix.postMultRotate(osg::Quat(turnStep.y(), zAxis));
+    matrix.postMultRotate(osg::Quat(turnStep.y(), osg::Z_AXIS));
     matrix.postMultTranslate(eye);
 
-    matrix.preMultRotate(osg::Quat(-halfPi, xAxis));
-    matrix.preMultRotate(osg::Quat(turnStep.x(), xAxis));
+    matrix.preMultRotate(osg::Quat(-osg::PI_2, osg::X_AXIS));
+    matrix.preMultRotate(osg::Quat(turnStep.x(), osg::X_AXIS));
     matrix.preMultTranslate(moveStep);
-    matrix.preMultRotate(osg::Quat(halfPi, xAxis));
+    matrix.preMultRotate(osg::Quat(osg::PI_2, osg::X_AXIS));
 
     fusionDistance = 100.0f;
 }

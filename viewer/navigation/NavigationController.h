@@ -1,5 +1,6 @@
 #pragma once
 
+#include <osg/Math>
 #include <osg/Matrixd>
 #include <osg/Node>
 #include <osgGA/CameraManipulator>
@@ -68,7 +69,7 @@ protected:
     std::map<int, int> keyMap;
     float axes[5] = {};
     double speed = 10.0;
-    double rotationSpeed = 1.5707963267948966;
+    double rotationSpeed = osg::PI_2;
     osg::Matrixd matrix;
     osg::ref_ptr<osg::Node> camera;
     float pressX = 0.0f;

@@ -10,13 +10,6 @@
 namespace osgTAVRI
 {
 
-namespace
-{
-const double halfPi = 1.5707963267948966;
-const osg::Vec3d xAxis(1.0, 0.0, 0.0);
-const osg::Vec3d zAxis(0.0, 0.0, 1.0);
-} // namespace
-
 osg::Vec3f TerrainFollowing::findPivot(osg::Node* camera, const osg::Matrixd& matrix)
 {
     osg::Vec3f pivot(0.0f, 0.0f, 0.0f);
@@ -74,17 +67,17 @@ float TerrainFollowing::step(osg::Matrixd& matrix, osg::Node* camera, const osg:
     const osg::Vec3f pivot = findPivot(camera, matrix);
     const double a = tilt(matrix);
     const double r = turnStep.x();
-    const bool pitchBlocked = (a - r > halfPi) || (a - r < -halfPi);
+    const bool pitchBlocked = (a - r > osg::PI_2) || (a - r < -osg::PI_2);
 
     // Move in a frame tilted by the view's tilt, so that forward is horizontal
     // and up is the world's vertical.
-    matrix.preMultRotate(osg::Quat(-halfPi, xAxis));
-    matrix.preMultRotate(osg::Quat(a, xAxis));
+    matrix.preMultRotate(osg::Quat(-osg::PI_2, osg::X_AXIS));
+    matrix.preMultRotate(osg::Quat(a, osg::X_AXIS));
     matrix.preMultTranslate(moveStep);
-    matrix.preMultRotate(osg::Quat(-a, xAxis));
+    matrix.preMultRotate(osg::Quat(-a, osg::X_AXIS));
 
     matrix.postMultTranslate(-pivot);
-    matrix.postMultRotate(osg::Quat(turnStep.y(), zAxis));
+    matrix.postMultRotate(osg::Quat(turnStep.y(), osg::Z_AXIS));
     matrix.postMultTranslate(pivot);
 
     const osg::Vec3f eye = matrix.getTrans();
@@ -93,9 +86,9 @@ float TerrainFollowing::step(osg::Matrixd& matrix, osg::Node* camera, const osg:
     // Pitch about the point at distance d along the view, then restore the camera frame.
     matrix.preMultTranslate(osg::Vec3f(0.0f, d, 0.0f));
     if (!pitchBlocked)
-        matrix.preMultRotate(osg::Quat(r, xAxis));
+        matrix.preMultRotate(osg::Quat(r, osg::X_AXIS));
     matrix.preMultTranslate(osg::Vec3f(0.0f, -d, 0.0f));
-    matrix.preMultRotate(osg::Quat(halfPi, xAxis));
+    matrix.preMultRotate(osg::Quat(osg::PI_2, osg::X_AXIS));
     return d;
 }
 

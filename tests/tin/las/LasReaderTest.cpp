@@ -200,7 +200,7 @@ TEST(LasReader, SurvivesCorruptedHeaderBytes)
     s.pointFormat = 7;
     const std::string good = makeFile(samplePoints(3), s);
     std::mt19937 random(7);
-    for (std::size_t at = 0; at < LasHeader::kSize14; ++at)
+    for (std::size_t at = 0; at < LasHeader::size14; ++at)
         for (unsigned value : {0x00u, 0xFFu, 0x80u, unsigned(random() & 0xFF)})
         {
             std::string bytes = good;

@@ -125,7 +125,7 @@ uint32_t indexOfXY(const osg::Vec3dArray& points, double x, double y)
     for (uint32_t i = 0; i < points.size(); ++i)
         if (points[i].x() == x && points[i].y() == y)
             return i;
-    return osgTAVRI::DelaunayMesh::NONE;
+    return osgTAVRI::DelaunayMesh::none;
 }
 
 } // namespace
@@ -522,7 +522,7 @@ TEST(ConstraintForcer, CrossedTrianglesAreReplacedByTessellatedPolygons)
 
     std::vector<uint32_t> triangles;
     for (uint32_t v : mesh.getTriangles())
-        if (v != osgTAVRI::DelaunayMesh::NONE)
+        if (v != osgTAVRI::DelaunayMesh::none)
             triangles.push_back(v);
     EXPECT_TRUE(isValidTriangulation(*points, triangles));
     EXPECT_TRUE(hasEdge(triangles, a, b));
@@ -533,14 +533,14 @@ TEST(ConstraintForcer, CrossedTrianglesAreReplacedByTessellatedPolygons)
     EXPECT_GT(forcer.getNumCrossed(), crossed);
     triangles.clear();
     for (uint32_t v : mesh.getTriangles())
-        if (v != osgTAVRI::DelaunayMesh::NONE)
+        if (v != osgTAVRI::DelaunayMesh::none)
             triangles.push_back(v);
     EXPECT_TRUE(isValidTriangulation(*points, triangles));
     EXPECT_TRUE(hasEdge(triangles, c, d));
     const std::vector<uint32_t>& halfedges = mesh.getHalfedges();
     for (uint32_t h = 0; h < halfedges.size(); ++h)
     {
-        if (halfedges[h] != osgTAVRI::DelaunayMesh::NONE)
+        if (halfedges[h] != osgTAVRI::DelaunayMesh::none)
         {
             ASSERT_EQ(h, halfedges[halfedges[h]]);
         }
