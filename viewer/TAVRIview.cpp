@@ -4,6 +4,7 @@
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
+#include "viewer/SaveConfigurationHandler.h"
 #include "viewer/SceneController.h"
 #include "viewer/WindowController.h"
 
@@ -16,23 +17,13 @@
 namespace osgTAVRI
 {
 
-TAVRIview::TAVRIview() : configurationPath("../Resources/Configuration.xml")
-{
-    // The viewer lives inside this object; a stray counted reference must never delete it.
-    viewer.ref();
-}
-
-TAVRIview::~TAVRIview()
-{
-    viewer.setDone(true);
-    viewer.unref_nodelete();
-}
+TAVRIview::TAVRIview() : configurationPath("../Resources/Configuration.xml"), viewer(new osgViewer::Viewer) {}
 
 int TAVRIview::run()
 {
     if (!setupDone)
         setup();
-    return viewer.run();
+    return viewer->run();
 }
 
 void TAVRIview::setup()
@@ -53,25 +44,25 @@ void TAVRIview::setup()
     osg::ref_ptr<osg::Group> overlay = new osg::Group;
     overlay->setName("Overlay");
     root->addChild(overlay);
-    viewer.setSceneData(root);
+    viewer->setSceneData(root);
 
-    osg::Camera* camera = viewer.getCamera();
+    osg::Camera* camera = viewer->getCamera();
 
-    viewer.addEventHandler(this);
+    viewer->addEventHandler(new SaveConfigurationHandler(this));
     overlayController = new OverlayController(overlay, camera);
-    viewer.addEventHandler(overlayController);
+    viewer->addEventHandler(overlayController);
     sceneController = new SceneController(scene);
-    viewer.addEventHandler(sceneController);
+    viewer->addEventHandler(sceneController);
     windowController = new WindowController(camera);
-    viewer.addEventHandler(windowController);
+    viewer->addEventHandler(windowController);
     environmentController = new EnvironmentController(camera, scene);
-    viewer.addEventHandler(environmentController);
+    viewer->addEventHandler(environmentController);
     // The overlay picks its logo against the clear colour on its first event, which comes
     // before this controller's: the background must be on the camera from the start. A
     // configured colour replaces it while the configuration is read.
     environmentController->setBackgroundColor(environmentController->getBackgroundColor());
     navigationController = new NavigationController(camera);
-    viewer.setCameraManipulator(navigationController, true);
+    viewer->setCameraManipulator(navigationController, true);
 
     osg::ref_ptr<osgGA::StateSetManipulator> renderModes =
         new osgGA::StateSetManipulator(scene->getOrCreateStateSet());
@@ -80,20 +71,20 @@ void TAVRIview::setup()
     renderModes->setKeyEventToggleTexturing(osgGA::GUIEventAdapter::KEY_F6);
     renderModes->setKeyEventToggleBackfaceCulling(osgGA::GUIEventAdapter::KEY_F7);
     renderModes->setBackfaceEnabled(true);
-    viewer.addEventHandler(renderModes);
+    viewer->addEventHandler(renderModes);
 
     osg::ref_ptr<osgViewer::StatsHandler> stats = new osgViewer::StatsHandler;
     stats->setKeyEventTogglesOnScreenStats(osgGA::GUIEventAdapter::KEY_F10);
-    viewer.addEventHandler(stats);
+    viewer->addEventHandler(stats);
 
     osg::ref_ptr<osgViewer::ScreenCaptureHandler::WriteToFile> writer =
         new osgViewer::ScreenCaptureHandler::WriteToFile("../TAVRIview", "jpg",
                                                          osgViewer::ScreenCaptureHandler::WriteToFile::SEQUENTIAL_NUMBER);
     osg::ref_ptr<osgViewer::ScreenCaptureHandler> capture = new osgViewer::ScreenCaptureHandler(writer, 1);
     capture->setKeyEventTakeScreenShot(osgGA::GUIEventAdapter::KEY_F12);
-    viewer.addEventHandler(capture);
+    viewer->addEventHandler(capture);
 
-    viewer.setLightingMode(osg::View::NO_LIGHT);
+    viewer->setLightingMode(osg::View::NO_LIGHT);
 
     osg::ref_ptr<osgDB::Options> options = new osgDB::Options;
     options->setObjectCacheHint(osgDB::Options::CACHE_ALL);
@@ -103,7 +94,7 @@ void TAVRIview::setup()
 
     loadConfiguration();
 
-    viewer.realize();
+    viewer->realize();
     setupDone = true;
 }
 
@@ -115,20 +106,6 @@ void TAVRIview::loadConfiguration()
 void TAVRIview::saveConfiguration()
 {
     ConfigurationFile::save(configurationPath, *this);
-}
-
-bool TAVRIview::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter&)
-{
-    if (ea.getEventType() == osgGA::GUIEventAdapter::KEYDOWN && ea.getKey() == osgGA::GUIEventAdapter::KEY_F3 &&
-        dynamic_cast<osgViewer::GraphicsWindow*>(viewer.getCamera()->getGraphicsContext()))
-        saveConfiguration();
-    return false;
-}
-
-void TAVRIview::detachFromView()
-{
-    osg::ref_ptr<TAVRIview> keep = this;
-    viewer.removeEventHandler(this);
 }
 
 } // namespace osgTAVRI

@@ -261,15 +261,16 @@ TEST_F(SceneController, DropEventsCarryTheirPathsInOrder)
 
 TEST_F(SceneController, StoredPathsAreRelativeToBin)
 {
-    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/inst/Content/Bridge.ive", "/inst/Bin"), "../Content/Bridge.ive");
-    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/inst/Content/Bridge.ive", "/inst/Bin/"), "../Content/Bridge.ive");
-    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/data/Binaries/inst/x.ive", "/data/Binaries/inst/Bin"), "../x.ive");
-    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/elsewhere/x.ive", "/inst/Bin"), "/elsewhere/x.ive");
-    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/instrument/x.ive", "/inst/Bin"), "/instrument/x.ive");
-    EXPECT_EQ(osgTAVRI::SceneController::storedPath("../Content/x.ive", "/inst/Bin"), "../Content/x.ive");
+    const auto stored = &osgTAVRI::SceneController::storedPath;
+    EXPECT_EQ(stored("/inst/Content/Bridge.ive", "/inst/Bin"), "../Content/Bridge.ive");
+    EXPECT_EQ(stored("/inst/Content/Bridge.ive", "/inst/Bin/"), "../Content/Bridge.ive");
+    EXPECT_EQ(stored("/data/Binaries/inst/x.ive", "/data/Binaries/inst/Bin"), "../x.ive");
+    EXPECT_EQ(stored("/elsewhere/x.ive", "/inst/Bin"), "/elsewhere/x.ive");
+    EXPECT_EQ(stored("/instrument/x.ive", "/inst/Bin"), "/instrument/x.ive");
+    EXPECT_EQ(stored("../Content/x.ive", "/inst/Bin"), "../Content/x.ive");
     // Outside a Bin folder nothing is shortened: the path must still lead to the file.
-    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/home/u/x.ive", "/home/u"), "/home/u/x.ive");
-    EXPECT_EQ(osgTAVRI::SceneController::storedPath("/Binaries/x.ive", "/Binaries"), "/Binaries/x.ive");
+    EXPECT_EQ(stored("/home/u/x.ive", "/home/u"), "/home/u/x.ive");
+    EXPECT_EQ(stored("/Binaries/x.ive", "/Binaries"), "/Binaries/x.ive");
 
     // And as the controller records it, run from a real Bin folder.
     std::filesystem::create_directories(temp.file("Bin"));

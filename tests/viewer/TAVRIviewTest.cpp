@@ -3,6 +3,7 @@
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
+#include "viewer/SaveConfigurationHandler.h"
 #include "viewer/SceneController.h"
 #include "viewer/TAVRIview.h"
 #include "viewer/WindowController.h"
@@ -43,7 +44,7 @@ TEST(TAVRIview, InstallsTheHandlersInOrder)
     const osgViewer::View::EventHandlers& handlers = h.viewer().getEventHandlers();
     std::vector<osgGA::EventHandler*> list(handlers.begin(), handlers.end());
     ASSERT_EQ(list.size(), 8u);
-    EXPECT_EQ(list[0], &h.app());
+    EXPECT_NE(dynamic_cast<osgTAVRI::SaveConfigurationHandler*>(list[0]), nullptr);
     EXPECT_EQ(list[1], h.overlayController());
     EXPECT_EQ(list[2], h.sceneController());
     EXPECT_EQ(list[3], h.windowController());
@@ -77,6 +78,7 @@ TEST(TAVRIview, HandlersNameTheirOwnClass)
     h.writeConfiguration(smallWindow);
     h.setup();
     const std::vector<std::pair<osg::Object*, std::string>> handlers = {
+        {h.viewer().getEventHandlers().front().get(), "SaveConfigurationHandler"},
         {h.overlayController(), "OverlayController"},     {h.sceneController(), "SceneController"},
         {h.windowController(), "WindowController"},       {h.environmentController(), "EnvironmentController"},
         {h.navigationController(), "NavigationController"}};
@@ -118,14 +120,39 @@ TEST(TAVRIview, EscapeEndsTheFrameLoop)
     EXPECT_EQ(tavritest::readFile(h.configurationPath()), smallWindow);
 }
 
-TEST(TAVRIview, F3IsIgnoredWithoutAWindowAndRunNeedsNoSecondSetup)
+TEST(TAVRIview, F3IsIgnoredWithoutAWindowOrAProgram)
 {
     osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
     EXPECT_FALSE(view->isSetupDone());
     EXPECT_EQ(view->getSceneController(), nullptr);
+    osg::ref_ptr<osgTAVRI::SaveConfigurationHandler> f3 = new osgTAVRI::SaveConfigurationHandler(view.get());
     osg::ref_ptr<osgGA::GUIEventAdapter> event = new osgGA::GUIEventAdapter;
     event->setEventType(osgGA::GUIEventAdapter::KEYDOWN);
     event->setKey(osgGA::GUIEventAdapter::KEY_F3);
     // No window: nothing to save, and the event goes on.
-    EXPECT_FALSE(view->handle(*event, view->getViewer()));
+    EXPECT_FALSE(f3->handle(*event, view->getViewer()));
+    osg::ref_ptr<osgViewer::Viewer> viewer = &view->getViewer();
+    view = nullptr;
+    EXPECT_FALSE(f3->handle(*event, *viewer));
+}
+
+// The program owns its viewer and the viewer's handlers do not own the program, so letting go
+// of the program ends everything without help.
+TEST(TAVRIview, ReleasingTheProgramEndsItsViewerAndItsHandlers)
+{
+    osg::observer_ptr<osgTAVRI::TAVRIview> program;
+    osg::observer_ptr<osgViewer::Viewer> viewer;
+    osg::observer_ptr<osgTAVRI::SceneController> scene;
+    {
+        ViewerHarness h;
+        h.writeConfiguration(smallWindow);
+        h.setup();
+        h.frame();
+        program = &h.app();
+        viewer = &h.viewer();
+        scene = h.sceneController();
+    }
+    EXPECT_FALSE(program.valid());
+    EXPECT_FALSE(viewer.valid());
+    EXPECT_FALSE(scene.valid());
 }

@@ -63,11 +63,7 @@ ViewerHarness::ViewerHarness()
 
 ViewerHarness::~ViewerHarness()
 {
-    if (view.valid())
-    {
-        view->detachFromView();
-        view = nullptr;
-    }
+    view = nullptr;
     if (!previousDir.empty())
         (void)chdir(previousDir.c_str());
 }
