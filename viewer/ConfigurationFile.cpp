@@ -8,13 +8,14 @@
 #include "viewer/TAVRIview.h"
 #include "viewer/WindowController.h"
 
-#include <osg/Camera>
 #include <osg/DisplaySettings>
 #include <osg/GraphicsContext>
 #include <osg/Notify>
+#include <osg/Vec3d>
 
 #include <tinyxml2.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -36,19 +37,17 @@ const int maxLayerNum = 999;
 class AttributeReader
 {
 public:
-    AttributeReader(const tinyxml2::XMLElement* e, const std::string& p) : element(e), path(p) {}
+    AttributeReader(const tinyxml2::XMLElement& e, const std::string& p) : element(e), path(p) {}
 
-    bool has(const char* name) const { return element->Attribute(name) != nullptr; }
-
-    void readString(const char* name, std::string& value) const
+    void operator()(const char* name, std::string& value) const
     {
-        if (const char* text = element->Attribute(name))
+        if (const char* text = element.Attribute(name))
             value = text;
     }
 
-    void readBool(const char* name, bool& value) const
+    void operator()(const char* name, bool& value) const
     {
-        const char* text = element->Attribute(name);
+        const char* text = element.Attribute(name);
         if (!text)
             return;
         long long number = 0;
@@ -62,15 +61,15 @@ public:
             unreadable(name, text, "a bool");
     }
 
-    void readInt(const char* name, int& value) const { readInteger(name, value, "an int"); }
+    void operator()(const char* name, int& value) const { readInteger(name, value, "an int"); }
 
-    void readUnsigned(const char* name, unsigned int& value) const { readInteger(name, value, "an unsigned int"); }
+    void operator()(const char* name, unsigned int& value) const { readInteger(name, value, "an unsigned int"); }
 
     // Scanned in single precision like the file has always been read; values that are not
     // finite would poison the camera and the coordinate readout.
-    void readReal(const char* name, float& value) const
+    void operator()(const char* name, double& value) const
     {
-        const char* text = element->Attribute(name);
+        const char* text = element.Attribute(name);
         if (!text)
             return;
         char* end = nullptr;
@@ -87,7 +86,7 @@ private:
     template <typename T>
     void readInteger(const char* name, T& value, const char* type) const
     {
-        const char* text = element->Attribute(name);
+        const char* text = element.Attribute(name);
         if (!text)
             return;
         long long number = 0;
@@ -109,109 +108,263 @@ private:
 
     void unreadable(const char* name, const char* text, const char* type) const
     {
-        OSG_WARN << "Configuration: " << element->Name() << " " << name << "=\"" << text << "\" in " << path
+        OSG_WARN << "Configuration: " << element.Name() << " " << name << "=\"" << text << "\" in " << path
                  << " is not " << type << ", ignored" << std::endl;
     }
 
-    const tinyxml2::XMLElement* element;
+    const tinyxml2::XMLElement& element;
     const std::string& path;
 };
 
-void loadScene(const AttributeReader& reader, const tinyxml2::XMLElement* sceneElement, const std::string& path,
-               SceneController& scene)
+// Writes the attributes of one element in the order they are given, in the file's formats.
+class AttributeWriter
 {
-    bool loadInfoPoints = false, generatePowerline = false;
-    reader.readBool("loadInfoPoints", loadInfoPoints);
-    reader.readBool("generatePowerline", generatePowerline);
-    scene.setLoadInfoPoints(loadInfoPoints);
-    scene.setGeneratePowerline(generatePowerline);
+public:
+    explicit AttributeWriter(tinyxml2::XMLElement& e) : element(e) {}
 
-    for (const tinyxml2::XMLElement* model = sceneElement->FirstChildElement("Model"); model;
-         model = model->NextSiblingElement("Model"))
+    void operator()(const char* name, const std::string& value) const { element.SetAttribute(name, value.c_str()); }
+    void operator()(const char* name, bool value) const { element.SetAttribute(name, value ? "1" : "0"); }
+    void operator()(const char* name, int value) const { element.SetAttribute(name, std::to_string(value).c_str()); }
+
+    void operator()(const char* name, unsigned int value) const
     {
-        AttributeReader modelReader(model, path);
-        std::string filename, name;
-        bool visible = false;
-        int layerNum = 0;
-        modelReader.readString("filename", filename);
-        modelReader.readString("name", name);
-        modelReader.readBool("visible", visible);
-        modelReader.readInt("layerNum", layerNum);
-        if (filename.empty())
+        element.SetAttribute(name, std::to_string(value).c_str());
+    }
+
+    void operator()(const char* name, double value) const
+    {
+        element.SetAttribute(name, ConfigurationFile::formatReal(value).c_str());
+    }
+
+private:
+    tinyxml2::XMLElement& element;
+};
+
+// The elements of the file. Each lists its attributes once, in the order they are written;
+// `io` is an AttributeReader when loading and an AttributeWriter when saving.
+struct OverlayElement
+{
+    static constexpr const char* tag = "Overlay";
+    bool useGeoCoords = false;
+    osg::Vec3d offset;
+
+    template <class Io>
+    void attributes(const Io& io)
+    {
+        io("useGeoCoords", useGeoCoords);
+        io("offsetX", offset.x());
+        io("offsetY", offset.y());
+        io("offsetZ", offset.z());
+    }
+};
+
+struct SceneElement
+{
+    static constexpr const char* tag = "Scene";
+    bool loadInfoPoints = false;
+    bool generatePowerline = false;
+
+    template <class Io>
+    void attributes(const Io& io)
+    {
+        io("loadInfoPoints", loadInfoPoints);
+        io("generatePowerline", generatePowerline);
+    }
+};
+
+struct ModelElement
+{
+    static constexpr const char* tag = "Model";
+    std::string name;
+    std::string filename;
+    int layerNum = 0;
+    bool visible = false;
+
+    template <class Io>
+    void attributes(const Io& io)
+    {
+        io("name", name);
+        io("filename", filename);
+        io("layerNum", layerNum);
+        io("visible", visible);
+    }
+};
+
+struct EnvironmentElement
+{
+    static constexpr const char* tag = "Environment";
+    osg::Vec3d backgroundColor;
+    bool enableWater = false;
+    double seaState = 0.0;
+    double windDirection = 0.0;
+
+    template <class Io>
+    void attributes(const Io& io)
+    {
+        io("backgroundColorRed", backgroundColor.x());
+        io("backgroundColorGreen", backgroundColor.y());
+        io("backgroundColorBlue", backgroundColor.z());
+        io("enableWater", enableWater);
+        io("seaState", seaState);
+        io("windDirection", windDirection);
+    }
+};
+
+struct NavigationElement
+{
+    static constexpr const char* tag = "Navigation";
+    osg::Vec3d eye;
+    osg::Vec3d center;
+
+    template <class Io>
+    void attributes(const Io& io)
+    {
+        io("homeEyeX", eye.x());
+        io("homeEyeY", eye.y());
+        io("homeEyeZ", eye.z());
+        io("homeCenterX", center.x());
+        io("homeCenterY", center.y());
+        io("homeCenterZ", center.z());
+    }
+};
+
+struct WindowElement
+{
+    static constexpr const char* tag = "Window";
+    WindowSettings settings;
+
+    template <class Io>
+    void attributes(const Io& io)
+    {
+        io("title", settings.title);
+        io("x", settings.x);
+        io("y", settings.y);
+        io("width", settings.width);
+        io("height", settings.height);
+        io("maximized", settings.maximized);
+        io("fullscreen", settings.fullscreen);
+        io("screenNum", settings.screenNum);
+        io("numSamples", settings.numSamples);
+        io("stereo", settings.stereo);
+    }
+};
+
+template <class Element>
+void readAttributes(const tinyxml2::XMLElement& element, const std::string& path, Element& values)
+{
+    values.attributes(AttributeReader(element, path));
+}
+
+// The first element of its kind directly below `parent`, read into `values`; null (and the
+// values untouched) when there is none.
+template <class Element>
+const tinyxml2::XMLElement* readElement(const tinyxml2::XMLNode& parent, const std::string& path, Element& values)
+{
+    const tinyxml2::XMLElement* element = parent.FirstChildElement(Element::tag);
+    if (element)
+        readAttributes(*element, path, values);
+    return element;
+}
+
+template <class Element>
+tinyxml2::XMLElement* writeElement(tinyxml2::XMLNode& parent, Element& values)
+{
+    tinyxml2::XMLElement* element = parent.GetDocument()->NewElement(Element::tag);
+    values.attributes(AttributeWriter(*element));
+    parent.InsertEndChild(element);
+    return element;
+}
+
+std::string defaultTitle() { return std::string(TAVRIview::programName()) + TAVRIview::programVersion(); }
+
+void loadScene(const tinyxml2::XMLDocument& document, const std::string& path, SceneController* controller)
+{
+    SceneElement scene;
+    const tinyxml2::XMLElement* element = readElement(document, path, scene);
+    if (!element)
+        return;
+    if (controller)
+    {
+        controller->setLoadInfoPoints(scene.loadInfoPoints);
+        controller->setGeneratePowerline(scene.generatePowerline);
+    }
+    for (const tinyxml2::XMLElement* child = element->FirstChildElement(ModelElement::tag); child;
+         child = child->NextSiblingElement(ModelElement::tag))
+    {
+        ModelElement model;
+        readAttributes(*child, path, model);
+        if (model.filename.empty())
         {
             OSG_WARN << "Configuration: a Model without filename in " << path << " is skipped" << std::endl;
             continue;
         }
-        if (!modelReader.has("name"))
-            name = filename;
-        if (layerNum < 0 || layerNum > maxLayerNum)
+        if (!child->Attribute("name"))
+            model.name = model.filename;
+        if (model.layerNum < 0 || model.layerNum > maxLayerNum)
         {
-            OSG_WARN << "Configuration: layerNum " << layerNum << " of model " << filename
+            OSG_WARN << "Configuration: layerNum " << model.layerNum << " of model " << model.filename
                      << " is out of range, using layer 0" << std::endl;
-            layerNum = 0;
+            model.layerNum = 0;
         }
-        scene.addModel(name, filename, layerNum, visible);
+        if (controller)
+            controller->addModel(model.name, model.filename, model.layerNum, model.visible);
     }
 }
 
-void loadEnvironment(const AttributeReader& reader, EnvironmentController& environment)
+void loadEnvironment(const tinyxml2::XMLDocument& document, const std::string& path,
+                     EnvironmentController* controller)
 {
-    float red = 0.0f, green = 0.0f, blue = 0.0f, seaState = 0.0f, windDirection = 0.0f;
-    bool enableWater = false;
-    reader.readReal("backgroundColorRed", red);
-    reader.readReal("backgroundColorGreen", green);
-    reader.readReal("backgroundColorBlue", blue);
-    environment.setBackgroundColor(osg::Vec4f(red, green, blue, 1.0f));
-    reader.readBool("enableWater", enableWater);
-    reader.readReal("seaState", seaState);
-    reader.readReal("windDirection", windDirection);
-    environment.setWaterEnabled(enableWater);
-    environment.setSeaState(seaState);
-    environment.setWindDirection(windDirection);
+    EnvironmentElement environment;
+    if (!readElement(document, path, environment) || !controller)
+        return;
+    const osg::Vec3d& color = environment.backgroundColor;
+    controller->setBackgroundColor(osg::Vec4f(color.x(), color.y(), color.z(), 1.0f));
+    controller->setWaterEnabled(environment.enableWater);
+    controller->setSeaState(environment.seaState);
+    controller->setWindDirection(environment.windDirection);
 }
 
-void loadOverlay(const AttributeReader& reader, OverlayController& overlay, SceneController& scene)
+void loadOverlay(const tinyxml2::XMLDocument& document, const std::string& path, OverlayController* overlay,
+                 SceneController* scene)
 {
-    bool useGeoCoords = false;
-    float offsetX = 0.0f, offsetY = 0.0f, offsetZ = 0.0f;
-    reader.readBool("useGeoCoords", useGeoCoords);
-    reader.readReal("offsetZ", offsetZ);
-    reader.readReal("offsetY", offsetY);
-    reader.readReal("offsetX", offsetX);
-    overlay.setUseGeoCoords(useGeoCoords);
-    overlay.setCoordinateOffset(osg::Vec3f(offsetX, offsetY, offsetZ));
-    scene.setOffsetX(offsetX);
-    scene.setOffsetY(offsetY);
-    scene.setOffsetZ(offsetZ);
-}
-
-void loadNavigation(const tinyxml2::XMLElement* element, const std::string& path, NavigationController& navigation)
-{
-    float eyeX = 0.0f, eyeY = 0.0f, eyeZ = 0.0f, centerX = 0.0f, centerY = 1.0f, centerZ = 0.0f;
-    if (element)
+    OverlayElement values;
+    if (!readElement(document, path, values))
+        return;
+    if (overlay)
     {
-        AttributeReader reader(element, path);
-        centerY = 0.0f;
-        reader.readReal("homeEyeX", eyeX);
-        reader.readReal("homeEyeY", eyeY);
-        reader.readReal("homeEyeZ", eyeZ);
-        reader.readReal("homeCenterX", centerX);
-        reader.readReal("homeCenterY", centerY);
-        reader.readReal("homeCenterZ", centerZ);
+        overlay->setUseGeoCoords(values.useGeoCoords);
+        overlay->setCoordinateOffset(osg::Vec3f(values.offset));
     }
-    osg::Vec3d eye(eyeX, eyeY, eyeZ), center(centerX, centerY, centerZ);
-    if ((center - eye).length() == 0.0)
-        center.y() += 1.0;
-    navigation.setHome(eye, center);
-    navigation.home();
+    if (scene)
+    {
+        scene->setOffsetX(values.offset.x());
+        scene->setOffsetY(values.offset.y());
+        scene->setOffsetZ(values.offset.z());
+    }
 }
 
-void loadWindow(const tinyxml2::XMLElement* element, const std::string& path, WindowController& window,
-                osg::Camera* camera)
+void loadNavigation(const tinyxml2::XMLDocument& document, const std::string& path,
+                    NavigationController* controller)
 {
-    const std::string defaultTitle = std::string(TAVRIview::programName()) + TAVRIview::programVersion();
-    if (!element)
+    NavigationElement navigation;
+    if (!readElement(document, path, navigation))
+        navigation.center.set(0.0, 1.0, 0.0);
+    if ((navigation.center - navigation.eye).length() == 0.0)
+        navigation.center.y() += 1.0;
+    if (!controller)
+        return;
+    controller->setHome(navigation.eye, navigation.center);
+    controller->home();
+}
+
+void loadWindow(const tinyxml2::XMLDocument& document, const std::string& path, WindowController* controller)
+{
+    WindowElement window;
+    window.settings.title = defaultTitle();
+    if (!readElement(document, path, window))
     {
+        if (!controller)
+            return;
         unsigned int screenWidth = 0, screenHeight = 0;
         if (!WindowController::getScreenSize(0, screenWidth, screenHeight))
         {
@@ -219,48 +372,46 @@ void loadWindow(const tinyxml2::XMLElement* element, const std::string& path, Wi
             return;
         }
         // Centred; on a screen smaller than the window its top left corner stays visible.
-        int x = (static_cast<int>(screenWidth) - 1024) / 2;
-        int y = (static_cast<int>(screenHeight) - 768) / 2;
-        WindowSettings settings;
-        settings.title = defaultTitle;
-        settings.x = x < 0 ? 0 : x;
-        settings.y = y < 0 ? 0 : y;
-        settings.width = 1024;
-        settings.height = 768;
-        settings.numSamples = 4;
-        window.createWindow(settings);
+        window.settings.width = 1024;
+        window.settings.height = 768;
+        window.settings.x = std::max(0, (static_cast<int>(screenWidth) - window.settings.width) / 2);
+        window.settings.y = std::max(0, (static_cast<int>(screenHeight) - window.settings.height) / 2);
+        window.settings.numSamples = 4;
+        controller->createWindow(window.settings);
         return;
     }
 
-    AttributeReader reader(element, path);
-    WindowSettings settings;
-    settings.title = defaultTitle;
-    reader.readString("title", settings.title);
-    reader.readInt("x", settings.x);
-    reader.readInt("y", settings.y);
-    reader.readInt("width", settings.width);
-    reader.readInt("height", settings.height);
-    reader.readBool("maximized", settings.maximized);
-    reader.readBool("fullscreen", settings.fullscreen);
-    reader.readUnsigned("screenNum", settings.screenNum);
-    reader.readUnsigned("numSamples", settings.numSamples);
-    reader.readBool("stereo", settings.stereo);
-    if (settings.numSamples > 32)
+    if (window.settings.numSamples > 32)
     {
-        OSG_WARN << "Configuration: numSamples " << settings.numSamples
+        OSG_WARN << "Configuration: numSamples " << window.settings.numSamples
                  << " is more than any display offers, using 4" << std::endl;
-        settings.numSamples = 4;
+        window.settings.numSamples = 4;
     }
-    window.createWindow(settings);
+    if (!controller)
+        return;
+    const osg::GraphicsContext* context = controller->createWindow(window.settings);
     // Stereo drawing into a window without left and right buffers draws nothing.
-    const osg::GraphicsContext* context = camera->getGraphicsContext();
-    if (settings.stereo && context && context->getTraits() && context->getTraits()->quadBufferStereo)
+    if (window.settings.stereo && context && context->getTraits() && context->getTraits()->quadBufferStereo)
     {
         osg::DisplaySettings* display = osg::DisplaySettings::instance().get();
         display->setStereo(true);
         display->setStereoMode(osg::DisplaySettings::QUAD_BUFFER);
         display->setEyeSeparation(0.05f);
         display->setScreenDistance(0.5f);
+    }
+}
+
+void saveScene(tinyxml2::XMLDocument& document, const SceneController& controller)
+{
+    SceneElement scene;
+    scene.loadInfoPoints = controller.getLoadInfoPoints();
+    scene.generatePowerline = controller.getGeneratePowerline();
+    tinyxml2::XMLElement* element = writeElement(document, scene);
+    for (unsigned int i = 0; i < controller.getNumModels(); ++i)
+    {
+        ModelElement model;
+        controller.getModelInfo(i, model.name, model.filename, model.layerNum, model.visible);
+        writeElement(*element, model);
     }
 }
 
@@ -278,31 +429,6 @@ std::string loadFailureReason(const std::string& path, const tinyxml2::XMLDocume
     const char* text = document.ErrorStr();
     return std::string("is not valid XML (") + (text ? text : "parse error") + ")";
 }
-
-void setAttribute(tinyxml2::XMLElement* element, const char* name, double value)
-{
-    element->SetAttribute(name, ConfigurationFile::formatReal(value).c_str());
-}
-
-void setAttribute(tinyxml2::XMLElement* element, const char* name, bool value)
-{
-    element->SetAttribute(name, value ? "1" : "0");
-}
-
-void setAttribute(tinyxml2::XMLElement* element, const char* name, int value)
-{
-    element->SetAttribute(name, std::to_string(value).c_str());
-}
-
-void setAttribute(tinyxml2::XMLElement* element, const char* name, unsigned int value)
-{
-    element->SetAttribute(name, std::to_string(value).c_str());
-}
-
-void setAttribute(tinyxml2::XMLElement* element, const char* name, const std::string& value)
-{
-    element->SetAttribute(name, value.c_str());
-}
 } // namespace
 
 std::string ConfigurationFile::formatReal(double value)
@@ -312,7 +438,7 @@ std::string ConfigurationFile::formatReal(double value)
     return text;
 }
 
-void ConfigurationFile::load(const std::string& path, TAVRIview& view)
+void ConfigurationFile::load(const std::string& path, const Controllers& controllers)
 {
     tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     if (document.LoadFile(path.c_str()) == tinyxml2::XML_SUCCESS)
@@ -328,83 +454,50 @@ void ConfigurationFile::load(const std::string& path, TAVRIview& view)
         document.Clear();
     }
 
-    if (const tinyxml2::XMLElement* scene = document.FirstChildElement("Scene"))
-        loadScene(AttributeReader(scene, path), scene, path, *view.getSceneController());
-    if (const tinyxml2::XMLElement* environment = document.FirstChildElement("Environment"))
-        loadEnvironment(AttributeReader(environment, path), *view.getEnvironmentController());
-    if (const tinyxml2::XMLElement* overlay = document.FirstChildElement("Overlay"))
-        loadOverlay(AttributeReader(overlay, path), *view.getOverlayController(), *view.getSceneController());
-    loadNavigation(document.FirstChildElement("Navigation"), path, *view.getNavigationController());
-    loadWindow(document.FirstChildElement("Window"), path, *view.getWindowController(), view.getViewer().getCamera());
+    loadScene(document, path, controllers.scene);
+    loadEnvironment(document, path, controllers.environment);
+    loadOverlay(document, path, controllers.overlay, controllers.scene);
+    loadNavigation(document, path, controllers.navigation);
+    loadWindow(document, path, controllers.window);
 }
 
-bool ConfigurationFile::save(const std::string& path, TAVRIview& view)
+bool ConfigurationFile::save(const std::string& path, const Controllers& controllers)
 {
     tinyxml2::XMLDocument document;
 
-    OverlayController& overlayController = *view.getOverlayController();
-    tinyxml2::XMLElement* overlay = document.NewElement("Overlay");
-    const osg::Vec3f offset = overlayController.getCoordinateOffset();
-    setAttribute(overlay, "useGeoCoords", overlayController.getUseGeoCoords());
-    setAttribute(overlay, "offsetX", static_cast<double>(offset.x()));
-    setAttribute(overlay, "offsetY", static_cast<double>(offset.y()));
-    setAttribute(overlay, "offsetZ", static_cast<double>(offset.z()));
-    document.InsertEndChild(overlay);
-
-    SceneController& sceneController = *view.getSceneController();
-    tinyxml2::XMLElement* scene = document.NewElement("Scene");
-    setAttribute(scene, "loadInfoPoints", sceneController.getLoadInfoPoints());
-    setAttribute(scene, "generatePowerline", sceneController.getGeneratePowerline());
-    for (unsigned int i = 0; i < sceneController.getNumModels(); ++i)
+    if (const OverlayController* controller = controllers.overlay)
     {
-        std::string name, filename;
-        int layerNum = 0;
-        bool visible = false;
-        sceneController.getModelInfo(i, name, filename, layerNum, visible);
-        tinyxml2::XMLElement* model = document.NewElement("Model");
-        setAttribute(model, "name", name);
-        setAttribute(model, "filename", filename);
-        setAttribute(model, "layerNum", layerNum);
-        setAttribute(model, "visible", visible);
-        scene->InsertEndChild(model);
+        OverlayElement overlay;
+        overlay.useGeoCoords = controller->getUseGeoCoords();
+        overlay.offset = controller->getCoordinateOffset();
+        writeElement(document, overlay);
     }
-    document.InsertEndChild(scene);
-
-    EnvironmentController& environmentController = *view.getEnvironmentController();
-    tinyxml2::XMLElement* environment = document.NewElement("Environment");
-    const osg::Vec4f color = environmentController.getBackgroundColor();
-    setAttribute(environment, "backgroundColorRed", static_cast<double>(color.r()));
-    setAttribute(environment, "backgroundColorGreen", static_cast<double>(color.g()));
-    setAttribute(environment, "backgroundColorBlue", static_cast<double>(color.b()));
-    setAttribute(environment, "enableWater", environmentController.getWaterEnabled());
-    setAttribute(environment, "seaState", environmentController.getSeaState());
-    setAttribute(environment, "windDirection", environmentController.getWindDirection());
-    document.InsertEndChild(environment);
-
-    osg::Vec3d eye, center;
-    view.getNavigationController()->getCurrentLookAt(eye, center);
-    tinyxml2::XMLElement* navigation = document.NewElement("Navigation");
-    setAttribute(navigation, "homeEyeX", eye.x());
-    setAttribute(navigation, "homeEyeY", eye.y());
-    setAttribute(navigation, "homeEyeZ", eye.z());
-    setAttribute(navigation, "homeCenterX", center.x());
-    setAttribute(navigation, "homeCenterY", center.y());
-    setAttribute(navigation, "homeCenterZ", center.z());
-    document.InsertEndChild(navigation);
-
-    const WindowSettings settings = view.getWindowController()->getWindowSettings();
-    tinyxml2::XMLElement* window = document.NewElement("Window");
-    setAttribute(window, "title", settings.title);
-    setAttribute(window, "x", settings.x < 0 ? 0 : settings.x);
-    setAttribute(window, "y", settings.y < 0 ? 0 : settings.y);
-    setAttribute(window, "width", settings.width);
-    setAttribute(window, "height", settings.height);
-    setAttribute(window, "maximized", settings.maximized);
-    setAttribute(window, "fullscreen", settings.fullscreen);
-    setAttribute(window, "screenNum", settings.screenNum);
-    setAttribute(window, "numSamples", settings.numSamples);
-    setAttribute(window, "stereo", settings.stereo);
-    document.InsertEndChild(window);
+    if (controllers.scene)
+        saveScene(document, *controllers.scene);
+    if (const EnvironmentController* controller = controllers.environment)
+    {
+        EnvironmentElement environment;
+        const osg::Vec4f& color = controller->getBackgroundColor();
+        environment.backgroundColor.set(color.r(), color.g(), color.b());
+        environment.enableWater = controller->getWaterEnabled();
+        environment.seaState = controller->getSeaState();
+        environment.windDirection = controller->getWindDirection();
+        writeElement(document, environment);
+    }
+    if (const NavigationController* controller = controllers.navigation)
+    {
+        NavigationElement navigation;
+        controller->getCurrentLookAt(navigation.eye, navigation.center);
+        writeElement(document, navigation);
+    }
+    if (const WindowController* controller = controllers.window)
+    {
+        WindowElement window;
+        window.settings = controller->getWindowSettings();
+        window.settings.x = std::max(0, window.settings.x);
+        window.settings.y = std::max(0, window.settings.y);
+        writeElement(document, window);
+    }
 
     tinyxml2::XMLPrinter printer(nullptr, false);
     document.Print(&printer);

@@ -5,20 +5,37 @@
 namespace osgTAVRI
 {
 
-class TAVRIview;
+class OverlayController;
+class SceneController;
+class EnvironmentController;
+class NavigationController;
+class WindowController;
 
 // Reads the viewer's XML settings into its controllers at start-up and writes the running
 // state back. Five top-level elements, no root: Overlay, Scene, Environment, Navigation, Window.
+// Each element's attributes are listed once, and that one list serves reading and writing.
 class ConfigurationFile
 {
 public:
+    // The controllers that the elements belong to. An element whose controller is missing is
+    // still read and checked, and then left unused; without a window controller no window
+    // is created.
+    struct Controllers
+    {
+        OverlayController* overlay = nullptr;
+        SceneController* scene = nullptr;
+        EnvironmentController* environment = nullptr;
+        NavigationController* navigation = nullptr;
+        WindowController* window = nullptr;
+    };
+
     // Hands every setting to the controllers and creates the window. A missing or broken
     // file leaves the defaults in force.
-    static void load(const std::string& path, TAVRIview& view);
+    static void load(const std::string& path, const Controllers& controllers);
 
-    // Writes the current state; false (with a warning line) when the file cannot be written,
-    // in which case the old file is kept as it was.
-    static bool save(const std::string& path, TAVRIview& view);
+    // Writes the current state of the controllers that are there; false (with a warning
+    // line) when the file cannot be written, in which case the old file is kept as it was.
+    static bool save(const std::string& path, const Controllers& controllers);
 
     // Real values as written: the shortest "%g" form, six significant digits.
     static std::string formatReal(double value);

@@ -100,12 +100,18 @@ void TAVRIview::setup()
 
 void TAVRIview::loadConfiguration()
 {
-    ConfigurationFile::load(configurationPath, *this);
+    ConfigurationFile::load(configurationPath, configurationControllers());
 }
 
 void TAVRIview::saveConfiguration()
 {
-    ConfigurationFile::save(configurationPath, *this);
+    ConfigurationFile::save(configurationPath, configurationControllers());
+}
+
+ConfigurationFile::Controllers TAVRIview::configurationControllers() const
+{
+    return {overlayController.get(), sceneController.get(), environmentController.get(),
+            navigationController.get(), windowController.get()};
 }
 
 } // namespace osgTAVRI

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/ConfigurationFile.h"
+
 #include <osg/Referenced>
 #include <osg/ref_ptr>
 #include <osgViewer/Viewer>
@@ -42,6 +44,8 @@ public:
 
 protected:
     ~TAVRIview() override = default;
+
+    ConfigurationFile::Controllers configurationControllers() const;
 
     bool setupDone = false;
     std::string configurationPath;

@@ -53,7 +53,7 @@ bool WindowController::getScreenSize(unsigned int screen, unsigned int& width, u
     return true;
 }
 
-void WindowController::createWindow(const WindowSettings& requested)
+osg::GraphicsContext* WindowController::createWindow(const WindowSettings& requested)
 {
     WindowSettings settings = requested;
     unsigned int screenWidth = 800, screenHeight = 600;
@@ -133,6 +133,7 @@ void WindowController::createWindow(const WindowSettings& requested)
 
     if (settings.maximized && X11WindowState::isNativeWindow(context.get()))
         X11WindowState::showMaximized(context.get());
+    return context.get();
 }
 
 WindowSettings WindowController::getWindowSettings() const

@@ -26,7 +26,8 @@ public:
     using osgGA::GUIEventHandler::handle;
     bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;
 
-    void createWindow(const WindowSettings& settings);
+    // Returns the window's graphics context, null when none could be created.
+    osg::GraphicsContext* createWindow(const WindowSettings& settings);
     // The window's settings as they are now; the recorded ones when there is no window.
     WindowSettings getWindowSettings() const;
     void toggleFullscreen(osgViewer::GraphicsWindow* window);
