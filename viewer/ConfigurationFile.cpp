@@ -30,8 +30,6 @@ namespace osgTAVRI
 
 namespace
 {
-const int maxLayerNum = 999;
-
 // Reads the attributes of one element with the value formats of the file. A value that does
 // not scan counts as absent: the caller's default stays and one line says why.
 class AttributeReader
@@ -293,19 +291,8 @@ void loadScene(const tinyxml2::XMLDocument& document, const std::string& path, S
     {
         ModelElement model;
         readAttributes(*child, path, model);
-        if (model.filename.empty())
-        {
-            OSG_WARN << "Configuration: a Model without filename in " << path << " is skipped" << std::endl;
-            continue;
-        }
         if (!child->Attribute("name"))
             model.name = model.filename;
-        if (model.layerNum < 0 || model.layerNum > maxLayerNum)
-        {
-            OSG_WARN << "Configuration: layerNum " << model.layerNum << " of model " << model.filename
-                     << " is out of range, using layer 0" << std::endl;
-            model.layerNum = 0;
-        }
         if (controller)
             controller->addModel(model.name, model.filename, model.layerNum, model.visible);
     }

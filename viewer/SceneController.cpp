@@ -86,20 +86,34 @@ void SceneController::registerZipPassword()
     registry->setAuthenticationMap(map.get());
 }
 
-void SceneController::addModel(const std::string& name, const std::string& filename, int layerNum,
-                               bool visible)
+void SceneController::addModel(const std::string& name, const std::string& filename, int layerNum, bool visible)
 {
+    osg::ref_ptr<osg::Node> node = readModel(name, filename);
+    models.push_back({name, filename, layerNum, visible, node});
+    if (!node)
+        return;
+    int layer = layerNum;
+    if (layer < 0 || layer > maxLayerNum)
+    {
+        OSG_WARN << "Layer " << layerNum << " of model " << filename << " is out of range (0 to " << maxLayerNum
+                 << "), using layer 0" << std::endl;
+        layer = 0;
+    }
+    getOrCreateLayer(layer)->addChild(node.get(), visible);
+}
+
+osg::ref_ptr<osg::Node> SceneController::readModel(const std::string& name, const std::string& filename) const
+{
+    if (filename.empty())
+    {
+        OSG_WARN << "Model " << name << " names no file" << std::endl;
+        return nullptr;
+    }
     if (!isSupportedExtension(filename))
     {
         OSG_WARN << "Unsupported file dropped " << filename << std::endl;
-        return;
+        return nullptr;
     }
-    if (layerNum < 0)
-    {
-        OSG_WARN << "Negative layer " << layerNum << " for " << filename << ", using layer 0" << std::endl;
-        layerNum = 0;
-    }
-    const std::string stored = storedPath(filename, osgDB::getCurrentWorkingDirectory());
     OSG_NOTICE << "Laddar " << name << std::endl;
 
     // Configured archives are read before the first event, so the password must be there already.
@@ -109,16 +123,15 @@ void SceneController::addModel(const std::string& name, const std::string& filen
     osg::ref_ptr<osg::Node> node = osgDB::readRefNodeFile(filename, osgDB::Registry::instance()->getOptions());
     if (!node)
     {
-        OSG_WARN << "Unable to load model " << stored << std::endl;
-        return;
+        OSG_WARN << "Unable to load model " << storedPath(filename, osgDB::getCurrentWorkingDirectory())
+                 << std::endl;
+        return nullptr;
     }
 
     // Release image data once it is on the card, and filter textures anisotropically.
     osgUtil::Optimizer::TextureVisitor textures(true, true, false, false, true, 4.0f);
     node->accept(textures);
-
-    models.push_back({name, stored, layerNum, visible, node});
-    getOrCreateLayer(layerNum)->addChild(node.get(), visible);
+    return node;
 }
 
 osg::Switch* SceneController::getOrCreateLayer(int layerNum)
@@ -181,7 +194,14 @@ void SceneController::nextAlternative(unsigned int index)
 void SceneController::loadDroppedFiles(const std::vector<std::string>& paths)
 {
     for (const std::string& path : paths)
-        addModel(osgDB::getStrippedName(path), path, 0, true);
+    {
+        const std::string name = osgDB::getStrippedName(path);
+        osg::ref_ptr<osg::Node> node = readModel(name, path);
+        if (!node)
+            continue;
+        models.push_back({name, storedPath(path, osgDB::getCurrentWorkingDirectory()), 0, true, node});
+        getOrCreateLayer(0)->addChild(node.get(), true);
+    }
 }
 
 osg::ref_ptr<osg::Node> SceneController::createPowerline()

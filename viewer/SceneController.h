@@ -16,14 +16,20 @@ namespace osgTAVRI
 class SceneController : public osgGA::GUIEventHandler
 {
 public:
+    // One model of the project. A configured model keeps its values as configured, whether
+    // or not it could be loaded (node is then null); a dropped file is recorded once loaded,
+    // with its path relative to Bin when it lies inside the installation.
     struct ModelRecord
     {
         std::string name;
-        std::string filename; // stored form: relative to Bin when inside the installation
+        std::string filename;
         int layerNum = 0;
         bool visible = false;
         osg::ref_ptr<osg::Node> node;
     };
+
+    // Layers beyond this are refused: a stray number would create a million empty switches.
+    static const int maxLayerNum = 999;
 
     // Builds optional content on the first event; a null result adds nothing. Without one set,
     // the information points and the power line come from the content tree.
@@ -52,6 +58,8 @@ public:
     void setPowerlineBuilder(ContentBuilder builder) { powerlineBuilder = std::move(builder); }
     osg::ref_ptr<osg::Node> createPowerline();
 
+    // Loads a configured model into its layer (layer 0 when layerNum is out of range) and
+    // records it, also when it cannot be loaded.
     void addModel(const std::string& name, const std::string& filename, int layerNum, bool visible);
     unsigned int getNumModels() const { return static_cast<unsigned int>(models.size()); }
     void getModelInfo(unsigned int index, std::string& name, std::string& filename, int& layerNum,
@@ -76,6 +84,8 @@ public:
 protected:
     ~SceneController() override = default;
 
+    // Reads a model file with the messages of a load; null when it cannot be read.
+    osg::ref_ptr<osg::Node> readModel(const std::string& name, const std::string& filename) const;
     osg::Switch* getOrCreateLayer(int layerNum);
 
     std::vector<ModelRecord> models;

@@ -1,4 +1,6 @@
+#include "tests/viewer/SceneProbe.h"
 #include "tests/viewer/ViewerHarness.h"
+#include "viewer/DropFiles.h"
 
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
@@ -99,6 +101,16 @@ std::vector<std::string> attributeNames(const std::string& text, const std::stri
          ++it)
         names.push_back((*it)[1]);
     return names;
+}
+
+// The Model elements of a written file, each as its text.
+std::vector<std::string> modelElements(const std::string& text)
+{
+    std::vector<std::string> models;
+    std::regex model("<Model [^>]*/>");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), model); it != std::sregex_iterator(); ++it)
+        models.push_back(it->str());
+    return models;
 }
 
 std::string attribute(const std::string& text, const std::string& elementName, const std::string& name)
@@ -327,19 +339,16 @@ TEST(Configuration, ModelsWithoutFileOrWithABadLayerDoNotBreakTheScene)
                          "<Model filename=\"../Content/box.osg\" layerNum=\"2000000000\" visible=\"1\"/>\n</Scene>");
     h.setup();
     h.frame();
-    ASSERT_EQ(h.sceneController()->getNumModels(), 2u);
-    for (unsigned int i = 0; i < 2; ++i)
-    {
-        std::string name, filename;
-        int layerNum = -1;
-        bool visible = false;
-        h.sceneController()->getModelInfo(i, name, filename, layerNum, visible);
-        EXPECT_EQ(layerNum, 0);
-        EXPECT_TRUE(visible);
-        EXPECT_FALSE(name.empty());
-    }
-    EXPECT_TRUE(notes.contains("without filename", osg::WARN)) << notes.all();
-    EXPECT_TRUE(notes.contains("layerNum -3", osg::WARN)) << notes.all();
+    osgTAVRI::SceneController* scene = h.sceneController();
+    ASSERT_EQ(scene->getNumModels(), 3u);
+    EXPECT_EQ(scene->getModel(0).node, nullptr);
+    EXPECT_EQ(scene->getModel(2).name, "../Content/box.osg");
+    ASSERT_EQ(scene->getNumLayers(), 1u);
+    EXPECT_EQ(scene->getLayer(0)->getNumChildren(), 2u);
+    EXPECT_TRUE(scene->getLayer(0)->getValue(1));
+    EXPECT_TRUE(notes.contains("Model no file names no file", osg::WARN)) << notes.all();
+    EXPECT_TRUE(notes.contains("Layer -3 of model ../Content/box.osg is out of range", osg::WARN)) << notes.all();
+    EXPECT_TRUE(notes.contains("Layer 2000000000", osg::WARN)) << notes.all();
 }
 
 class BrokenConfiguration : public testing::TestWithParam<std::string>
@@ -448,6 +457,85 @@ TEST(Configuration, SavesTheWindowAsItIsNow)
     EXPECT_EQ(attribute(text, "Window", "x"), "0");
     EXPECT_EQ(attribute(text, "Window", "width"), "1280");
     EXPECT_EQ(attribute(text, "Window", "height"), "1024");
+}
+
+// The configuration is the user's project: a model that cannot be loaded now (on a drive not
+// mounted yet, in a format this build does not read) or names a layer out of range stays in it
+// as it was written, and the dropped files follow.
+TEST(Configuration, F3KeepsEveryConfiguredModelAsWrittenAndAddsTheDroppedOnes)
+{
+    const std::vector<std::string> configured = {
+        R"(<Model name="Box" filename="../Content/box.osg" layerNum="1" visible="1"/>)",
+        R"(<Model name="Not mounted" filename="/media/usb0/Site.ive" layerNum="2" visible="0"/>)",
+        R"(<Model name="Plan" filename="../Content/plan.png" layerNum="0" visible="1"/>)",
+        R"(<Model name="Far" filename="../Content/box.osg" layerNum="1000" visible="1"/>)",
+        R"(<Model name="Below" filename="../Content/box.osg" layerNum="-3" visible="0"/>)"};
+    ViewerHarness h;
+    writeBox(h.contentDir() + "/box.osg");
+    writeBox(h.contentDir() + "/Dropped.osg");
+    std::string scene = "<Scene loadInfoPoints=\"0\" generatePowerline=\"0\">\n";
+    for (const std::string& model : configured)
+        scene += "    " + model + "\n";
+    h.writeConfiguration(scene + "</Scene>\n" + tavritest::smallWindowConfiguration());
+    h.setup();
+    h.frame();
+    h.addEvent(osgTAVRI::createDropEvent({h.contentDir() + "/Dropped.osg"}).get());
+    h.frame();
+
+    // What could be loaded is shown; out-of-range layers load into layer 0.
+    osgTAVRI::SceneController* controller = h.sceneController();
+    ASSERT_EQ(controller->getNumLayers(), 2u);
+    EXPECT_EQ(controller->getLayer(0)->getNumChildren(), 3u);
+    EXPECT_EQ(controller->getLayer(1)->getNumChildren(), 1u);
+
+    std::vector<std::string> expected = configured;
+    expected.push_back(R"(<Model name="Dropped" filename="../Content/Dropped.osg" layerNum="0" visible="1"/>)");
+    const std::string saved = save(h);
+    EXPECT_EQ(modelElements(saved), expected) << saved;
+
+    // Saved again after a restart, the file stays the same.
+    ViewerHarness again;
+    writeBox(again.contentDir() + "/box.osg");
+    writeBox(again.contentDir() + "/Dropped.osg");
+    again.writeConfiguration(saved);
+    again.setup();
+    again.frame();
+    EXPECT_EQ(save(again), saved);
+}
+
+TEST(Configuration, F3InFullScreenKeepsTheRectangleThatF11ReturnsTo)
+{
+    std::string saved;
+    {
+        ViewerHarness h;
+        h.writeConfiguration("<Window x=\"100\" y=\"50\" width=\"800\" height=\"600\" numSamples=\"0\"/>");
+        h.setup();
+        h.frame();
+        h.key(osgGA::GUIEventAdapter::KEY_F11);
+        h.frame(2);
+        ASSERT_TRUE(h.windowSettings().fullscreen);
+        saved = save(h);
+    }
+    EXPECT_EQ(attribute(saved, "Window", "fullscreen"), "1") << saved;
+    EXPECT_EQ(attribute(saved, "Window", "x"), "100") << saved;
+    EXPECT_EQ(attribute(saved, "Window", "y"), "50") << saved;
+    EXPECT_EQ(attribute(saved, "Window", "width"), "800") << saved;
+    EXPECT_EQ(attribute(saved, "Window", "height"), "600") << saved;
+
+    // After a restart the window opens full screen, and F11 still leads back.
+    ViewerHarness again;
+    again.writeConfiguration(saved);
+    again.setup();
+    again.frame(2);
+    EXPECT_TRUE(again.windowSettings().fullscreen);
+    again.key(osgGA::GUIEventAdapter::KEY_F11);
+    again.frame(2);
+    const WindowSettings back = again.windowSettings();
+    EXPECT_FALSE(back.fullscreen);
+    EXPECT_EQ(back.x, 100);
+    EXPECT_EQ(back.y, 50);
+    EXPECT_EQ(back.width, 800);
+    EXPECT_EQ(back.height, 600);
 }
 
 // The test server has no quad-buffer visual: the window opens mono and stereo stays off.

@@ -182,7 +182,7 @@ TEST_F(SceneController, UnsupportedExtensionsAreRefusedWhateverTheirCase)
 {
     tavritest::NotifyCapture capture(osg::WARN);
     tavritest::writeFile(temp.file("Plan.PNG"), "not a model");
-    controller->addModel("Plan", temp.file("Plan.PNG"), 0, true);
+    controller->handle(*osgTAVRI::createDropEvent({temp.file("Plan.PNG")}), actions);
     EXPECT_TRUE(capture.contains("Unsupported file dropped " + temp.file("Plan.PNG"), osg::WARN)) << capture.all();
     EXPECT_EQ(controller->getNumModels(), 0u);
     EXPECT_EQ(controller->getNumLayers(), 0u);
@@ -190,8 +190,9 @@ TEST_F(SceneController, UnsupportedExtensionsAreRefusedWhateverTheirCase)
     // A real .ive file with an upper-case extension loads.
     const std::string ive = model("bridge.ive");
     std::filesystem::rename(ive, temp.file("Bridge.IVE"));
-    controller->addModel("Bridge", temp.file("Bridge.IVE"), 0, true);
+    controller->handle(*osgTAVRI::createDropEvent({temp.file("Bridge.IVE")}), actions);
     EXPECT_EQ(controller->getNumModels(), 1u);
+    EXPECT_EQ(controller->getNumLayers(), 1u);
     for (const char* name : {"a.OSG", "b.Zip", "c.DXF", "d.3Ds", "e.curl", "f.ive"})
         EXPECT_TRUE(osgTAVRI::SceneController::isSupportedExtension(name)) << name;
     for (const char* name : {"a.osgt", "b.obj", "c", "d.ive.png", "ive"})
@@ -210,8 +211,11 @@ TEST_F(SceneController, AMissingFileIsAnnouncedThenReportedAndTheNextStillLoads)
             ours.push_back(line.text);
     EXPECT_EQ(ours, std::vector<std::string>({"Laddar ghost", "Unable to load model " + temp.file("ghost.ive"),
                                               "Laddar real"}));
-    ASSERT_EQ(controller->getNumModels(), 1u);
-    EXPECT_EQ(controller->getModel(0).name, "real");
+    // The configured model stays recorded, so that saving keeps it, but adds nothing to the scene.
+    ASSERT_EQ(controller->getNumModels(), 2u);
+    EXPECT_EQ(controller->getModel(0).node, nullptr);
+    EXPECT_EQ(controller->getModel(0).layerNum, 2);
+    EXPECT_EQ(controller->getModel(1).name, "real");
     EXPECT_EQ(controller->getNumLayers(), 1u) << "a failed model must not create its layer";
 }
 
@@ -272,16 +276,19 @@ TEST_F(SceneController, StoredPathsAreRelativeToBin)
     EXPECT_EQ(stored("/home/u/x.ive", "/home/u"), "/home/u/x.ive");
     EXPECT_EQ(stored("/Binaries/x.ive", "/Binaries"), "/Binaries/x.ive");
 
-    // And as the controller records it, run from a real Bin folder.
+    // And as the controller records a dropped file, run from a real Bin folder; a configured
+    // model keeps the path it was configured with.
     std::filesystem::create_directories(temp.file("Bin"));
     const std::string path = model("Content/Bridge.osg");
     char previous[4096];
     ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
     ASSERT_EQ(chdir(temp.file("Bin").c_str()), 0);
+    controller->handle(*osgTAVRI::createDropEvent({path}), actions);
     controller->addModel("Bridge", path, 0, true);
     ASSERT_EQ(chdir(previous), 0);
-    ASSERT_EQ(controller->getNumModels(), 1u);
+    ASSERT_EQ(controller->getNumModels(), 2u);
     EXPECT_EQ(controller->getModel(0).filename, "../Content/Bridge.osg");
+    EXPECT_EQ(controller->getModel(1).filename, path);
 }
 
 TEST_F(SceneController, FirstEventRegistersTheZipPasswordAndBuildsTheAskedContent)
