@@ -159,6 +159,14 @@ WindowSettings WindowController::getWindowSettings() const
     windowRectangle(window, current.x, current.y, current.width, current.height);
     current.fullscreen = current.x == 0 && current.y == 0 && current.width == static_cast<int>(screenWidth) &&
                          current.height == static_cast<int>(screenHeight);
+    if (current.fullscreen)
+    {
+        // The screen's rectangle says nothing worth keeping; the one F11 returns to does.
+        current.x = recorded.x;
+        current.y = recorded.y;
+        current.width = recorded.width;
+        current.height = recorded.height;
+    }
     current.maximized = X11WindowState::isNativeWindow(window) && X11WindowState::isMaximized(window);
     current.numSamples = window->getTraits() ? window->getTraits()->samples : 0;
     current.screenNum = recorded.screenNum;

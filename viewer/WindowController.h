@@ -28,7 +28,8 @@ public:
 
     // Returns the window's graphics context, null when none could be created.
     osg::GraphicsContext* createWindow(const WindowSettings& settings);
-    // The window's settings as they are now; the recorded ones when there is no window.
+    // The window's settings as they are now; the recorded ones when there is no window. In
+    // full screen the rectangle is the one that F11 returns to.
     WindowSettings getWindowSettings() const;
     void toggleFullscreen(osgViewer::GraphicsWindow* window);
     void resize(int width, int height);

@@ -450,13 +450,14 @@ TEST(Configuration, SavesTheWindowAsItIsNow)
     EXPECT_EQ(attribute(text, "Window", "y"), "0");
     EXPECT_EQ(attribute(text, "Window", "fullscreen"), "0");
 
+    // In full screen: the rectangle that F11 returns to.
     h.key(osgGA::GUIEventAdapter::KEY_F11);
     h.frame(2);
     text = save(h);
     EXPECT_EQ(attribute(text, "Window", "fullscreen"), "1");
     EXPECT_EQ(attribute(text, "Window", "x"), "0");
-    EXPECT_EQ(attribute(text, "Window", "width"), "1280");
-    EXPECT_EQ(attribute(text, "Window", "height"), "1024");
+    EXPECT_EQ(attribute(text, "Window", "width"), "640");
+    EXPECT_EQ(attribute(text, "Window", "height"), "480");
 }
 
 // The configuration is the user's project: a model that cannot be loaded now (on a drive not

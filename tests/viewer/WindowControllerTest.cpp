@@ -20,7 +20,6 @@ namespace
 const int screenWidth = 1280; // the test server's screen
 const int screenHeight = 1024;
 
-
 std::string windowElement(int x, int y, int width, int height, const std::string& extra = "")
 {
     return "<Window title=\"Test\" x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
@@ -41,6 +40,26 @@ public:
     std::vector<std::pair<int, bool>> seen;
 };
 
+// Where the window really is, as the X server has it.
+void expectWindowAt(ViewerHarness& h, int x, int y, int width, int height)
+{
+    int rx = -1, ry = -1, rw = -1, rh = -1;
+    ASSERT_TRUE(osgTAVRI::X11WindowState::getFrameRectangle(h.window(), rx, ry, rw, rh));
+    EXPECT_EQ(rx, x);
+    EXPECT_EQ(ry, y);
+    EXPECT_EQ(rw, width);
+    EXPECT_EQ(rh, height);
+}
+
+void expectSettings(const WindowSettings& settings, int x, int y, int width, int height, bool fullscreen)
+{
+    EXPECT_EQ(settings.x, x);
+    EXPECT_EQ(settings.y, y);
+    EXPECT_EQ(settings.width, width);
+    EXPECT_EQ(settings.height, height);
+    EXPECT_EQ(settings.fullscreen, fullscreen);
+}
+
 void expectPerspective(osg::Camera* camera, double fovy, double aspect)
 {
     double actualFovy = 0, actualAspect = 0, zNear = 0, zFar = 0;
@@ -58,34 +77,23 @@ TEST(WindowController, F11GoesFullScreenAndBackToTheRecordedRectangle)
     h.writeConfiguration(windowElement(100, 50, 800, 600));
     h.setup();
     h.frame(2);
-    WindowSettings before = h.windowSettings();
-    EXPECT_EQ(before.x, 100);
-    EXPECT_EQ(before.y, 50);
-    EXPECT_EQ(before.width, 800);
-    EXPECT_EQ(before.height, 600);
-    EXPECT_FALSE(before.fullscreen);
-    EXPECT_EQ(before.title, "Test");
+    expectWindowAt(h, 100, 50, 800, 600);
+    EXPECT_FALSE(h.windowSettings().fullscreen);
+    EXPECT_EQ(h.windowSettings().title, "Test");
 
     h.key(osgGA::GUIEventAdapter::KEY_F11);
     h.frame(2);
-    WindowSettings full = h.windowSettings();
-    EXPECT_EQ(full.x, 0);
-    EXPECT_EQ(full.y, 0);
-    EXPECT_EQ(full.width, screenWidth);
-    EXPECT_EQ(full.height, screenHeight);
-    EXPECT_TRUE(full.fullscreen);
+    expectWindowAt(h, 0, 0, screenWidth, screenHeight);
     EXPECT_FALSE(h.window()->getTraits()->windowDecoration);
+    // What is kept for the configuration is the rectangle to come back to.
+    expectSettings(h.windowSettings(), 100, 50, 800, 600, true);
     // The new size reaches the projection through the window's own resize event.
     expectPerspective(h.viewer().getCamera(), 60.0 / (1280.0 / 1024.0), 1280.0 / 1024.0);
 
     h.key(osgGA::GUIEventAdapter::KEY_F11);
     h.frame(2);
-    WindowSettings back = h.windowSettings();
-    EXPECT_EQ(back.x, 100);
-    EXPECT_EQ(back.y, 50);
-    EXPECT_EQ(back.width, 800);
-    EXPECT_EQ(back.height, 600);
-    EXPECT_FALSE(back.fullscreen);
+    expectWindowAt(h, 100, 50, 800, 600);
+    expectSettings(h.windowSettings(), 100, 50, 800, 600, false);
     EXPECT_TRUE(h.window()->getTraits()->windowDecoration);
 }
 
@@ -95,19 +103,13 @@ TEST(WindowController, StartedFullScreenTheFirstF11RestoresTheConfiguredRectangl
     h.writeConfiguration(windowElement(100, 50, 800, 600, "fullscreen=\"1\""));
     h.setup();
     h.frame(2);
-    WindowSettings full = h.windowSettings();
-    EXPECT_TRUE(full.fullscreen);
-    EXPECT_EQ(full.width, screenWidth);
-    EXPECT_EQ(full.height, screenHeight);
+    expectWindowAt(h, 0, 0, screenWidth, screenHeight);
+    expectSettings(h.windowSettings(), 100, 50, 800, 600, true);
 
     h.key(osgGA::GUIEventAdapter::KEY_F11);
     h.frame(2);
-    WindowSettings back = h.windowSettings();
-    EXPECT_FALSE(back.fullscreen);
-    EXPECT_EQ(back.x, 100);
-    EXPECT_EQ(back.y, 50);
-    EXPECT_EQ(back.width, 800);
-    EXPECT_EQ(back.height, 600);
+    expectWindowAt(h, 100, 50, 800, 600);
+    EXPECT_FALSE(h.windowSettings().fullscreen);
 }
 
 TEST(WindowController, AWindowCoveringTheScreenCountsAsFullScreen)
@@ -123,10 +125,8 @@ TEST(WindowController, AWindowCoveringTheScreenCountsAsFullScreen)
     // F11 sees a full-screen window and so goes back to the configured rectangle.
     h.key(osgGA::GUIEventAdapter::KEY_F11);
     h.frame(2);
-    WindowSettings back = h.windowSettings();
-    EXPECT_FALSE(back.fullscreen);
-    EXPECT_EQ(back.x, 100);
-    EXPECT_EQ(back.width, 800);
+    expectWindowAt(h, 100, 50, 800, 600);
+    EXPECT_FALSE(h.windowSettings().fullscreen);
 }
 
 TEST(WindowController, ResizeSetsViewportAndProjection)
