@@ -41,8 +41,10 @@ bool SceneController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionA
     if (ea.getEventType() == osgGA::GUIEventAdapter::KEYUP && ea.getKey() >= '0' && ea.getKey() <= '9')
     {
         const unsigned int index = static_cast<unsigned int>(ea.getKey() - '0');
-        // The whole mask counts, so Num Lock or Caps Lock also selects the alternative.
-        if (ea.getModKeyMask() != 0)
+        // Lock states are no modifiers: Num Lock is on on most desktops, and a digit typed
+        // with it must still toggle its layer.
+        const int lockStates = osgGA::GUIEventAdapter::MODKEY_NUM_LOCK | osgGA::GUIEventAdapter::MODKEY_CAPS_LOCK;
+        if ((ea.getModKeyMask() & ~lockStates) != 0)
             nextAlternative(index);
         else
             toggleLayer(index);

@@ -12,7 +12,7 @@ namespace osgTAVRI
 {
 
 // Holds the models of the scene in numbered layers whose children are alternatives:
-// digit keys show or hide a layer, a digit with any modifier steps to its next model.
+// digit keys show or hide a layer, a digit with a modifier (Alt) steps to its next model.
 class SceneController : public osgGA::GUIEventHandler
 {
 public:

@@ -1,3 +1,4 @@
+#include "tests/viewer/SceneProbe.h"
 #include "tests/viewer/ViewerHarness.h"
 
 #include "viewer/DropFiles.h"
@@ -7,6 +8,7 @@
 #include <osgDB/FileUtils>
 #include <osgDB/Registry>
 #include <osgDB/WriteFile>
+#include <osgViewer/api/X11/GraphicsWindowX11>
 
 #include <filesystem>
 
@@ -156,26 +158,57 @@ TEST_F(SceneController, AlternativesStepOneAtATimeAndWrapAround)
     EXPECT_EQ(controller->getNumLayers(), 3u);
 }
 
-TEST_F(SceneController, AnyModifierOrLockStateTurnsADigitIntoNextAlternative)
+TEST_F(SceneController, ModifiersButNotLockStatesTurnADigitIntoNextAlternative)
 {
     controller->addModel("a", model("a.osg"), 0, true);
-    controller->addModel("b", model("b.osg"), 0, true);
-    const int masks[] = {osgGA::GUIEventAdapter::MODKEY_ALT, osgGA::GUIEventAdapter::MODKEY_CTRL,
-                         osgGA::GUIEventAdapter::MODKEY_SHIFT, osgGA::GUIEventAdapter::MODKEY_NUM_LOCK,
-                         osgGA::GUIEventAdapter::MODKEY_CAPS_LOCK};
-    B expected = {true, false};
-    for (int mask : masks)
-    {
-        expected = B({expected[1], expected[0]});
-        release('0', mask);
-        EXPECT_EQ(values(0), expected) << "mask " << mask;
-    }
+    controller->addModel("b", model("b.osg"), 0, false);
+    using Event = osgGA::GUIEventAdapter;
+    release('0', Event::MODKEY_ALT);
+    EXPECT_EQ(values(0), B({false, true}));
+    release('0', Event::MODKEY_LEFT_CTRL);
+    EXPECT_EQ(values(0), B({true, false}));
+    release('0', Event::MODKEY_ALT | Event::MODKEY_NUM_LOCK | Event::MODKEY_CAPS_LOCK);
+    EXPECT_EQ(values(0), B({false, true}));
+    // Lock states alone leave the digit a plain toggle.
+    release('0', Event::MODKEY_NUM_LOCK);
+    EXPECT_EQ(values(0), B({false, false}));
+    release('0', Event::MODKEY_CAPS_LOCK);
+    EXPECT_EQ(values(0), B({true, true}));
+    release('0', Event::MODKEY_NUM_LOCK | Event::MODKEY_CAPS_LOCK);
+    EXPECT_EQ(values(0), B({false, false}));
+
     // Only releases count.
     osg::ref_ptr<osgGA::GUIEventAdapter> press = new osgGA::GUIEventAdapter;
-    press->setEventType(osgGA::GUIEventAdapter::KEYDOWN);
+    press->setEventType(Event::KEYDOWN);
     press->setKey('0');
     controller->handle(*press, actions);
-    EXPECT_EQ(values(0), expected);
+    EXPECT_EQ(values(0), B({false, false}));
+}
+
+// As a user types them, through the X server: Num Lock is on on most Linux desktops.
+TEST_F(SceneController, DigitsTypedWithTheLocksOnToggleTheirLayerAndAltStepsThroughIt)
+{
+    tavritest::ViewerHarness h;
+    const std::string a = model("a.osg"), b = model("b.osg");
+    h.writeConfiguration("<Scene><Model name=\"a\" filename=\"" + a + "\" layerNum=\"1\" visible=\"1\"/>"
+                         "<Model name=\"b\" filename=\"" + b + "\" layerNum=\"1\" visible=\"1\"/></Scene>\n" +
+                         tavritest::smallWindowConfiguration());
+    h.setup();
+    h.frame();
+    osg::Switch* layer = h.sceneController()->getLayer(1);
+    ASSERT_NE(layer, nullptr);
+    auto shown = [&] { return B({layer->getValue(0), layer->getValue(1)}); };
+    const std::string window = std::to_string(dynamic_cast<osgViewer::GraphicsWindowX11*>(h.window())->getWindow());
+    auto type = [&](const std::string& keys, const B& expected) {
+        ASSERT_EQ(tavritest::shell("xdotool windowfocus --sync " + window + " " + keys), 0) << keys;
+        EXPECT_TRUE(tavritest::frameUntil(h, [&] { return shown() == expected; }, 400)) << keys;
+    };
+
+    type("key Num_Lock key 1", B({false, false}));
+    type("key Caps_Lock key Scroll_Lock key 1", B({true, true}));
+    type("keydown alt key 1 keyup alt", B({false, true}));
+    type("keydown alt key 1 keyup alt", B({true, false}));
+    type("key Num_Lock key Caps_Lock key Scroll_Lock key 1", B({false, false}));
 }
 
 TEST_F(SceneController, UnsupportedExtensionsAreRefusedWhateverTheirCase)
