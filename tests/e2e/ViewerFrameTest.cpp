@@ -2,9 +2,13 @@
 // sent through XTEST as a user would type them.
 #include "tests/support/TestSupport.h"
 
+#include <osg/Group>
+#include <osgDB/WriteFile>
+
 #include <chrono>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -36,13 +40,10 @@ public:
     std::string configurationPath() const { return dir.file("Resources/Configuration.xml"); }
     std::string rootDir() const { return dir.path(); }
 
-    void start()
-    {
-        std::map<std::string, std::string> env;
-        if (!displayName.empty())
-            env["DISPLAY"] = displayName;
-        process.start({"./TAVRIview"}, dir.file("Bin"), env);
-    }
+    void start() { startCommand("exec ./TAVRIview"); }
+
+    // Both console streams into one file, as a user logs the viewer.
+    void startLoggingTo(const std::string& log) { startCommand("exec ./TAVRIview >'" + log + "' 2>&1"); }
 
     // Runs an X command line against our display and returns its output.
     std::string x(const std::string& command) const
@@ -76,6 +77,14 @@ public:
     Process process;
 
 private:
+    void startCommand(const std::string& command)
+    {
+        std::map<std::string, std::string> env;
+        if (!displayName.empty())
+            env["DISPLAY"] = displayName;
+        process.start({"/bin/sh", "-c", command}, dir.file("Bin"), env);
+    }
+
     TempDir dir;
     std::string displayName;
     std::string windowId;
@@ -205,6 +214,44 @@ TEST(ViewerFrame, ABrokenConfigurationStillStartsAndSaysWhy)
     EXPECT_EQ(viewer.waitForExit(), 0);
     const std::string errors = viewer.process.errorOutput();
     EXPECT_NE(errors.find("Configuration.xml"), std::string::npos) << errors;
+}
+
+// A user who logs the console to a file sees every line when it happens, the notices on
+// standard output and the warnings on standard error in the order they were written.
+TEST(ViewerFrame, ConsoleLinesReachALogFileAtOnceAndInOrder)
+{
+    REQUIRE_INSTALLATION();
+    tavritest::ensureDisplay();
+    InstalledViewer viewer;
+    osg::ref_ptr<osg::Group> box = new osg::Group;
+    ASSERT_TRUE(osgDB::writeNodeFile(*box, viewer.rootDir() + "/Content/Box.osg"));
+    tavritest::writeFile(viewer.configurationPath(),
+                         "<Scene>\n"
+                         "  <Model name=\"Ghost\" filename=\"../Content/Ghost.ive\" layerNum=\"0\" visible=\"1\"/>\n"
+                         "  <Model name=\"Box\" filename=\"../Content/Box.osg\" layerNum=\"0\" visible=\"1\"/>\n"
+                         "</Scene>\n"
+                         "<Window x=\"0\" y=\"0\" width=\"320\" height=\"240\" numSamples=\"0\"/>\n");
+    const std::string log = viewer.rootDir() + "/console.log";
+    viewer.startLoggingTo(log);
+    ASSERT_FALSE(viewer.window().empty()) << tavritest::readFile(log);
+
+    // The program's own lines, in the order the file has them.
+    auto ourLines = [&] {
+        std::vector<std::string> lines;
+        std::istringstream in(tavritest::readFile(log));
+        for (std::string line; std::getline(in, line);)
+            for (const char* start : {"TAVRIview ", "Laddar ", "Unable to load model ", "R\xC3\xB6relsehastighet "})
+                if (line.rfind(start, 0) == 0)
+                    lines.push_back(line);
+        return lines;
+    };
+    EXPECT_EQ(ourLines(), (std::vector<std::string>{"TAVRIview 1.02", "Laddar Ghost",
+                                                   "Unable to load model ../Content/Ghost.ive", "Laddar Box"}));
+    viewer.key("plus");
+    EXPECT_TRUE(waitFor([&] { return ourLines().size() == 5; }, 10.0)) << tavritest::readFile(log);
+
+    viewer.key("Escape");
+    EXPECT_EQ(viewer.waitForExit(), 0);
 }
 
 TEST(ViewerFrame, OnASmallScreenTheDefaultWindowStartsAtTheCorner)
