@@ -26,6 +26,21 @@ osg::GraphicsContext::ScreenIdentifier screenIdentifier(unsigned int screenNum)
     return si;
 }
 
+// Asks the window system for the size of the window's screen. On X11 every question opens a
+// new connection to the server, so the controller asks only when the answer can have changed.
+bool askScreenSize(const osgViewer::GraphicsWindow& window, unsigned int recordedScreen, unsigned int& width,
+                   unsigned int& height)
+{
+    osg::GraphicsContext::WindowingSystemInterface* wsi = osg::GraphicsContext::getWindowingSystemInterface();
+    if (!wsi)
+        return false;
+    if (window.getTraits())
+        wsi->getScreenResolution(*window.getTraits(), width, height);
+    else
+        wsi->getScreenResolution(screenIdentifier(recordedScreen), width, height);
+    return true;
+}
+
 // The toolkit's X11 window keeps a position in its traits that drifts from the real one
 // (without a window manager it counts the offset twice), so native windows are asked directly.
 void windowRectangle(osgViewer::GraphicsWindow* window, int& x, int& y, int& width, int& height)
@@ -40,7 +55,7 @@ WindowController::WindowController(osg::Camera* masterCamera) : camera(masterCam
 WindowController::WindowController(const WindowController& other, const osg::CopyOp& copyop)
     : osg::Object(other, copyop), osg::Callback(other, copyop), osgGA::GUIEventHandler(other, copyop),
       camera(other.camera), fieldOfView(other.fieldOfView), recorded(other.recorded), lastSeen(other.lastSeen),
-      lastSeenValid(other.lastSeenValid)
+      lastSeenValid(other.lastSeenValid), screenWidth(other.screenWidth), screenHeight(other.screenHeight)
 {
 }
 
@@ -56,7 +71,8 @@ bool WindowController::getScreenSize(unsigned int screen, unsigned int& width, u
 osg::GraphicsContext* WindowController::createWindow(const WindowSettings& requested)
 {
     WindowSettings settings = requested;
-    unsigned int screenWidth = 800, screenHeight = 600;
+    screenWidth = 800;
+    screenHeight = 600;
     osg::GraphicsContext::WindowingSystemInterface* wsi = osg::GraphicsContext::getWindowingSystemInterface();
     if (wsi)
     {
@@ -138,27 +154,28 @@ osg::GraphicsContext* WindowController::createWindow(const WindowSettings& reque
 
 WindowSettings WindowController::getWindowSettings() const
 {
-    osgViewer::GraphicsWindow* window = dynamic_cast<osgViewer::GraphicsWindow*>(camera->getGraphicsContext());
+    osgViewer::GraphicsWindow* window = openWindow();
     // A closed window has nothing left to ask; what was recorded at its close stands.
-    if (!window || !window->valid())
+    if (!window)
         return recorded;
-    osg::GraphicsContext::WindowingSystemInterface* wsi = osg::GraphicsContext::getWindowingSystemInterface();
-    if (!wsi)
+    // Asked again: the display may have been reconfigured since the last F11.
+    unsigned int width = 0, height = 0;
+    if (!askScreenSize(*window, recorded.screenNum, width, height))
     {
         OSG_NOTICE << noInterfaceNotice << std::endl;
         return recorded;
     }
-    unsigned int screenWidth = 0, screenHeight = 0;
-    if (window->getTraits())
-        wsi->getScreenResolution(*window->getTraits(), screenWidth, screenHeight);
-    else
-        wsi->getScreenResolution(screenIdentifier(recorded.screenNum), screenWidth, screenHeight);
+    return settingsOf(*window, width, height);
+}
 
+WindowSettings WindowController::settingsOf(osgViewer::GraphicsWindow& window, unsigned int onScreenWidth,
+                                            unsigned int onScreenHeight) const
+{
     WindowSettings current;
-    current.title = window->getWindowName();
-    windowRectangle(window, current.x, current.y, current.width, current.height);
-    current.fullscreen = current.x == 0 && current.y == 0 && current.width == static_cast<int>(screenWidth) &&
-                         current.height == static_cast<int>(screenHeight);
+    current.title = window.getWindowName();
+    windowRectangle(&window, current.x, current.y, current.width, current.height);
+    current.fullscreen = current.x == 0 && current.y == 0 && current.width == static_cast<int>(onScreenWidth) &&
+                         current.height == static_cast<int>(onScreenHeight);
     if (current.fullscreen)
     {
         // The screen's rectangle says nothing worth keeping; the one F11 returns to does.
@@ -167,24 +184,21 @@ WindowSettings WindowController::getWindowSettings() const
         current.width = recorded.width;
         current.height = recorded.height;
     }
-    current.maximized = X11WindowState::isNativeWindow(window) && X11WindowState::isMaximized(window);
-    current.numSamples = window->getTraits() ? window->getTraits()->samples : 0;
+    current.maximized = X11WindowState::isNativeWindow(&window) && X11WindowState::isMaximized(&window);
+    current.numSamples = window.getTraits() ? window.getTraits()->samples : 0;
     current.screenNum = recorded.screenNum;
-    current.stereo = window->getTraits() && window->getTraits()->quadBufferStereo;
+    current.stereo = window.getTraits() && window.getTraits()->quadBufferStereo;
     return current;
 }
 
 void WindowController::toggleFullscreen(osgViewer::GraphicsWindow* window)
 {
-    osg::GraphicsContext::WindowingSystemInterface* wsi = osg::GraphicsContext::getWindowingSystemInterface();
-    if (!wsi)
+    // Asked again, and kept for the resizes that follow.
+    if (!askScreenSize(*window, recorded.screenNum, screenWidth, screenHeight))
     {
         OSG_NOTICE << noInterfaceNotice << std::endl;
         return;
     }
-    unsigned int screenWidth = 0, screenHeight = 0;
-    if (window->getTraits())
-        wsi->getScreenResolution(*window->getTraits(), screenWidth, screenHeight);
     int x = 0, y = 0, width = 0, height = 0;
     windowRectangle(window, x, y, width, height);
 
@@ -217,18 +231,21 @@ void WindowController::resize(int width, int height)
     camera->setProjectionMatrixAsPerspective(fieldOfView / aspect, aspect, 1.0, 100000.0);
 }
 
-bool WindowController::isWindowOpen() const
+osgViewer::GraphicsWindow* WindowController::openWindow() const
 {
     osgViewer::GraphicsWindow* window = dynamic_cast<osgViewer::GraphicsWindow*>(camera->getGraphicsContext());
-    return window && window->valid();
+    return window && window->valid() ? window : nullptr;
 }
 
 void WindowController::rememberLastState()
 {
-    if (!isWindowOpen())
-        return;
-    lastSeen = getWindowSettings();
-    lastSeenValid = true;
+    // With the screen's size as last asked: it changes only when the display is reconfigured,
+    // and a window being dragged sends resize events in a stream.
+    if (osgViewer::GraphicsWindow* window = openWindow())
+    {
+        lastSeen = settingsOf(*window, screenWidth, screenHeight);
+        lastSeenValid = true;
+    }
 }
 
 bool WindowController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa)
@@ -258,7 +275,7 @@ bool WindowController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIAction
     case osgGA::GUIEventAdapter::CLOSE_WINDOW:
         // The toolkit closes the window before its handlers hear of it; then the state seen
         // at its last move or resize is the last state.
-        if (isWindowOpen())
+        if (openWindow())
             recorded = getWindowSettings();
         else if (lastSeenValid)
             recorded = lastSeen;

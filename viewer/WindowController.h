@@ -42,7 +42,11 @@ public:
 protected:
     ~WindowController() override = default;
 
-    bool isWindowOpen() const;
+    // The window while it is open, else null.
+    osgViewer::GraphicsWindow* openWindow() const;
+    // The window's settings, given the size of its screen.
+    WindowSettings settingsOf(osgViewer::GraphicsWindow& window, unsigned int onScreenWidth,
+                              unsigned int onScreenHeight) const;
     void rememberLastState();
 
     osg::ref_ptr<osg::Camera> camera;
@@ -53,6 +57,9 @@ protected:
     // The window's state at its last resize or move, for when it is already gone.
     WindowSettings lastSeen;
     bool lastSeenValid = false;
+    // The size of the window's screen, asked when the window is created and again on F11.
+    unsigned int screenWidth = 0;
+    unsigned int screenHeight = 0;
 };
 
 } // namespace osgTAVRI

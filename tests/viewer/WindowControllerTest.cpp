@@ -10,10 +10,28 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <atomic>
 #include <cmath>
+
+#include <dlfcn.h>
 
 using tavritest::ViewerHarness;
 using osgTAVRI::WindowSettings;
+
+namespace
+{
+std::atomic<int> displaysOpened{0};
+} // namespace
+
+// Counts the connections to an X server that the process opens: the toolkit's and ours come
+// through here before the real XOpenDisplay.
+extern "C" Display* XOpenDisplay(const char* name)
+{
+    using Open = Display* (*)(const char*);
+    static const Open real = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "XOpenDisplay"));
+    ++displaysOpened;
+    return real(name);
+}
 
 namespace
 {
@@ -127,6 +145,35 @@ TEST(WindowController, AWindowCoveringTheScreenCountsAsFullScreen)
     h.frame(2);
     expectWindowAt(h, 100, 50, 800, 600);
     EXPECT_FALSE(h.windowSettings().fullscreen);
+}
+
+// Dragging an edge of the window sends a stream of resize events; none may cost a new connection
+// to the X server, which would make the window stutter. The test resizes the window from its
+// own connection, as a window manager does while the user drags.
+TEST(WindowController, ResizingTheWindowOpensNoXConnection)
+{
+    ViewerHarness h;
+    h.writeConfiguration(windowElement(100, 50, 800, 600));
+    h.setup();
+    h.frame(2);
+    Display* manager = XOpenDisplay(tavritest::displayName().c_str());
+    ASSERT_NE(manager, nullptr);
+    const Window window = dynamic_cast<osgViewer::GraphicsWindowX11*>(h.window())->getWindow();
+    const int before = displaysOpened;
+    for (int i = 1; i <= 20; ++i)
+    {
+        XResizeWindow(manager, window, 800 - 10 * i, 600 - 10 * i);
+        XSync(manager, False);
+        h.frame();
+    }
+    h.frame(2);
+    EXPECT_EQ(displaysOpened - before, 0);
+    XCloseDisplay(manager);
+    // The resizes arrived, and the last one is what a close records.
+    EXPECT_EQ(h.viewer().getCamera()->getViewport()->width(), 600);
+    h.closeWindow();
+    h.frame();
+    expectSettings(h.windowSettings(), 100, 50, 600, 400, false);
 }
 
 TEST(WindowController, ResizeSetsViewportAndProjection)
