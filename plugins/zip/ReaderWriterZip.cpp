@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <sstream>
 
 namespace osgTAVRI
@@ -45,6 +46,21 @@ osgDB::ReaderWriter::ReadResult failure(const std::string& archiveName, const st
     return osgDB::ReaderWriter::ReadResult("zip archive " + osgDB::getSimpleFileName(archiveName) + ": " + why);
 }
 
+// Runs a read; running out of memory (a large archive on a small machine) is one more reason
+// for an archive to be unreadable, never an exception through the toolkit.
+template <class Read>
+osgDB::ReaderWriter::ReadResult readWithin(const std::string& archiveName, Read read)
+{
+    try
+    {
+        return read();
+    }
+    catch (const std::bad_alloc&)
+    {
+        return failure(archiveName, "out of memory");
+    }
+}
+
 } // namespace
 
 ReaderWriterZip::ReaderWriterZip()
@@ -77,18 +93,21 @@ osgDB::ReaderWriter::ReadResult ReaderWriterZip::readNode(const std::string& fil
     const std::string path = osgDB::findDataFile(fileName, options);
     if (path.empty())
         return ReadResult::FILE_NOT_FOUND;
-
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return failure(fileName, "the file cannot be read");
-    return readArchive(std::move(bytes), fileName, options);
+    return readWithin(fileName, [&] {
+        std::ifstream in(path.c_str(), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad())
+            return failure(fileName, "the file cannot be read");
+        return readArchive(std::move(bytes), fileName, options);
+    });
 }
 
 osgDB::ReaderWriter::ReadResult ReaderWriterZip::readNode(std::istream& fin, const Options* options) const
 {
-    std::string bytes((std::istreambuf_iterator<char>(fin)), std::istreambuf_iterator<char>());
-    return readArchive(std::move(bytes), std::string(), options);
+    return readWithin("zip stream", [&] {
+        std::string bytes((std::istreambuf_iterator<char>(fin)), std::istreambuf_iterator<char>());
+        return readArchive(std::move(bytes), std::string(), options);
+    });
 }
 
 osgDB::ReaderWriter::ReadResult ReaderWriterZip::readArchive(std::string bytes, const std::string& archiveName,

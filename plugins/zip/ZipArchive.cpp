@@ -4,6 +4,8 @@
 
 #include <zip.h>
 
+#include <algorithm>
+
 namespace osgTAVRI
 {
 
@@ -104,8 +106,10 @@ bool ZipArchive::readEntry(std::size_t index, std::string& out, std::string& err
         return false;
     }
 
+    // The recorded size is a claim of the archive's: it may start the buffer, but only up to a
+    // modest size; beyond that the buffer grows with what actually inflates.
     if (st.valid & ZIP_STAT_SIZE)
-        out.reserve(static_cast<std::size_t>(st.size));
+        out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(st.size, initialBufferSize)));
 
     zip_file_t* file = zip_fopen_index(archive, index, 0);
     if (!file)

@@ -19,6 +19,8 @@ class ZipArchive : public osg::Referenced
 public:
     // 1 GiB: far above any real model or texture, far below what would exhaust the machine.
     static const std::uint64_t maxEntrySize = std::uint64_t(1) << 30;
+    // The most memory taken for an entry before any of it has inflated.
+    static const std::uint64_t initialBufferSize = std::uint64_t(1) << 20;
 
     // Takes the archive's bytes; `password` may be empty. Null with `error` set on failure.
     static osg::ref_ptr<ZipArchive> open(std::string bytes, const std::string& password, std::string& error);
@@ -30,6 +32,7 @@ public:
     int findEntry(const std::string& name) const;
 
     // Inflates entry `index` into `out`; false with `error` set on a bad password, damage or a bomb.
+    // Throws std::bad_alloc when memory runs out.
     bool readEntry(std::size_t index, std::string& out, std::string& error) const;
 
 protected:

@@ -5,6 +5,7 @@
 #include <osgDB/FileNameUtils>
 #include <osgDB/Registry>
 
+#include <new>
 #include <sstream>
 
 namespace osgTAVRI
@@ -61,16 +62,23 @@ osgDB::ReaderWriter::ReadResult ZipEntryCallback::readImage(const std::string& f
         return osgDB::ReaderWriter::ReadResult(osgDB::ReaderWriter::ReadResult::FILE_NOT_HANDLED);
 
     std::string bytes, error;
-    if (!archive->readEntry(static_cast<std::size_t>(index), bytes, error))
+    try
     {
-        OSG_WARN << "zip: " << archiveName << ": " << error << std::endl;
-        return osgDB::ReaderWriter::ReadResult(osgDB::ReaderWriter::ReadResult::ERROR_IN_READING_FILE);
+        if (archive->readEntry(static_cast<std::size_t>(index), bytes, error))
+        {
+            std::istringstream in(bytes);
+            osgDB::ReaderWriter::ReadResult result = rw->readImage(in, options);
+            if (result.validImage())
+                result.getImage()->setFileName(filename);
+            return result;
+        }
     }
-    std::istringstream in(bytes);
-    osgDB::ReaderWriter::ReadResult result = rw->readImage(in, options);
-    if (result.validImage())
-        result.getImage()->setFileName(filename);
-    return result;
+    catch (const std::bad_alloc&)
+    {
+        error = entry + ": out of memory";
+    }
+    OSG_WARN << "zip: " << archiveName << ": " << error << std::endl;
+    return osgDB::ReaderWriter::ReadResult(osgDB::ReaderWriter::ReadResult::ERROR_IN_READING_FILE);
 }
 
 } // namespace osgTAVRI

@@ -10,7 +10,44 @@
 
 #include <zip.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 using namespace ziptest;
+
+namespace
+{
+// While set, a single allocation larger than this fails, as on a machine short of memory.
+std::atomic<std::size_t> allocationLimit{0};
+
+class AllocationLimit
+{
+public:
+    explicit AllocationLimit(std::size_t bytes) { allocationLimit = bytes; }
+    ~AllocationLimit() { allocationLimit = 0; }
+    AllocationLimit(const AllocationLimit&) = delete;
+    AllocationLimit& operator=(const AllocationLimit&) = delete;
+};
+} // namespace
+
+// The process's allocator, the plugin's included, with the limit above.
+void* operator new(std::size_t size)
+{
+    const std::size_t limit = allocationLimit;
+    if (limit > 0 && size > limit)
+        throw std::bad_alloc();
+    if (void* memory = std::malloc(size > 0 ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+// The pair of the operator new above; the compiler cannot tell that it allocates with malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+#pragma GCC diagnostic pop
 
 namespace
 {
@@ -151,6 +188,32 @@ TEST_F(ZipPlugin, DamagedOrEmptyArchivesGiveOneWarningAndNoModel)
     corrupt[40] = static_cast<char>(corrupt[40] ^ 0x55);
     tavritest::writeFile(temp.file("corrupt.zip"), corrupt);
     expectOneWarning(temp.file("corrupt.zip"), "");
+}
+
+// An archive's own size claim must not decide how much memory is taken: a small entry that
+// claims to inflate to just under the bound reads on a machine with little memory to spare.
+TEST_F(ZipPlugin, MemoryGrowsWithWhatInflatesNotWithWhatTheHeaderClaims)
+{
+    makeZip(temp.file("claims.zip"), {{"claims.osg", namedModel("claims")}});
+    std::string bytes = tavritest::readFile(temp.file("claims.zip"));
+    patchUncompressedSizes(bytes, (1u << 30) - 1);
+    tavritest::writeFile(temp.file("claims.zip"), bytes);
+    tavritest::NotifyCapture capture(osg::NOTICE);
+    osg::ref_ptr<osg::Node> node;
+    {
+        AllocationLimit limit(64u << 20);
+        EXPECT_NO_THROW(node = readZip(temp.file("claims.zip"), ""));
+    }
+    EXPECT_EQ(nameOf(node), "claims");
+    EXPECT_TRUE(capture.texts(osg::WARN).empty()) << capture.all();
+}
+
+// Out of memory while inflating is one more unreadable archive: one warning line and no model.
+TEST_F(ZipPlugin, RunningOutOfMemoryGivesOneWarningAndNoModel)
+{
+    makeZerosZip(temp.file("large.zip"), "large.osg", std::uint64_t(100) << 20);
+    AllocationLimit limit(32u << 20);
+    EXPECT_NO_THROW(expectOneWarning(temp.file("large.zip"), "", "out of memory"));
 }
 
 TEST_F(ZipPlugin, EntriesInflatingPastTheBoundAreRefused)
