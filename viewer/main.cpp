@@ -1,9 +1,11 @@
 #include "viewer/ConsoleNotifyHandler.h"
 #include "viewer/TAVRIview.h"
 #include "viewer/platform/PluginPath.h"
+#include "viewer/platform/WindowFactory.h"
 
 int main(int argc, char** argv)
 {
+    osgTAVRI::prepareWindowSystem();
     osg::setNotifyHandler(new osgTAVRI::ConsoleNotifyHandler);
     osgTAVRI::addProgramFolderToPluginPath(argc > 0 ? argv[0] : nullptr);
     osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;

@@ -2,6 +2,7 @@
 
 #include "viewer/DropFiles.h"
 #include "viewer/SceneController.h"
+#include "viewer/platform/WindowFactory.h"
 #include "viewer/platform/XdndTarget.h"
 
 #include <osgDB/FileNameUtils>
@@ -9,10 +10,43 @@
 #include <osgDB/WriteFile>
 #include <osgViewer/api/X11/GraphicsWindowX11>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <dlfcn.h>
 #include <unistd.h>
 
 using osgTAVRI::XdndTarget;
 using tavritest::ViewerHarness;
+
+namespace
+{
+// While set, the thread that takes a drag's XdndEnter off an X connection hands it on only once
+// another thread has taken a message too (or after a while): the worst moment for a thread to
+// be preempted, made to happen every time.
+std::atomic<bool> slowHandOver{false};
+std::atomic<int> messagesTaken{0};
+} // namespace
+
+// Every XCheckIfEvent of this process, the window's included, comes through here first.
+extern "C" Bool XCheckIfEvent(Display* display, XEvent* event, Bool (*predicate)(Display*, XEvent*, XPointer),
+                              XPointer arg)
+{
+    using Check = Bool (*)(Display*, XEvent*, Bool (*)(Display*, XEvent*, XPointer), XPointer);
+    static const Check real = reinterpret_cast<Check>(dlsym(RTLD_NEXT, "XCheckIfEvent"));
+    const Bool found = real(display, event, predicate, arg);
+    if (!found || event->type != ClientMessage || !slowHandOver)
+        return found;
+    const int taken = ++messagesTaken;
+    if (event->xclient.message_type == XInternAtom(display, "XdndEnter", True))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        while (messagesTaken == taken && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return found;
+}
 
 namespace
 {
@@ -122,6 +156,93 @@ TEST(DroppedFiles, AnXdndDropOntoTheWindowLoadsEveryFileIntoLayerZeroInOrder)
     // Nothing local in the drop: the source is told it was refused, and nothing is loaded.
     EXPECT_EQ(dropAgain({"--uri", "ftp://example.org/y.ive"}), 2);
     EXPECT_EQ(scene->getNumModels(), 3u);
+}
+
+// The drop as above, under the threading the viewer runs with: its window's connection is then
+// drained on the draw thread after each swap as well as on the main thread.
+TEST(DroppedFiles, DropsArriveUnderTheViewersOwnThreading)
+{
+    ViewerHarness h;
+    h.setSingleThreaded(false);
+    h.writeConfiguration(tavritest::smallWindowConfiguration());
+    h.setup();
+    h.frame();
+    ASSERT_NE(h.viewer().getThreadingModel(), osgViewer::ViewerBase::SingleThreaded)
+        << "the toolkit chose no draw thread on this machine";
+    const std::string window = std::to_string(dynamic_cast<osgViewer::GraphicsWindowX11*>(h.window())->getWindow());
+    osg::ref_ptr<osg::Group> model = new osg::Group;
+    const std::string path = h.contentDir() + "/Model.osg";
+    ASSERT_TRUE(osgDB::writeNodeFile(*model, path));
+
+    osgTAVRI::SceneController* scene = h.sceneController();
+    for (unsigned int drop = 1; drop <= 4; ++drop)
+    {
+        std::vector<std::string> argv = {tavritest::toolPath("XdndSource"), "--window", window, "--timeout", "30"};
+        if (drop % 2 == 0)
+            argv.push_back("--many-types");
+        argv.push_back(path);
+        tavritest::Process source;
+        source.start(argv);
+        // Frame after frame, as the viewer's own loop runs them.
+        for (int frame = 0; frame < 20000 && source.running(); ++frame)
+            h.frame();
+        int code = -1;
+        ASSERT_TRUE(source.wait(10, code));
+        EXPECT_EQ(code, 0) << "drop " << drop << ": " << source.output() << source.errorOutput();
+        EXPECT_TRUE(tavritest::frameUntil(h, [&] { return scene->getNumModels() == drop; }, 400)) << drop;
+    }
+}
+
+// The two threads that drain the window's connection, the draw thread swapping and the event
+// thread checking for events, with the worst interleaving made to happen every time: whichever
+// takes the drag's first message is held until the other has taken a message too.
+TEST(DroppedFiles, AWindowDrainedByTwoThreadsKeepsTheDragInOrder)
+{
+    tavritest::ensureDisplay();
+    osg::ref_ptr<osg::GraphicsContext::Traits> traits = new osg::GraphicsContext::Traits;
+    traits->readDISPLAY();
+    traits->setUndefinedScreenDetailsToDefaultScreen();
+    traits->width = 200;
+    traits->height = 150;
+    traits->doubleBuffer = true;
+    traits->windowName = "TwoThreads";
+    osg::ref_ptr<osg::GraphicsContext> context = osgTAVRI::createPlatformWindow(traits.get());
+    auto* window = dynamic_cast<osgViewer::GraphicsWindowX11*>(context.get());
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(window->realize());
+
+    std::atomic<bool> drawing{true};
+    std::thread draw([&] {
+        window->makeCurrent();
+        while (drawing)
+            window->swapBuffers();
+        window->releaseContext();
+    });
+
+    slowHandOver = true;
+    tavritest::Process source;
+    source.start({tavritest::toolPath("XdndSource"), "--window", std::to_string(window->getWindow()), "--timeout",
+                  "30", "/tmp/Two Threads.osg"});
+    std::vector<std::string> dropped;
+    while (source.running())
+    {
+        window->checkEvents();
+        osgGA::EventQueue::Events events;
+        window->getEventQueue()->takeEvents(events);
+        for (const auto& event : events)
+            if (const osgGA::GUIEventAdapter* ea = event->asGUIEventAdapter())
+                for (const std::string& path : osgTAVRI::getDropFiles(*ea))
+                    dropped.push_back(path);
+    }
+    slowHandOver = false;
+    drawing = false;
+    draw.join();
+    window->close();
+
+    int code = -1;
+    ASSERT_TRUE(source.wait(10, code));
+    EXPECT_EQ(code, 0) << source.output() << source.errorOutput();
+    EXPECT_EQ(dropped, std::vector<std::string>({"/tmp/Two Threads.osg"}));
 }
 
 TEST(DroppedFiles, AProtectedArchiveDroppedAfterTheFirstFrameLoadsAndDraws)

@@ -2,6 +2,7 @@
 
 #include "viewer/TAVRIview.h"
 #include "viewer/WindowController.h"
+#include "viewer/platform/WindowFactory.h"
 
 #include <osg/Camera>
 #include <osg/GL>
@@ -56,6 +57,7 @@ public:
 
 ViewerHarness::ViewerHarness()
 {
+    osgTAVRI::prepareWindowSystem();
     fs::create_directories(binDir());
     fs::create_directories(resourcesDir());
     fs::create_directories(contentDir());

@@ -29,19 +29,17 @@ void GraphicsWindowXdnd::drainCreatorConnection()
 {
     // Drag sources and window managers send to the window's creator, _display; the toolkit's
     // own swap empties that queue and would drop the drag-and-drop messages, so this does it.
+    // The draw thread and the event thread both drain, so the whole drain holds the lock: an
+    // event taken off the connection is queued before the other thread can take the next one.
+    std::lock_guard<std::mutex> lock(pendingMutex);
     XEventsQueued(_display, QueuedAfterReading);
     XEvent event;
     while (XCheckIfEvent(_display, &event, anyEvent, nullptr))
     {
         if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == _deleteWindow)
-        {
             getEventQueue()->closeWindow();
-        }
         else if (event.type == ClientMessage || event.type == SelectionNotify)
-        {
-            std::lock_guard<std::mutex> lock(pendingMutex);
             pending.push_back(event);
-        }
     }
 }
 

@@ -31,7 +31,7 @@ protected:
     void drainCreatorConnection();
 
     std::unique_ptr<XdndTarget> xdnd;
-    std::mutex pendingMutex;
+    std::mutex pendingMutex; // held across a whole drain of _display and while taking `pending`
     std::vector<XEvent> pending; // protocol events waiting for the event thread
 };
 

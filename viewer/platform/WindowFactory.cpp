@@ -2,8 +2,12 @@
 
 #include "viewer/platform/GraphicsWindowXdnd.h"
 
+#include <X11/Xlib.h>
+
 namespace osgTAVRI
 {
+
+void prepareWindowSystem() { XInitThreads(); }
 
 osg::GraphicsContext* createPlatformWindow(osg::GraphicsContext::Traits* traits)
 {
