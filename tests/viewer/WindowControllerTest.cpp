@@ -78,6 +78,16 @@ void expectSettings(const WindowSettings& settings, int x, int y, int width, int
     EXPECT_EQ(settings.fullscreen, fullscreen);
 }
 
+// F11 on a full-screen window: back to the given rectangle, with decoration.
+void expectF11ReturnsTo(ViewerHarness& h, int x, int y, int width, int height)
+{
+    h.key(osgGA::GUIEventAdapter::KEY_F11);
+    h.frame(2);
+    expectWindowAt(h, x, y, width, height);
+    expectSettings(h.windowSettings(), x, y, width, height, false);
+    EXPECT_TRUE(h.window()->getTraits()->windowDecoration);
+}
+
 void expectPerspective(osg::Camera* camera, double fovy, double aspect)
 {
     double actualFovy = 0, actualAspect = 0, zNear = 0, zFar = 0;
@@ -108,11 +118,7 @@ TEST(WindowController, F11GoesFullScreenAndBackToTheRecordedRectangle)
     // The new size reaches the projection through the window's own resize event.
     expectPerspective(h.viewer().getCamera(), 60.0 / (1280.0 / 1024.0), 1280.0 / 1024.0);
 
-    h.key(osgGA::GUIEventAdapter::KEY_F11);
-    h.frame(2);
-    expectWindowAt(h, 100, 50, 800, 600);
-    expectSettings(h.windowSettings(), 100, 50, 800, 600, false);
-    EXPECT_TRUE(h.window()->getTraits()->windowDecoration);
+    expectF11ReturnsTo(h, 100, 50, 800, 600);
 }
 
 TEST(WindowController, StartedFullScreenTheFirstF11RestoresTheConfiguredRectangle)
@@ -123,11 +129,7 @@ TEST(WindowController, StartedFullScreenTheFirstF11RestoresTheConfiguredRectangl
     h.frame(2);
     expectWindowAt(h, 0, 0, screenWidth, screenHeight);
     expectSettings(h.windowSettings(), 100, 50, 800, 600, true);
-
-    h.key(osgGA::GUIEventAdapter::KEY_F11);
-    h.frame(2);
-    expectWindowAt(h, 100, 50, 800, 600);
-    EXPECT_FALSE(h.windowSettings().fullscreen);
+    expectF11ReturnsTo(h, 100, 50, 800, 600);
 }
 
 TEST(WindowController, AWindowCoveringTheScreenCountsAsFullScreen)
@@ -141,10 +143,7 @@ TEST(WindowController, AWindowCoveringTheScreenCountsAsFullScreen)
     EXPECT_TRUE(h.windowSettings().fullscreen);
 
     // F11 sees a full-screen window and so goes back to the configured rectangle.
-    h.key(osgGA::GUIEventAdapter::KEY_F11);
-    h.frame(2);
-    expectWindowAt(h, 100, 50, 800, 600);
-    EXPECT_FALSE(h.windowSettings().fullscreen);
+    expectF11ReturnsTo(h, 100, 50, 800, 600);
 }
 
 // Dragging an edge of the window sends a stream of resize events; none may cost a new connection
