@@ -29,7 +29,7 @@ public:
     };
 
     // Layers beyond this are refused: a stray number would create a million empty switches.
-    static const int maxLayerNum = 999;
+    static constexpr int maxLayerNum = 999;
 
     // Builds optional content on the first event; a null result adds nothing. Without one set,
     // the information points and the power line come from the content tree.

@@ -5,6 +5,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace osgTAVRI
 {
@@ -26,6 +27,11 @@ std::string errorText(zip_error_t* error)
 {
     return zip_error_strerror(error);
 }
+
+struct FileCloser
+{
+    void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
 
 } // namespace
 
@@ -111,7 +117,8 @@ bool ZipArchive::readEntry(std::size_t index, std::string& out, std::string& err
     if (st.valid & ZIP_STAT_SIZE)
         out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(st.size, initialBufferSize)));
 
-    zip_file_t* file = zip_fopen_index(archive, index, 0);
+    // Closed also when the buffer cannot grow and std::bad_alloc ends the read early.
+    std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(archive, index, 0));
     if (!file)
     {
         error = names[index] + ": " + zip_strerror(archive);
@@ -122,10 +129,10 @@ bool ZipArchive::readEntry(std::size_t index, std::string& out, std::string& err
     bool ok = true;
     for (;;)
     {
-        const zip_int64_t n = zip_fread(file, buffer, sizeof(buffer));
+        const zip_int64_t n = zip_fread(file.get(), buffer, sizeof(buffer));
         if (n < 0)
         {
-            error = names[index] + ": " + zip_file_strerror(file);
+            error = names[index] + ": " + zip_file_strerror(file.get());
             ok = false;
             break;
         }
@@ -139,7 +146,7 @@ bool ZipArchive::readEntry(std::size_t index, std::string& out, std::string& err
         }
         out.append(buffer, static_cast<std::size_t>(n));
     }
-    if (zip_fclose(file) != 0 && ok)
+    if (zip_fclose(file.release()) != 0 && ok)
     {
         error = names[index] + ": " + zip_strerror(archive);
         ok = false;

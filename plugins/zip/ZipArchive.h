@@ -18,9 +18,9 @@ class ZipArchive : public osg::Referenced
 {
 public:
     // 1 GiB: far above any real model or texture, far below what would exhaust the machine.
-    static const std::uint64_t maxEntrySize = std::uint64_t(1) << 30;
+    static constexpr std::uint64_t maxEntrySize = std::uint64_t(1) << 30;
     // The most memory taken for an entry before any of it has inflated.
-    static const std::uint64_t initialBufferSize = std::uint64_t(1) << 20;
+    static constexpr std::uint64_t initialBufferSize = std::uint64_t(1) << 20;
 
     // Takes the archive's bytes; `password` may be empty. Null with `error` set on failure.
     static osg::ref_ptr<ZipArchive> open(std::string bytes, const std::string& password, std::string& error);
