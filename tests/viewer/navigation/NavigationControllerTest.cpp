@@ -31,7 +31,7 @@ protected:
     int countLines(const std::string& line) const
     {
         int n = 0;
-        for (const std::string& l : nav.capture->lines)
+        for (const std::string& l : nav.notices())
             n += (l == line) ? 1 : 0;
         return n;
     }
@@ -107,9 +107,9 @@ TEST_F(NavigationController, SpeedStepsByTenPercentWithAConsoleLine)
     for (int i = 0; i < 5; ++i)
         nav.press('+');
     EXPECT_NEAR(16.1051, nav.controller->getSpeed(), 1e-9);
-    ASSERT_FALSE(nav.capture->lines.empty());
-    EXPECT_EQ("Rörelsehastighet 16.1051 m/s\n", nav.capture->lines.back());
-    EXPECT_EQ(5, static_cast<int>(nav.capture->lines.size()));
+    ASSERT_FALSE(nav.notices().empty());
+    EXPECT_EQ("Rörelsehastighet 16.1051 m/s", nav.notices().back());
+    EXPECT_EQ(5, static_cast<int>(nav.notices().size()));
 
     nav.press('-');
     EXPECT_NEAR(16.1051 * 0.9, nav.controller->getSpeed(), 1e-9);
@@ -124,7 +124,7 @@ TEST_F(NavigationController, SpeedStepsByTenPercentWithAConsoleLine)
     nav.scroll(osgGA::GUIEventAdapter::SCROLL_DOWN);
     nav.scroll(osgGA::GUIEventAdapter::SCROLL_LEFT);
     EXPECT_NEAR(before * 1.1 * 0.9 * 0.9, nav.controller->getSpeed(), 1e-9);
-    EXPECT_EQ(11, static_cast<int>(nav.capture->lines.size()));
+    EXPECT_EQ(11, static_cast<int>(nav.notices().size()));
 }
 
 TEST_F(NavigationController, UpperCaseKeysAreNotBound)
@@ -289,7 +289,7 @@ TEST_F(NavigationController, SpaceReturnsHomeKeepingModeAndSpeed)
 
 TEST_F(NavigationController, ModeChangeIsAnnouncedOnceAtTheNextFrame)
 {
-    const std::string notice = "Rörelsemodellen ändrades\n";
+    const std::string notice = "Rörelsemodellen ändrades";
     nav.press(osgGA::GUIEventAdapter::KEY_Tab);
     EXPECT_EQ(osgTAVRI::NavigationController::TerrainFollowing, nav.controller->getMode());
     EXPECT_EQ(0, countLines(notice)) << "the notice waits for the frame";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/support/TestSupport.h"
 #include "viewer/navigation/NavigationController.h"
 
 #include <osg/Camera>
@@ -16,37 +17,16 @@
 namespace navtest
 {
 
-class NoticeCapture : public osg::NotifyHandler
-{
-public:
-    void notify(osg::NotifySeverity severity, const char* message) override
-    {
-        if (severity == osg::NOTICE)
-            lines.push_back(message);
-    }
-    std::vector<std::string> lines;
-};
-
 class NavigationDriver
 {
 public:
     explicit NavigationDriver(osg::Node* scene)
-        : viewer(new osgViewer::Viewer), camera(new osg::Camera), capture(new NoticeCapture)
+        : viewer(new osgViewer::Viewer), camera(new osg::Camera), capture(osg::NOTICE)
     {
         camera->setProjectionMatrixAsPerspective(30.0, 1280.0 / 1024.0, 1.0, 10000.0);
         if (scene)
             camera->addChild(scene);
         controller = new osgTAVRI::NavigationController(camera.get());
-        previousHandler = osg::getNotifyHandler();
-        previousLevel = osg::getNotifyLevel();
-        osg::setNotifyLevel(osg::NOTICE);
-        osg::setNotifyHandler(capture.get());
-    }
-
-    ~NavigationDriver()
-    {
-        osg::setNotifyHandler(previousHandler.get());
-        osg::setNotifyLevel(previousLevel);
     }
 
     NavigationDriver(const NavigationDriver&) = delete;
@@ -139,6 +119,9 @@ public:
         return c - e;
     }
 
+    // The console lines written so far, line ends removed.
+    std::vector<std::string> notices() const { return capture.texts(osg::NOTICE); }
+
     osg::Vec3d upDirection() const
     {
         osg::Vec3d e, c, up;
@@ -149,13 +132,9 @@ public:
     osg::ref_ptr<osgViewer::Viewer> viewer;
     osg::ref_ptr<osg::Camera> camera;
     osg::ref_ptr<osgTAVRI::NavigationController> controller;
-    osg::ref_ptr<NoticeCapture> capture;
+    tavritest::NotifyCapture capture;
     double time = 0.0;
     long frameNumber = 0;
-
-private:
-    osg::ref_ptr<osg::NotifyHandler> previousHandler;
-    osg::NotifySeverity previousLevel;
 };
 
 } // namespace navtest
