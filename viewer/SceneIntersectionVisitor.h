@@ -14,6 +14,8 @@ class SceneIntersectionVisitor : public osgUtil::IntersectionVisitor
 public:
     explicit SceneIntersectionVisitor(osgUtil::Intersector* intersector);
 
+    META_NodeVisitor(osgTAVRI, SceneIntersectionVisitor)
+
     using osgUtil::IntersectionVisitor::apply;
     void apply(osg::Camera& camera) override;
     void apply(osg::ClearNode& node) override;

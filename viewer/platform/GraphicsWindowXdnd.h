@@ -18,6 +18,12 @@ class GraphicsWindowXdnd : public osgViewer::GraphicsWindowX11
 public:
     explicit GraphicsWindowXdnd(osg::GraphicsContext::Traits* traits);
 
+    // The toolkit's window classes declare their identity by hand: they cannot be cloned.
+    bool isSameKindAs(const osg::Object* object) const override
+    {
+        return dynamic_cast<const GraphicsWindowXdnd*>(object) != nullptr;
+    }
+    const char* libraryName() const override { return "osgTAVRI"; }
     const char* className() const override { return "GraphicsWindowXdnd"; }
 
     bool checkEvents() override;
