@@ -1,4 +1,4 @@
-#include "DemoBlocks.h"
+#include "demo/tools/DemoBlocks.h"
 
 #include <osg/Geometry>
 #include <osg/Material>
@@ -10,7 +10,7 @@
 namespace demo
 {
 
-const char* const kBlockNames[4] = {"Mast", "CrossArm", "Insulator", "Stay"};
+const char* const blockNames[4] = {"Mast", "CrossArm", "Insulator", "Stay"};
 
 namespace
 {
@@ -75,7 +75,7 @@ private:
     osg::ref_ptr<osg::Vec3Array> normals;
 };
 
-const osg::Vec4 kWood(0.40f, 0.28f, 0.17f, 1.0f);
+const osg::Vec4 wood(0.40f, 0.28f, 0.17f, 1.0f);
 } // namespace
 
 osg::ref_ptr<osg::Geode> makeBlock(const std::string& name)
@@ -84,33 +84,33 @@ osg::ref_ptr<osg::Geode> makeBlock(const std::string& name)
     if (name == "Mast")
     {
         // A sawn pole tapering from 0.44 m to 0.30 m across.
-        mesh.frustum(osg::Matrixd(), 4, 0.22 * std::sqrt(2.0), 0.15 * std::sqrt(2.0), 0.0, kMastHeight);
-        return mesh.finish(kWood, name);
+        mesh.frustum(osg::Matrixd(), 4, 0.22 * std::sqrt(2.0), 0.15 * std::sqrt(2.0), 0.0, mastHeight);
+        return mesh.finish(wood, name);
     }
     if (name == "CrossArm")
     {
         // A beam along X, with a knee brace down to each mast.
-        mesh.frustum(osg::Matrixd::rotate(osg::PI_2, osg::Y_AXIS), 4, 0.2, 0.2, -kArmHalfLength, kArmHalfLength);
+        mesh.frustum(osg::Matrixd::rotate(osg::PI_2, osg::Y_AXIS), 4, 0.2, 0.2, -armHalfLength, armHalfLength);
         for (double side : {-1.0, 1.0})
         {
-            const osg::Vec3d from(side * kMastSpacing / 2.0, 0.0, -2.6), to(side * 1.2, 0.0, 0.0);
+            const osg::Vec3d from(side * mastSpacing / 2.0, 0.0, -2.6), to(side * 1.2, 0.0, 0.0);
             osg::Vec3d along = to - from;
             const double length = along.normalize();
             osg::Matrixd m = osg::Matrixd::rotate(osg::Vec3d(0.0, 0.0, 1.0), along) * osg::Matrixd::translate(from);
             mesh.frustum(m, 4, 0.1, 0.1, 0.0, length);
         }
-        return mesh.finish(kWood, name);
+        return mesh.finish(wood, name);
     }
     if (name == "Insulator")
     {
         // Glass discs on a rod, hanging from the cross-arm; the conductor clamp at the bottom.
-        mesh.frustum(osg::Matrixd(), 8, 0.025, 0.025, -kInsulatorLength, 0.0);
+        mesh.frustum(osg::Matrixd(), 8, 0.025, 0.025, -insulatorLength, 0.0);
         for (int disc = 0; disc < 9; ++disc)
         {
             const double z = -0.2 - disc * 0.17;
             mesh.frustum(osg::Matrixd(), 16, 0.13, 0.04, z - 0.05, z);
         }
-        mesh.frustum(osg::Matrixd(), 8, 0.05, 0.05, -kInsulatorLength, -kInsulatorLength + 0.12);
+        mesh.frustum(osg::Matrixd(), 8, 0.05, 0.05, -insulatorLength, -insulatorLength + 0.12);
         return mesh.finish(osg::Vec4(0.30f, 0.55f, 0.50f, 1.0f), name);
     }
     if (name == "Stay")

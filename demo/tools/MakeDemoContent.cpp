@@ -5,7 +5,7 @@
 // that tin has built, through the same ray casts the viewer uses.
 //
 // Usage: make_demo_content <dist>
-#include "DemoBlocks.h"
+#include "demo/tools/DemoBlocks.h"
 
 #include "common/AtomicFile.h"
 #include "viewer/content/LabelFile.h"
@@ -29,29 +29,29 @@
 
 using osgTAVRI::PylonBuilder;
 using osgTAVRI::PylonRecord;
-using demo::kInsulatorLength;
-using demo::kMastHeight;
-using demo::kMastSpacing;
+using demo::insulatorLength;
+using demo::mastHeight;
+using demo::mastSpacing;
 
 namespace
 {
-const double kX0 = 100000.0, kY0 = 6400000.0; // south-west corner of the terrain
+const double originX = 100000.0, originY = 6400000.0; // south-west corner of the terrain
 // The railway of the demo scan runs east-west along this northing.
-const double kRailY = 1400.0;
+const double railY = 1400.0;
 // The route in local coordinates: two straight legs between the forest patches of the scan,
 // whose canopy the terrain shows, and clear of the low ground in the valley's south.
-const osg::Vec2d kRoute[3] = {{100.0, 1000.0}, {900.0, 1100.0}, {1800.0, 1900.0}};
-const double kSpan = 85.0;                  // the spacing the pylons keep where the ground allows
-const double kLongestSpan = 500.0;
-const double kStep = 4.0;                   // between the feet that spotting tries
-const double kClearance = 7.0;              // conductors above the ground at least
-const double kArmZ = 19.6;                  // middle of the cross-arm above the pylon's foot
-const double kArmBottom = kArmZ - 0.14;     // where the insulators hang from
-const double kPhases[3] = {-5.5, 0.0, 5.5}; // across the line, from its left
-const double kCatenary = 450.0;             // horizontal tension over weight: 2 m sag in 85 m
-const double kLongestSag = 12.0;            // of a long span, strung tighter
-const double kStayReach = 10.0;             // from a mast's foot to its stay's anchor
-const double kLabelLift = 25.0;             // the pylon's label above its foot
+const osg::Vec2d route[3] = {{100.0, 1000.0}, {900.0, 1100.0}, {1800.0, 1900.0}};
+const double pylonSpacing = 85.0;          // the spacing the pylons keep where the ground allows
+const double longestSpan = 500.0;
+const double step = 4.0;                   // between the feet that spotting tries
+const double minClearance = 7.0;           // conductors above the ground at least
+const double armZ = 19.6;                  // middle of the cross-arm above the pylon's foot
+const double armBottom = armZ - 0.14;      // where the insulators hang from
+const double phases[3] = {-5.5, 0.0, 5.5}; // across the line, from its left
+const double catenaryParameter = 450.0;    // horizontal tension over weight: 2 m sag in 85 m
+const double longestSag = 12.0;            // of a long span, strung tighter
+const double stayReach = 10.0;             // from a mast's foot to its stay's anchor
+const double labelLift = 25.0;             // the pylon's label above its foot
 
 bool fail(const std::string& text)
 {
@@ -77,7 +77,7 @@ public:
     bool height(double x, double y, double& z) const
     {
         osg::ref_ptr<osgUtil::LineSegmentIntersector> ray = new osgUtil::LineSegmentIntersector(
-            osg::Vec3d(kX0 + x, kY0 + y, 10000.0), osg::Vec3d(kX0 + x, kY0 + y, -10000.0));
+            osg::Vec3d(originX + x, originY + y, 10000.0), osg::Vec3d(originX + x, originY + y, -10000.0));
         osgUtil::IntersectionVisitor visitor(ray.get());
         tiles->accept(visitor);
         if (!ray->containsIntersections())
@@ -125,14 +125,14 @@ double bearingGon(const osg::Vec2d& d) { return std::atan2(d.x(), d.y()) * 200.0
 
 osg::Matrixd pylonMatrix(const Pylon& p)
 {
-    return PylonBuilder::placementMatrix(p.rz, 0.0, 0.0, osg::Vec3d(kX0 + p.at.x(), kY0 + p.at.y(), p.foot));
+    return PylonBuilder::placementMatrix(p.rz, 0.0, 0.0, osg::Vec3d(originX + p.at.x(), originY + p.at.y(), p.foot));
 }
 
 osg::Vec3d toWorld(const Pylon& p, const osg::Vec3d& local) { return local * pylonMatrix(p); }
 
 double groundBelow(const Terrain& terrain, const osg::Vec3d& world)
 {
-    return terrain.heightOrZero(world.x() - kX0, world.y() - kY0);
+    return terrain.heightOrZero(world.x() - originX, world.y() - originY);
 }
 
 // Both mast feet on or into the ground, never above it.
@@ -140,7 +140,7 @@ void setFoot(const Terrain& terrain, Pylon& p)
 {
     p.foot = 0.0;
     double low = 1e9;
-    for (double x : {-kMastSpacing / 2.0, kMastSpacing / 2.0})
+    for (double x : {-mastSpacing / 2.0, mastSpacing / 2.0})
         low = std::fmin(low, groundBelow(terrain, toWorld(p, osg::Vec3d(x, 0.0, 0.0))));
     p.foot = low;
 }
@@ -148,15 +148,15 @@ void setFoot(const Terrain& terrain, Pylon& p)
 // Where a phase's conductor hangs: at the bottom of its insulator string.
 osg::Vec3d attachment(const Pylon& p, double across)
 {
-    return toWorld(p, osg::Vec3d(across, 0.0, kArmBottom - kInsulatorLength));
+    return toWorld(p, osg::Vec3d(across, 0.0, armBottom - insulatorLength));
 }
 
 // z above the straight horizontal run from a (s = 0) to b (s = length) of a catenary. Long
 // spans are strung tighter, as crossings between strain pylons are, so that none sags more
-// than kLongestSag.
+// than longestSag.
 double catenary(double s, double length, double za, double zb)
 {
-    const double a = std::fmax(kCatenary, length * length / (8.0 * kLongestSag));
+    const double a = std::fmax(catenaryParameter, length * length / (8.0 * longestSag));
     const double s0 = length / 2.0 - a * std::asinh((zb - za) / (2.0 * a * std::sinh(length / (2.0 * a))));
     return za + a * (std::cosh((s - s0) / a) - std::cosh(s0 / a));
 }
@@ -182,7 +182,7 @@ std::vector<osg::Vec3d> span(const Pylon& from, const Pylon& to, double across)
 double clearance(const Terrain& terrain, const Pylon& from, const Pylon& to)
 {
     double lowest = 1e9;
-    for (double across : kPhases)
+    for (double across : phases)
         for (const osg::Vec3d& p : span(from, to, across))
             lowest = std::fmin(lowest, p.z() - groundBelow(terrain, p));
     return lowest;
@@ -190,8 +190,8 @@ double clearance(const Terrain& terrain, const Pylon& from, const Pylon& to)
 
 // Spots the pylons of one straight leg as a line designer would: feet only where the ground
 // is dry and smooth (off banks and out of canopy), every span clear of the ground by
-// kClearance, and the spans as near kSpan as that allows, so long spans carry the line over
-// low ground. Dynamic programming over candidate feet every kStep along the leg, with the
+// minClearance, and the spans as near pylonSpacing as that allows, so long spans carry the line over
+// low ground. Dynamic programming over candidate feet every step along the leg, with the
 // ground under the three phases sampled once; `pylons` ends with the leg's first pylon.
 void spotLeg(const Terrain& terrain, const osg::Vec2d& to, std::vector<Pylon>& pylons)
 {
@@ -199,8 +199,8 @@ void spotLeg(const Terrain& terrain, const osg::Vec2d& to, std::vector<Pylon>& p
     osg::Vec2d along = to - start.at;
     const double length = along.normalize();
     const osg::Vec2d left(-along.y(), along.x());
-    const int n = static_cast<int>(std::ceil(length / kStep));
-    auto distance = [&](int k) { return std::min(k * kStep, length); };
+    const int n = static_cast<int>(std::ceil(length / step));
+    auto distance = [&](int k) { return std::min(k * step, length); };
 
     // Ground under each phase, and the candidate feet.
     std::vector<std::vector<double>> ground(3, std::vector<double>(n + 1));
@@ -211,7 +211,7 @@ void spotLeg(const Terrain& terrain, const osg::Vec2d& to, std::vector<Pylon>& p
         const osg::Vec2d at = start.at + along * distance(k);
         for (int phase = 0; phase < 3; ++phase)
         {
-            const osg::Vec2d under = at - left * kPhases[phase];
+            const osg::Vec2d under = at - left * phases[phase];
             ground[phase][k] = terrain.heightOrZero(under.x(), under.y());
         }
         feet[k].at = at;
@@ -222,7 +222,7 @@ void spotLeg(const Terrain& terrain, const osg::Vec2d& to, std::vector<Pylon>& p
     }
     feet[0] = start;
 
-    const double hang = kArmBottom - kInsulatorLength;
+    const double hang = armBottom - insulatorLength;
     auto spanCost = [&](int i, int j) {
         const double d = distance(j) - distance(i);
         double lowest = 1e9;
@@ -232,15 +232,15 @@ void spotLeg(const Terrain& terrain, const osg::Vec2d& to, std::vector<Pylon>& p
                 const double z = catenary(distance(k) - distance(i), d, feet[i].foot + hang, feet[j].foot + hang);
                 lowest = std::fmin(lowest, z - ground[phase][k]);
             }
-        const double shortfall = std::fmax(0.0, kClearance - lowest);
-        const double off = (d - kSpan) / kSpan;
+        const double shortfall = std::fmax(0.0, minClearance - lowest);
+        const double off = (d - pylonSpacing) / pylonSpacing;
         return off * off + 100.0 * shortfall;
     };
 
     std::vector<double> cost(n + 1, 1e18);
     std::vector<int> previous(n + 1, -1);
     cost[0] = 0.0;
-    const int shortest = static_cast<int>(kSpan / 2.0 / kStep), longest = static_cast<int>(kLongestSpan / kStep);
+    const int shortest = static_cast<int>(pylonSpacing / 2.0 / step), longest = static_cast<int>(longestSpan / step);
     for (int j = 1; j <= n; ++j)
     {
         if (!usable[j])
@@ -265,18 +265,18 @@ void spotLeg(const Terrain& terrain, const osg::Vec2d& to, std::vector<Pylon>& p
 std::vector<Pylon> placePylons(const Terrain& terrain)
 {
     std::vector<Pylon> pylons(1);
-    osg::Vec2d in = kRoute[1] - kRoute[0], out = kRoute[2] - kRoute[1];
+    osg::Vec2d in = route[1] - route[0], out = route[2] - route[1];
     in.normalize();
     out.normalize();
-    pylons[0].at = kRoute[0];
+    pylons[0].at = route[0];
     pylons[0].rz = bearingGon(in);
     setFoot(terrain, pylons[0]);
-    spotLeg(terrain, kRoute[1], pylons);
+    spotLeg(terrain, route[1], pylons);
     const std::size_t angleIndex = pylons.size() - 1;
     // The angle pylon stands on the bisector of its bend.
     pylons[angleIndex].rz = bearingGon(in + out);
     setFoot(terrain, pylons[angleIndex]);
-    spotLeg(terrain, kRoute[2], pylons);
+    spotLeg(terrain, route[2], pylons);
 
     // Ends are stayed backwards along the line, the angle outwards of its bend.
     pylons.front().stayDirection.set(0.0, -1.0);
@@ -288,9 +288,9 @@ std::vector<Pylon> placePylons(const Terrain& terrain)
 
 std::vector<PylonRecord> pylonRecords(const Terrain& terrain, const std::vector<Pylon>& pylons)
 {
-    // Each pylon's point lies kLabelLift above its foot, so that the label beside it stands
+    // Each pylon's point lies labelLift above its foot, so that the label beside it stands
     // clear of the ground; the block frame has its origin at the foot of the left mast.
-    const osg::Vec3d frame(-kMastSpacing / 2.0, 0.0, 0.0);
+    const osg::Vec3d frame(-mastSpacing / 2.0, 0.0, 0.0);
     std::vector<PylonRecord> records;
     for (std::size_t i = 0; i < pylons.size(); ++i)
     {
@@ -304,30 +304,30 @@ std::vector<PylonRecord> pylonRecords(const Terrain& terrain, const std::vector<
             records.push_back(r);
         };
         r.block = "Mast";
-        r.position.set(kX0 + p.at.x(), kY0 + p.at.y(), p.foot + kLabelLift);
+        r.position.set(originX + p.at.x(), originY + p.at.y(), p.foot + labelLift);
         r.rz = p.rz;
-        r.offset = frame - osg::Vec3d(0.0, 0.0, kLabelLift);
+        r.offset = frame - osg::Vec3d(0.0, 0.0, labelLift);
         records.push_back(r);
         r.rz = 0.0;
         r.offset = osg::Vec3d();
 
-        add("Mast", osg::Vec3d(kMastSpacing / 2.0, 0.0, 0.0));
-        add("CrossArm", osg::Vec3d(0.0, 0.0, kArmZ));
-        for (double x : kPhases)
-            add("Insulator", osg::Vec3d(x, 0.0, kArmBottom));
+        add("Mast", osg::Vec3d(mastSpacing / 2.0, 0.0, 0.0));
+        add("CrossArm", osg::Vec3d(0.0, 0.0, armZ));
+        for (double x : phases)
+            add("Insulator", osg::Vec3d(x, 0.0, armBottom));
 
         // Stays from the mast tops to anchors in the ground: along the line at its ends, and
         // from the outer mast at the angle, whose pull they take.
         std::vector<std::pair<osg::Vec3d, osg::Vec3d>> stays;
         const osg::Vec2d& d = p.stayDirection;
-        for (double x : {-kMastSpacing / 2.0, kMastSpacing / 2.0})
+        for (double x : {-mastSpacing / 2.0, mastSpacing / 2.0})
         {
-            const osg::Vec3d top(x, 0.0, kMastHeight - 0.5);
+            const osg::Vec3d top(x, 0.0, mastHeight - 0.5);
             if (d.y() != 0.0)
-                stays.emplace_back(top, osg::Vec3d(x, d.y() * kStayReach, 0.0));
+                stays.emplace_back(top, osg::Vec3d(x, d.y() * stayReach, 0.0));
             else if (d.x() * x > 0.0)
                 for (double y : {-3.0, 3.0})
-                    stays.emplace_back(top, osg::Vec3d(x + d.x() * kStayReach, y, 0.0));
+                    stays.emplace_back(top, osg::Vec3d(x + d.x() * stayReach, y, 0.0));
         }
         for (auto& stay : stays)
         {
@@ -361,9 +361,9 @@ std::vector<osgTAVRI::LabelRecord> railwayLabels(const Terrain& terrain)
         osgTAVRI::LabelRecord l;
         l.text = text;
         l.size = size;
-        l.x = kX0 + x;
-        l.y = static_cast<int>(kY0 + kRailY);
-        l.z = static_cast<int>(std::lround(terrain.heightOrZero(x, kRailY)));
+        l.x = originX + x;
+        l.y = static_cast<int>(originY + railY);
+        l.z = static_cast<int>(std::lround(terrain.heightOrZero(x, railY)));
         labels.push_back(l);
     };
     for (int metres = 200; metres < 2000; metres += 200)
@@ -403,7 +403,7 @@ int main(int argc, char** argv)
         if (!osgDB::makeDirectory(folder))
             return fail("cannot create " + folder), 1;
 
-    for (const char* name : demo::kBlockNames)
+    for (const char* name : demo::blockNames)
         if (!osgTAVRI::AtomicFile::writeNode(*demo::makeBlock(name), blocks + "/" + name + ".ive"))
             return fail(std::string("cannot write the building block ") + name), 1;
 
@@ -414,11 +414,11 @@ int main(int argc, char** argv)
     double lowest = 1e9;
     for (std::size_t i = 0; i + 1 < pylons.size(); ++i)
         lowest = std::fmin(lowest, clearance(terrain, pylons[i], pylons[i + 1]));
-    if (lowest < kClearance)
+    if (lowest < minClearance)
         std::fprintf(stderr, "make_demo_content: the conductors come within %.1f m of the ground\n", lowest);
     for (int phase = 0; phase < 3; ++phase)
         if (!writeText(powerline + "/Lft_L" + std::to_string(phase + 1) + ".txt", osgTAVRI::WireFile::write,
-                       wire(pylons, kPhases[phase])))
+                       wire(pylons, phases[phase])))
             return 1;
 
     if (!writeText(infoPoints + "/Jarnvag.csv", osgTAVRI::LabelFile::write, railwayLabels(terrain)))

@@ -4,12 +4,13 @@
 // classified as a scan delivery is: ground 2, vegetation 5, rail 10.
 //
 // Usage: make_demo_las <output.las>
+#include "common/AtomicFile.h"
 #include "tin/las/LasWriter.h"
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 namespace
@@ -78,14 +79,9 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string path = argv[1];
-    const std::string temp = path + ".tmp";
+    // Some 20 MB, built in memory and then written in one piece.
+    std::ostringstream out(std::ios::binary);
     {
-        std::ofstream out(temp.c_str(), std::ios::binary | std::ios::trunc);
-        if (!out)
-        {
-            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], temp.c_str());
-            return 1;
-        }
         osgTAVRI::LasWriter::Settings settings;
         settings.versionMinor = 2;
         settings.pointFormat = 1;
@@ -119,13 +115,8 @@ int main(int argc, char** argv)
                 writer.addPoint(kX0 + x, kY0 + py, ground(x, kRailY) + kRailHead + noise(random), 1, 1, kRail);
             }
         writer.finish();
-        if (!out.good())
-        {
-            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], temp.c_str());
-            return 1;
-        }
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0)
+    if (!out.good() || !osgTAVRI::AtomicFile::write(path, out.str()))
     {
         std::fprintf(stderr, "%s: cannot write %s\n", argv[0], path.c_str());
         return 1;
