@@ -7,7 +7,9 @@
 #include <X11/Xatom.h>
 
 #include <cstring>
+#include <iterator>
 #include <strings.h>
+#include <utility>
 
 #include <unistd.h>
 
@@ -62,18 +64,19 @@ std::string hostName()
 
 XdndTarget::XdndTarget(Display* d, Window w) : display(d), window(w)
 {
-    aware = XInternAtom(display, "XdndAware", False);
-    enter = XInternAtom(display, "XdndEnter", False);
-    position = XInternAtom(display, "XdndPosition", False);
-    status = XInternAtom(display, "XdndStatus", False);
-    leave = XInternAtom(display, "XdndLeave", False);
-    drop = XInternAtom(display, "XdndDrop", False);
-    finished = XInternAtom(display, "XdndFinished", False);
-    selection = XInternAtom(display, "XdndSelection", False);
-    typeList = XInternAtom(display, "XdndTypeList", False);
-    actionCopy = XInternAtom(display, "XdndActionCopy", False);
-    uriList = XInternAtom(display, "text/uri-list", False);
-    property = XInternAtom(display, "TAVRI_DROPPED_FILES", False);
+    // Asked for all at once: one round trip to the server.
+    const std::pair<const char*, Atom*> wanted[] = {
+        {"XdndAware", &aware},         {"XdndEnter", &enter},         {"XdndPosition", &position},
+        {"XdndStatus", &status},       {"XdndLeave", &leave},         {"XdndDrop", &drop},
+        {"XdndFinished", &finished},   {"XdndSelection", &selection}, {"XdndTypeList", &typeList},
+        {"XdndActionCopy", &actionCopy}, {"text/uri-list", &uriList}, {"TAVRI_DROPPED_FILES", &property}};
+    char* names[std::size(wanted)];
+    Atom atoms[std::size(wanted)];
+    for (std::size_t i = 0; i < std::size(wanted); ++i)
+        names[i] = const_cast<char*>(wanted[i].first);
+    XInternAtoms(display, names, static_cast<int>(std::size(wanted)), False, atoms);
+    for (std::size_t i = 0; i < std::size(wanted); ++i)
+        *wanted[i].second = atoms[i];
 }
 
 void XdndTarget::makeAware()
