@@ -10,6 +10,8 @@ namespace osgTAVRI
 struct WindowSettings
 {
     std::string title;
+    // The window's top left corner and size in pixels; in full screen, the rectangle that F11
+    // returns to.
     int x = 0;
     int y = 0;
     int width = 0;
@@ -17,8 +19,8 @@ struct WindowSettings
     bool maximized = false;
     bool fullscreen = false;
     unsigned int screenNum = 0;
-    unsigned int numSamples = 0;
-    bool stereo = false;
+    unsigned int numSamples = 0; // multisampling of the graphics context
+    bool stereo = false;         // quad-buffer stereo
 };
 
 } // namespace osgTAVRI
