@@ -4,6 +4,8 @@
 // perlin.tga detail noise, 256 x 256 RGB, three independent octave sums, tiling
 // wash.tga   propeller wash, 128 x 256 RGB: a turbulent track across s, repeating along t
 // Noise and wash are meant for signed-byte upload, so their values stay in 0..127.
+#include "common/AtomicFile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -21,10 +23,6 @@ struct Image
 
 bool writeTGA(const std::string& path, const Image& image)
 {
-    std::string temporary = path + ".tmp";
-    FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f)
-        return false;
     uint8_t header[18] = {};
     header[2] = 2; // uncompressed true colour
     header[12] = uint8_t(image.width & 0xFF);
@@ -33,18 +31,11 @@ bool writeTGA(const std::string& path, const Image& image)
     header[15] = uint8_t(image.height >> 8);
     header[16] = uint8_t(image.channels * 8);
     header[17] = image.channels == 4 ? 8 : 0; // alpha bits
-    bool ok = std::fwrite(header, 1, sizeof(header), f) == sizeof(header);
-    std::vector<uint8_t> bgr(image.pixels);
-    for (size_t i = 0; i + 2 < bgr.size(); i += size_t(image.channels))
-        std::swap(bgr[i], bgr[i + 2]);
-    ok = ok && std::fwrite(bgr.data(), 1, bgr.size(), f) == bgr.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    std::string bytes(reinterpret_cast<const char*>(header), sizeof(header));
+    bytes.append(image.pixels.begin(), image.pixels.end());
+    for (size_t i = sizeof(header); i + 2 < bytes.size(); i += size_t(image.channels))
+        std::swap(bytes[i], bytes[i + 2]); // stored as BGR(A)
+    return osgTAVRI::AtomicFile::write(path, bytes);
 }
 
 // A small fixed-seed hash, so every build draws the same textures.
