@@ -113,7 +113,6 @@ int main()
             std::printf("1280 x 1024, %d triangles, %d alternating pairs of frames each, %.1f s\n", 2 * cells * cells,
                         pairs, osg::Timer::instance()->delta_s(start, osg::Timer::instance()->tick()));
         }
-        view->detachFromView();
     }
     fs::current_path(previous);
     std::error_code ignored;
