@@ -6,6 +6,4 @@ dist=$1
 build=$2
 here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$dist/Bin" "$dist/Resources" "$dist/Content"
-if [ -x "$here/demo/build-demo.sh" ]; then
-  bash "$here/demo/build-demo.sh" "$dist" "$build"
-fi
+bash "$here/demo/build-demo.sh" "$dist" "$build"
