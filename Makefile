@@ -46,7 +46,8 @@ MESA_SWRAST := $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so))
 
 test-sanitize: deps
 	@$(MAKE) test BUILD=$(BUILD)-asan DIST=$(CURDIR)/dist-asan CMAKE_FLAGS="-DTAVRI_SANITIZE=ON" \
-	  TEST_ENV="LD_PRELOAD=$(MESA_SWRAST) ASAN_OPTIONS=verify_asan_link_order=0"
+	  TEST_ENV="LD_PRELOAD=$(MESA_SWRAST) ASAN_OPTIONS=verify_asan_link_order=0 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp"
 
 # tin's tests under ThreadSanitizer: its worker threads, and the programs they run, race-free.
 test-tsan: deps
