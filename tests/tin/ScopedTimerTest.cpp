@@ -4,7 +4,7 @@
 
 using osgTAVRI::ScopedTimer;
 
-TEST(ScopedTimer, elapsedTimeFormats)
+TEST(ScopedTimer, ElapsedTimeFormats)
 {
     EXPECT_EQ(ScopedTimer::formatElapsed(0.0), "0.00 s");
     EXPECT_EQ(ScopedTimer::formatElapsed(12.344), "12.34 s");

@@ -8,7 +8,7 @@
 
 // Lines from four threads at once, tin's own and the toolkit's (a plugin that is not there,
 // warned about by osgDB), arrive whole, one line per call of the handler.
-TEST(SerialNotifyHandler, linesFromManyThreadsArriveWhole)
+TEST(SerialNotifyHandler, LinesFromManyThreadsArriveWhole)
 {
     tavritest::NotifyCapture capture(osg::INFO);
     {

@@ -10,7 +10,7 @@
 
 using namespace osgTAVRI;
 
-TEST(TileNaming, threeModes)
+TEST(TileNaming, ThreeModes)
 {
     const osg::BoundingBoxd a(100000, 6400000, -10000, 101000, 6401000, 10000);
     const osg::BoundingBoxd b(101000, 6400000, -10000, 102000, 6401000, 10000);
@@ -44,7 +44,7 @@ TinOptions optionsFor(double x0, double y0, double x1, double y1, double size, T
 }
 } // namespace
 
-TEST(TileGrid, coversTheExtentRowByRowFromTheBottom)
+TEST(TileGrid, CoversTheExtentRowByRowFromTheBottom)
 {
     TileGrid grid;
     std::string error;
@@ -63,7 +63,7 @@ TEST(TileGrid, coversTheExtentRowByRowFromTheBottom)
     EXPECT_EQ(grid.getNumTiles(), 0u);
 }
 
-TEST(TileGrid, refusesGridsBeyond32BitsAndNamesBeyondInt)
+TEST(TileGrid, RefusesGridsBeyond32BitsAndNamesBeyondInt)
 {
     TileGrid grid;
     std::string error;
@@ -85,7 +85,7 @@ TEST(TileGrid, refusesGridsBeyond32BitsAndNamesBeyondInt)
 // walks rows and columns: it finds a clash exactly when there is one, and the two tiles it
 // names really share a name. The grids cross 0, have origins off the integers (so the edge
 // length that names carry varies with rounding) and sizes below 1 m.
-TEST(TileGrid, nameCheckAgreesWithEveryName)
+TEST(TileGrid, NameCheckAgreesWithEveryName)
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> origin(-3000.0, 3000.0);

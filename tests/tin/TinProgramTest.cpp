@@ -243,7 +243,7 @@ TEST(TinProgram, ProgressLineOnATerminal)
 
 // Names that two tiles would share are refused before any tile is written: coordinates
 // truncated across 0 (-0.5 and 0.5 both give 0), and tiles smaller than 1 m.
-TEST(TinProgram, refusesClashingNamesBeforeWritingAnything)
+TEST(TinProgram, RefusesClashingNamesBeforeWritingAnything)
 {
     TempDir in, out;
     const std::string las = writeTerrain(in);
@@ -263,7 +263,7 @@ TEST(TinProgram, refusesClashingNamesBeforeWritingAnything)
 
 // Three shards, run one after the other into one folder, write the tiles of one run byte
 // for byte, and each reports its own share.
-TEST(TinProgram, threeShardsEqualOneRun)
+TEST(TinProgram, ThreeShardsEqualOneRun)
 {
     TempDir in, whole, shards;
     const std::string las = writeTerrain(in);
@@ -285,7 +285,7 @@ TEST(TinProgram, threeShardsEqualOneRun)
 
 // SIGINT in the middle of a run leaves the tiles written so far, each complete, and no
 // temporary file: neither the points beyond the memory budget nor a tile being written.
-TEST(TinProgram, interruptedRunLeavesOnlyCompleteTiles)
+TEST(TinProgram, InterruptedRunLeavesOnlyCompleteTiles)
 {
     TempDir in, out;
     std::vector<tintest::SynthPoint> points;
@@ -348,7 +348,7 @@ std::vector<float> tileHeights(const std::string& file)
 // --keepClasses 2,9 builds from ground and water of every return: the ground under the
 // canopy (second returns) is used, the canopy (vegetation, 5) and the rail (10) are not.
 // Without it the first returns are used, as before.
-TEST(TinProgram, keepClassesBuildsFromThoseClassesOfEveryReturn)
+TEST(TinProgram, KeepClassesBuildsFromThoseClassesOfEveryReturn)
 {
     TempDir in;
     std::vector<tintest::SynthPoint> points;

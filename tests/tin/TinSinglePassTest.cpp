@@ -33,7 +33,7 @@ osgTAVRI::TinOptions optionsFor(double x0, double y0, double x1, double y1, doub
 // them, a LAZ file and a damaged one) gives, on two threads, the tiles that
 // reading each tile by itself gives, byte for byte, also thinned; and each bad file is
 // reported once for the run, not once for every tile.
-TEST(TinSinglePass, realSurveysGiveTheTilesOfReadingEachTileAlone)
+TEST(TinSinglePass, RealSurveysGiveTheTilesOfReadingEachTileAlone)
 {
     TAVRI_REQUIRE_SHARED_DATA();
     const std::string folder = tavritest::sharedData() + "/las/";
@@ -63,7 +63,7 @@ TEST(TinSinglePass, realSurveysGiveTheTilesOfReadingEachTileAlone)
 // Points beyond the memory budget go to a temporary file in several rounds, between and
 // within two overlapping files; the tiles still equal those of reading each tile alone,
 // and the temporary file is gone afterwards.
-TEST(TinSinglePass, spillingBeyondTheMemoryBudgetKeepsTheTiles)
+TEST(TinSinglePass, SpillingBeyondTheMemoryBudgetKeepsTheTiles)
 {
     TempDir in, spilled, alone;
     std::mt19937 random(5);

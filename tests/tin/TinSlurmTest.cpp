@@ -8,7 +8,7 @@ using tavritest::TempDir;
 // tin-slurm on a one-node cluster of our own: three shards as one job array write, byte for
 // byte, the tiles of a local run and add up to its count; shards that fail are reported one
 // by one, with their logs.
-TEST(TinSlurm, threeShardsOnAClusterEqualALocalRun)
+TEST(TinSlurm, ThreeShardsOnAClusterEqualALocalRun)
 {
     tintest::SlurmCluster cluster;
     if (cluster.skippable())
