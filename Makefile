@@ -7,8 +7,10 @@ PREFIX  ?= $(DIST)
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 TEST_ENV ?=
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build dist install demo test bench test-sanitize test-tsan clean
+.PHONY: all deps configure build dist install demo test bench test-sanitize test-tsan fuzz-build fuzz clean
 
 all: build
 
@@ -57,5 +59,15 @@ test-tsan: deps
 	@cd $(BUILD)-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest -j $(JOBS) -L tin --output-on-failure
 
+# The fuzz targets of tests/fuzz, built with clang, libFuzzer and the sanitizers; only the
+# libraries they read with are built.
+fuzz-build: deps
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_CXX_COMPILER=clang++ -DTAVRI_FUZZ=ON -DTAVRI_BUILD_TESTS=OFF
+	@cmake --build $(FUZZ_BUILD) --target fuzzers -j $(JOBS)
+
+fuzz: fuzz-build
+	@bash scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-tsan dist dist-asan
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-tsan $(FUZZ_BUILD) dist dist-asan

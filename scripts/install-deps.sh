@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 imagemagick
   slurm-wlm munge
+  clang libclang-rt-dev
 )
 
 missing=()

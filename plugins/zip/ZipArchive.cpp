@@ -112,6 +112,19 @@ bool ZipArchive::readEntry(std::size_t index, std::string& out, std::string& err
         return false;
     }
 
+    // libzip 1.7 leaks the entry's whole reading chain when it opens an entry whose encryption it
+    // cannot decode (the strong-encryption flag of a damaged header), so such entries are refused
+    // before they are opened.
+    if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE &&
+        !zip_encryption_method_supported(st.encryption_method, 0))
+    {
+        zip_error_t unsupported;
+        zip_error_init_with_code(&unsupported, ZIP_ER_ENCRNOTSUPP);
+        error = names[index] + ": " + errorText(&unsupported);
+        zip_error_fini(&unsupported);
+        return false;
+    }
+
     // The recorded size is a claim of the archive's: it may start the buffer, but only up to a
     // modest size; beyond that the buffer grows with what actually inflates.
     if (st.valid & ZIP_STAT_SIZE)

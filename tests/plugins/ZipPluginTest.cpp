@@ -8,6 +8,7 @@
 #include <osgDB/FileNameUtils>
 #include <osgDB/Registry>
 
+#include <malloc.h>
 #include <zip.h>
 
 #include <atomic>
@@ -233,4 +234,33 @@ TEST_F(ZipPlugin, EntriesInflatingPastTheBoundAreRefused)
     patchUncompressedSizes(bytes, 16);
     tavritest::writeFile(temp.file("zeros.zip"), bytes);
     expectOneWarning(temp.file("zeros.zip"), "", "1024 MiB");
+}
+
+// Found by fuzzing: a damaged header that marks an entry as strongly encrypted made libzip
+// leak the entry's whole reading chain, about 500 bytes for every read of the archive.
+TEST_F(ZipPluginTest, AnEntryInAnEncryptionNobodyDecodesGivesOneWarningAndLeaksNothing)
+{
+    for (const Encryption encryption : {Encryption::Pkware, Encryption::None})
+    {
+        makeZip(temp.file("strong.zip"), {{"m.osg", namedModel("m")}}, encryption, "mossrock");
+        std::string bytes = tavritest::readFile(temp.file("strong.zip"));
+        setEntryFlags(bytes, 0x41); // encrypted, with strong encryption
+        tavritest::writeFile(temp.file("strong.zip"), bytes);
+        expectOneWarning(temp.file("strong.zip"), "mossrock", "Encryption method not supported");
+
+        const auto heapInUse = [] { return mallinfo2().uordblks; };
+        std::size_t before = 0;
+        int models = 0;
+        {
+            tavritest::NotifyCapture quiet(osg::FATAL);
+            for (int i = 0; i < 600; ++i)
+            {
+                if (i == 100) // the first reads fill the toolkit's caches
+                    before = heapInUse();
+                models += readZip(temp.file("strong.zip"), "mossrock").valid() ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(models, 0);
+        EXPECT_LT(heapInUse(), before + (64u << 10)) << "the heap grew by " << heapInUse() - before << " bytes";
+    }
 }

@@ -6,7 +6,6 @@
 #include <osgDB/ReadFile>
 #include <osgDB/Registry>
 
-#include <zip.h>
 #include <zlib.h>
 
 #include <cstring>
@@ -15,29 +14,6 @@
 
 namespace ziptest
 {
-
-void makeZip(const std::string& path, const std::vector<Entry>& entries, Encryption encryption,
-             const std::string& password)
-{
-    int error = 0;
-    zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!za)
-        throw std::runtime_error("zip_open failed for " + path);
-    for (const Entry& e : entries)
-    {
-        zip_source_t* src = zip_source_buffer(za, e.data.data(), e.data.size(), 0);
-        const zip_int64_t index = zip_file_add(za, e.name.c_str(), src, ZIP_FL_ENC_UTF_8);
-        if (index < 0)
-            throw std::runtime_error(std::string("zip_file_add: ") + zip_strerror(za));
-        if (encryption != Encryption::None &&
-            zip_file_set_encryption(za, static_cast<zip_uint64_t>(index),
-                                    encryption == Encryption::Aes256 ? ZIP_EM_AES_256 : ZIP_EM_TRAD_PKWARE,
-                                    password.c_str()) != 0)
-            throw std::runtime_error(std::string("zip_file_set_encryption: ") + zip_strerror(za));
-    }
-    if (zip_close(za) != 0)
-        throw std::runtime_error(std::string("zip_close: ") + zip_strerror(za));
-}
 
 namespace
 {
@@ -166,19 +142,38 @@ void usePluginsOfThisBuild()
         paths.push_front(tavritest::buildDir());
 }
 
-void patchUncompressedSizes(std::string& archive, std::uint32_t size)
+namespace
 {
-    auto put = [&](std::size_t at) {
-        for (int i = 0; i < 4; ++i)
-            archive[at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
-    };
+
+// Calls patch(offset) with the offset of a field in every local header and every central one.
+template <class Patch>
+void patchHeaders(std::string& archive, std::size_t localField, std::size_t centralField, Patch patch)
+{
     for (std::size_t i = 0; i + 46 <= archive.size(); ++i)
     {
         if (archive.compare(i, 4, "PK\x03\x04") == 0)
-            put(i + 22);
+            patch(i + localField);
         else if (archive.compare(i, 4, "PK\x01\x02") == 0)
-            put(i + 24);
+            patch(i + centralField);
     }
+}
+
+} // namespace
+
+void patchUncompressedSizes(std::string& archive, std::uint32_t size)
+{
+    patchHeaders(archive, 22, 24, [&](std::size_t at) {
+        for (int i = 0; i < 4; ++i)
+            archive[at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+    });
+}
+
+void setEntryFlags(std::string& archive, unsigned bits)
+{
+    patchHeaders(archive, 6, 8, [&](std::size_t at) {
+        archive[at] = static_cast<char>(archive[at] | (bits & 0xFF));
+        archive[at + 1] = static_cast<char>(archive[at + 1] | ((bits >> 8) & 0xFF));
+    });
 }
 
 } // namespace ziptest

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/plugins/ZipMaker.h"
+
 #include <osg/Node>
 
 #include <cstdint>
@@ -9,23 +11,6 @@
 // Helpers for the plugin tests: archives made with libzip and models written by the toolkit.
 namespace ziptest
 {
-
-struct Entry
-{
-    std::string name;
-    std::string data;
-};
-
-enum class Encryption
-{
-    None,
-    Pkware,
-    Aes256
-};
-
-// Writes a zip archive with libzip; every entry is encrypted as asked.
-void makeZip(const std::string& path, const std::vector<Entry>& entries, Encryption encryption = Encryption::None,
-             const std::string& password = "");
 
 // An archive with one deflated entry of `size` zero bytes (sizes below 4 GiB).
 void makeZerosZip(const std::string& path, const std::string& entryName, std::uint64_t size);
@@ -41,5 +26,8 @@ void usePluginsOfThisBuild();
 
 // Overwrites the recorded uncompressed size of every entry (local and central headers).
 void patchUncompressedSizes(std::string& archive, std::uint32_t size);
+
+// Sets `bits` in the general-purpose flags of every entry (local and central headers).
+void setEntryFlags(std::string& archive, unsigned bits);
 
 } // namespace ziptest
