@@ -18,7 +18,8 @@ deps:
 	@bash scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_DIST_DIR=$(DIST) $(CMAKE_FLAGS)
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_DIST_DIR=$(DIST) \
+	  -DTAVRI_FUZZ_DIR=$(abspath $(FUZZ_BUILD)) $(CMAKE_FLAGS)
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -34,7 +35,8 @@ install: build
 demo: dist
 	@bash scripts/run-demo.sh $(DIST)
 
-test: dist
+# The tests include a short pass of every fuzz target.
+test: dist fuzz-build
 	@cd $(BUILD) && $(TEST_ENV) ctest -j $(JOBS) --output-on-failure --timeout 600
 
 bench: deps

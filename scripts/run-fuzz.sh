@@ -6,6 +6,8 @@
 # runs. An input that crashes, hangs or leaks is kept in BUILD_DIR/findings/TARGET/ and the
 # target carries on for the rest of its time; the exit code is 1 when anything was found.
 set -uo pipefail
+# The fuzzers carry their own sanitizer runtime; a library preloaded for other tests would come first.
+unset LD_PRELOAD
 
 [ $# -ge 2 ] || { echo "usage: $0 BUILD_DIR SECONDS [TARGET...]" >&2; exit 2; }
 build=$(cd "$1" 2>/dev/null && pwd) || { echo "fuzz: no fuzz build in $1 (make fuzz-build)" >&2; exit 2; }
@@ -41,7 +43,7 @@ for target in "${targets[@]}"; do
     continue
   fi
 
-  executions=0 crashes=0 leaks=0
+  executions=0 crashes=0 leaks=0 previous=
   end=$((SECONDS + seconds))
   left=$seconds
   while :; do
@@ -59,6 +61,9 @@ for target in "${targets[@]}"; do
       leak-*) leaks=$((leaks + 1)) ;;
       *) crashes=$((crashes + 1)) ;;
     esac
+    # The same input failing again (a seed, say) would only fail once more.
+    [ -z "$artifact" ] || [ "$artifact" != "${previous:-}" ] || break
+    previous=$artifact
     left=$((end - SECONDS))
     [ $left -ge 1 ] && [ $((crashes + leaks)) -lt $max_findings ] || break
   done

@@ -13,6 +13,8 @@ using namespace osgTAVRI;
 namespace
 {
 
+using osgDB::ReaderWriter;
+
 // Stands in for the toolkit's model readers, which are not under test here: it reads lines
 // "image NAME" and asks for each image the way those readers do, first finding, then reading
 // it through the callbacks that the zip plugin puts into the options.
@@ -24,6 +26,9 @@ public:
         for (const char* ext : {"osg", "osgt", "ive", "3ds", "dxf", "obj"})
             supportsExtension(ext, "stand-in model");
     }
+
+    // The toolkit learns what a reader does by calling it by file name.
+    ReadResult readNode(const std::string&, const Options*) const override { return ReadResult::FILE_NOT_HANDLED; }
 
     ReadResult readNode(std::istream& in, const Options* options) const override
     {
@@ -62,6 +67,8 @@ public:
         for (const char* ext : {"rgb", "rgba", "png", "jpg", "jpeg", "tga", "bmp"})
             supportsExtension(ext, "stand-in image");
     }
+
+    ReadResult readImage(const std::string&, const Options*) const override { return ReadResult::FILE_NOT_HANDLED; }
 
     ReadResult readImage(std::istream& in, const Options*) const override
     {

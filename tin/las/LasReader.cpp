@@ -39,8 +39,10 @@ LasReader::LasReader(std::istream& stream, const std::string& fileName)
     if (!problems.empty())
         throw LasError("LasReader: " + name + ": damaged file: " + join(problems));
 
-    const std::size_t perBlock = std::max<std::size_t>(1, blockBytes / header.getRecordLength());
-    buffer.resize(perBlock * header.getRecordLength());
+    // A small file needs no more than its own records.
+    const std::uint64_t perBlock = std::max<std::size_t>(1, blockBytes / header.getRecordLength());
+    const std::uint64_t records = std::max<std::uint64_t>(1, std::min(perBlock, header.getPointCount()));
+    buffer.resize(std::size_t(records) * header.getRecordLength());
     in.clear();
     in.seekg(std::streamoff(header.getDataOffset()));
     if (!in)
