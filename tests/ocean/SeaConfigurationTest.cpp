@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 using Sea::Configuration;
 
@@ -211,4 +212,28 @@ TEST_F(SeaConfigurationTest, TheTGAReaderReadsOurTexturesAndRejectsDamagedOnes)
     badType[2] = 1; // colour-mapped
     EXPECT_FALSE(image.Decode(badType, sizeof(badType)));
     EXPECT_TRUE(messages.contains("SEA: Invalid TGA header"));
+}
+
+// Found by fuzzing: an 18-byte header claiming 16384 x 16384 pixels made the reader take and
+// clear a gigabyte before it noticed that the pixels were missing.
+TEST_F(SeaConfigurationTest, TheTGAReaderTakesNoMemoryForPixelsTheFileCannotHold)
+{
+    seatest::CountingAllocator allocator;
+    for (const unsigned char type : {2, 10})
+    {
+        std::vector<unsigned char> huge = {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 32, 8};
+        huge.resize(huge.size() + 4096, 0x7F);
+        Sea::TGAReader image;
+        EXPECT_FALSE(image.Decode(huge.data(), huge.size()));
+        EXPECT_EQ(allocator.allocations(), 0u) << "image type " << int(type);
+    }
+    EXPECT_TRUE(messages.contains("SEA: The TGA image data is truncated."));
+
+    // The tightest packing still reads: 256 x 256 of one colour in runs of 128 pixels.
+    std::vector<unsigned char> packed = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 24, 0};
+    for (int run = 0; run < 512; ++run)
+        packed.insert(packed.end(), {0xFF, 10, 20, 30});
+    Sea::TGAReader image;
+    ASSERT_TRUE(image.Decode(packed.data(), packed.size()));
+    EXPECT_EQ(image.GetPixels()[256 * 256 * 3 - 1], 10);
 }

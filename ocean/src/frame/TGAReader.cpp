@@ -49,6 +49,15 @@ bool TGAReader::Decode(const unsigned char* data, size_t size)
     }
     const size_t channels = size_t(bpp / 8);
     const size_t count = size_t(w) * size_t(h);
+    // The header alone may claim a gigabyte; the data must be able to hold the image before
+    // any memory is taken. A run-length packet gives at most 128 pixels for 1 + channels bytes.
+    const size_t available = size > headerSize + idLength ? size - headerSize - idLength : 0;
+    const size_t least = imageType == 2 ? count * channels : (count + 127) / 128 * (1 + channels);
+    if (available < least)
+    {
+        MessageChannel::Log("The TGA image data is truncated.");
+        return false;
+    }
     if (!pixels.Allocate(count * channels))
     {
         MessageChannel::Log("Unable to allocate memory for a TGA image.");
