@@ -1,20 +1,10 @@
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/QuietSea.h"
 
 #include "Sea/Configuration.h"
 #include "Sea/MessageChannel.h"
 
 #include <stdexcept>
-
-namespace
-{
-
-class SilentHandler : public Sea::MessageHandler
-{
-public:
-    void Write(const char*, bool) override {}
-};
-
-} // namespace
 
 void tavrifuzz::writeSeeds(Seeds& seeds)
 {
@@ -35,8 +25,7 @@ void tavrifuzz::writeSeeds(Seeds& seeds)
 // with a zero byte after it, so the text ends at the first zero byte.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static SilentHandler silent;
-    Sea::MessageChannel::SetHandler(&silent);
+    tavrifuzz::quietSea();
     Sea::Configuration::Clear();
     Sea::Configuration::Parse(tavrifuzz::bytesOf(data, size).c_str());
     int resolution = 0;

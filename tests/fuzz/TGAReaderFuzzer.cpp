@@ -1,18 +1,12 @@
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/QuietSea.h"
 
-#include "Sea/MessageChannel.h"
 #include "frame/TGAReader.h"
 
 #include <cstdlib>
 
 namespace
 {
-
-class SilentHandler : public Sea::MessageHandler
-{
-public:
-    void Write(const char*, bool) override {}
-};
 
 // A small true-colour image, plain or run-length encoded, either way up.
 std::string image(int type, int bits, bool topFirst, int width, int height)
@@ -51,8 +45,7 @@ void tavrifuzz::writeSeeds(Seeds& seeds)
 // The bytes are a texture file of the library's data folder.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static SilentHandler silent;
-    Sea::MessageChannel::SetHandler(&silent);
+    tavrifuzz::quietSea();
     Sea::TGAReader reader;
     if (reader.Decode(data, size))
     {
