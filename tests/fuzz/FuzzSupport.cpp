@@ -12,6 +12,7 @@
 #include <iostream>
 #include <iterator>
 #include <stdexcept>
+#include <vector>
 
 namespace tavrifuzz
 {
@@ -108,5 +109,21 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
             std::exit(0);
         }
     tavrifuzz::quietToolkit();
+
+    // libFuzzer reads its flags after this function, so the target's length limit goes in
+    // as one, unless the command line sets its own.
+    const std::string limit = "-max_len=";
+    bool limited = tavrifuzz::maxInputLength == 0;
+    for (int i = 1; i < *argc; ++i)
+        limited = limited || std::strncmp((*argv)[i], limit.c_str(), limit.size()) == 0;
+    if (!limited)
+    {
+        static std::string flag = limit + std::to_string(tavrifuzz::maxInputLength);
+        static std::vector<char*> args(*argv, *argv + *argc);
+        args.insert(args.begin() + 1, &flag[0]);
+        args.push_back(nullptr);
+        *argc += 1;
+        *argv = args.data();
+    }
     return 0;
 }

@@ -30,8 +30,11 @@ private:
     std::string folder;
 };
 
-// Defined by each target.
+// Defined by each target: its seeds, and the longest input it is given, or 0 to leave that to
+// libFuzzer (4096 bytes, or the longest seed). Text formats keep theirs short: every record
+// shape fits, and every byte costs a handful of instrumented comparisons.
 void writeSeeds(Seeds& seeds);
+extern const std::size_t maxInputLength;
 
 // Messages are still formatted but go nowhere, so a flood of warnings costs no time, and no
 // plugin is loaded from the machine: the targets test our readers, with their neighbours

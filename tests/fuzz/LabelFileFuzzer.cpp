@@ -8,6 +8,8 @@
 
 using namespace osgTAVRI;
 
+const std::size_t tavrifuzz::maxInputLength = 2048;
+
 void tavrifuzz::writeSeeds(Seeds& seeds)
 {
     LabelRecord station;

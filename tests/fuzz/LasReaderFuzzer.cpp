@@ -70,6 +70,8 @@ bool trimmed(const std::string& path, std::string& bytes)
 
 } // namespace
 
+const std::size_t tavrifuzz::maxInputLength = 0;
+
 void tavrifuzz::writeSeeds(Seeds& seeds)
 {
     const unsigned formats[] = {0, 1, 2, 3, 6, 7, 8, 10};

@@ -102,6 +102,8 @@ struct Reader
 
 } // namespace
 
+const std::size_t tavrifuzz::maxInputLength = 0;
+
 void tavrifuzz::writeSeeds(Seeds& seeds) { writeZipSeeds(seeds); }
 
 // The plugin reads the bytes as a stream, as the registry hands it an archive.

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+const std::size_t tavrifuzz::maxInputLength = 0;
+
 void tavrifuzz::writeSeeds(Seeds& seeds)
 {
     const std::string shipped = Seeds::readFile(std::string(TAVRI_SOURCE_DIR) + "/ocean/data/Sea.config");

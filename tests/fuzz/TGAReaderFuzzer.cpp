@@ -32,6 +32,8 @@ std::string image(int type, int bits, bool topFirst, int width, int height)
 
 } // namespace
 
+const std::size_t tavrifuzz::maxInputLength = 0;
+
 void tavrifuzz::writeSeeds(Seeds& seeds)
 {
     for (int type : {2, 10})

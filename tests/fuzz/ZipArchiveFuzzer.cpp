@@ -6,6 +6,8 @@
 
 using namespace osgTAVRI;
 
+const std::size_t tavrifuzz::maxInputLength = 0;
+
 void tavrifuzz::writeSeeds(Seeds& seeds) { writeZipSeeds(seeds); }
 
 // Opens the bytes as an archive and reads every entry, as the plugin does with a model and
