@@ -19,42 +19,46 @@ if [ ${#targets[@]} -eq 0 ]; then
   mapfile -t targets < "$build/fuzz/targets.txt"
 fi
 
-# A target that keeps finding the same fault stops after this many findings.
+# A target that keeps finding faults stops after this many.
 max_findings=10
 status=0
+mkdir -p "$build/work" "$build/logs"
 for target in "${targets[@]}"; do
   [ -n "$target" ] || continue
   bin=$build/fuzz/${target}Fuzzer
-  seeds=$build/seeds/$target
   corpus=$build/corpus/$target
   findings=$build/findings/$target
-  work=$build/work/$target
   log=$build/logs/$target.log
   if [ ! -x "$bin" ]; then
     echo "fuzz $target: not built (make fuzz-build)"
     status=1
     continue
   fi
-  rm -rf "$seeds" "$work"
-  mkdir -p "$seeds" "$corpus" "$findings" "$work" "$build/logs"
-  if ! (cd "$work" && "$bin" --write-seeds="$seeds") > "$log" 2>&1; then
+  # The run's own folder (so that runs side by side keep apart) is the target's working folder.
+  work=$(mktemp -d "$build/work/$target.XXXXXX")
+  mkdir -p "$work/seeds" "$corpus" "$findings"
+  if ! (cd "$work" && "$bin" --write-seeds="$work/seeds") > "$log" 2>&1; then
     echo "fuzz $target: its seeds could not be written (see $log)"
+    rm -rf "$work"
     status=1
     continue
   fi
 
-  executions=0 crashes=0 leaks=0 previous=
+  executions=0 crashes=0 leaks=0 previous= broken=
   end=$((SECONDS + seconds))
   left=$seconds
   while :; do
     out=$work/run.log
-    # The working folder is the target's own, so nothing it might write lands elsewhere.
     (cd "$work" && "$bin" -max_total_time="$left" -print_final_stats=1 -timeout=25 -rss_limit_mb=2048 \
-      -artifact_prefix="$findings/" "$corpus" "$seeds") > "$out" 2>&1
+      -artifact_prefix="$findings/" "$corpus" "$work/seeds") > "$out" 2>&1
     rc=$?
     cat "$out" >> "$log"
     runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$out" | tail -n 1 | grep -o '[0-9]*$')
-    executions=$((executions + ${runs:-0}))
+    if [ -z "$runs" ]; then
+      broken=1
+      break
+    fi
+    executions=$((executions + runs))
     [ $rc -eq 0 ] && break
     artifact=$(grep -o 'Test unit written to [^ ]*' "$out" | tail -n 1 | sed 's/.*written to //')
     case "$(basename "${artifact:-none}")" in
@@ -62,12 +66,17 @@ for target in "${targets[@]}"; do
       *) crashes=$((crashes + 1)) ;;
     esac
     # The same input failing again (a seed, say) would only fail once more.
-    [ -z "$artifact" ] || [ "$artifact" != "${previous:-}" ] || break
+    [ -z "$artifact" ] || [ "$artifact" != "$previous" ] || break
     previous=$artifact
     left=$((end - SECONDS))
     [ $left -ge 1 ] && [ $((crashes + leaks)) -lt $max_findings ] || break
   done
-  rm -f "$work/run.log"
+  rm -rf "$work"
+  if [ -n "$broken" ]; then
+    echo "fuzz $target: did not run (see $log)"
+    status=1
+    continue
+  fi
   echo "fuzz $target: $executions executions, $crashes crashes, $leaks leaks"
   [ $((crashes + leaks)) -eq 0 ] || status=1
 done
