@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-const std::size_t tavrifuzz::maxInputLength = 0;
+const std::size_t tavrifuzz::maxInputLength = 2048;
 
 void tavrifuzz::writeSeeds(Seeds& seeds)
 {
