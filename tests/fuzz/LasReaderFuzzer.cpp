@@ -1,5 +1,6 @@
 #include "tests/fuzz/FuzzSupport.h"
 
+#include "tin/las/ClassFilter.h"
 #include "tin/las/LasError.h"
 #include "tin/las/LasHeader.h"
 #include "tin/las/LasReader.h"
@@ -17,15 +18,19 @@ namespace
 {
 
 // The return lists that tin's --returns option typically gives.
-const std::vector<std::uint16_t> returnLists[4] = {{1}, {1, 2}, {2, 3, 4}, {}};
+const std::vector<std::uint16_t> returnLists[3] = {{1}, {1, 2}, {2, 3, 4}};
 
 // The last byte of the input also chooses the filters, as tin's options would: bit 0 a return
-// filter, bit 1 last returns only, bits 2-3 the return list, bits 4-7 keeping one point in n.
+// filter, bit 1 last returns only, bits 2-3 the return list or (3) the classes of
+// --keepClasses 2,9 instead, bits 4-7 keeping one point in n.
 LasFilterList filtersFor(unsigned char choice)
 {
     LasFilterList filters;
-    if (choice & 1)
-        filters.push_back(std::make_shared<ReturnFilter>(returnLists[(choice >> 2) & 3], (choice & 2) != 0));
+    const int list = (choice >> 2) & 3;
+    if ((choice & 1) && list == 3)
+        filters.push_back(std::make_shared<ClassFilter>(std::vector<std::uint8_t>{2, 9}));
+    else if (choice & 1)
+        filters.push_back(std::make_shared<ReturnFilter>(returnLists[list], (choice & 2) != 0));
     filters.push_back(std::make_shared<ThinFilter>(choice >> 4));
     return filters;
 }
