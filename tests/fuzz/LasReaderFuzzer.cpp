@@ -57,9 +57,9 @@ bool trimmed(const std::string& path, std::string& bytes)
         bytes = file.substr(0, end);
         if (header.getVersionMinor() < 4 || bytes.compare(107, 4, std::string(4, '\0')) != 0)
             put(bytes, 107, points, 4);
-        if (header.getVersionMinor() >= 3 && header.getHeaderSize() >= LasHeader::kSize13)
+        if (header.getVersionMinor() >= 3 && header.getHeaderSize() >= LasHeader::size13)
             put(bytes, 227, 0, 8);
-        if (header.getVersionMinor() >= 4 && header.getHeaderSize() >= LasHeader::kSize14)
+        if (header.getVersionMinor() >= 4 && header.getHeaderSize() >= LasHeader::size14)
         {
             put(bytes, 235, 0, 8);
             put(bytes, 243, 0, 4);
