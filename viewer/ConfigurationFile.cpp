@@ -63,21 +63,9 @@ public:
 
     void operator()(const char* name, unsigned int& value) const { readInteger(name, value, "an unsigned int"); }
 
-    // Scanned in single precision like the file has always been read; values that are not
-    // finite would poison the camera and the coordinate readout.
-    void operator()(const char* name, double& value) const
-    {
-        const char* text = element.Attribute(name);
-        if (!text)
-            return;
-        char* end = nullptr;
-        errno = 0;
-        float number = std::strtof(text, &end);
-        if (end != text && std::isfinite(number))
-            value = number;
-        else
-            unreadable(name, text, "a real number");
-    }
+    // Values that are not finite would poison the camera and the coordinate readout.
+    void operator()(const char* name, double& value) const { readReal(name, value, std::strtod); }
+    void operator()(const char* name, float& value) const { readReal(name, value, std::strtof); }
 
 private:
     // An integer that fits T; anything else is unreadable as `type`.
@@ -102,6 +90,20 @@ private:
         errno = 0;
         number = std::strtoll(text, &end, 10);
         return end != text && errno != ERANGE;
+    }
+
+    template <class Real>
+    void readReal(const char* name, Real& value, Real (*scan)(const char*, char**)) const
+    {
+        const char* text = element.Attribute(name);
+        if (!text)
+            return;
+        char* end = nullptr;
+        const Real number = scan(text, &end);
+        if (end != text && std::isfinite(number))
+            value = number;
+        else
+            unreadable(name, text, "a real number");
     }
 
     void unreadable(const char* name, const char* text, const char* type) const
@@ -130,6 +132,11 @@ public:
     }
 
     void operator()(const char* name, double value) const
+    {
+        element.SetAttribute(name, ConfigurationFile::formatReal(value).c_str());
+    }
+
+    void operator()(const char* name, float value) const
     {
         element.SetAttribute(name, ConfigurationFile::formatReal(value).c_str());
     }
@@ -191,7 +198,7 @@ struct ModelElement
 struct EnvironmentElement
 {
     static constexpr const char* tag = "Environment";
-    osg::Vec3d backgroundColor;
+    osg::Vec3f backgroundColor;
     bool enableWater = false;
     double seaState = 0.0;
     double windDirection = 0.0;
@@ -304,7 +311,7 @@ void loadEnvironment(const tinyxml2::XMLDocument& document, const std::string& p
     EnvironmentElement environment;
     if (!readElement(document, path, environment) || !controller)
         return;
-    const osg::Vec3d& color = environment.backgroundColor;
+    const osg::Vec3f& color = environment.backgroundColor;
     controller->setBackgroundColor(osg::Vec4f(color.x(), color.y(), color.z(), 1.0f));
     controller->setWaterEnabled(environment.enableWater);
     controller->setSeaState(environment.seaState);
@@ -418,11 +425,34 @@ std::string loadFailureReason(const std::string& path, const tinyxml2::XMLDocume
 }
 } // namespace
 
-std::string ConfigurationFile::formatReal(double value)
+namespace
+{
+
+// Six significant digits where they hold the value, more where they would move it: a grid
+// northing such as 6399347.25 needs nine, and a saved view must come back where it was.
+template <class Real>
+std::string shortestReal(Real value)
 {
     char text[64];
-    std::snprintf(text, sizeof(text), "%g", value);
+    for (int digits = 6; digits <= 17; ++digits)
+    {
+        std::snprintf(text, sizeof(text), "%.*g", digits, static_cast<double>(value));
+        if (!std::isfinite(value) || static_cast<Real>(std::strtod(text, nullptr)) == value)
+            break;
+    }
     return text;
+}
+
+} // namespace
+
+std::string ConfigurationFile::formatReal(double value)
+{
+    return shortestReal(value);
+}
+
+std::string ConfigurationFile::formatReal(float value)
+{
+    return shortestReal(value);
 }
 
 void ConfigurationFile::load(const std::string& path, const Controllers& controllers)

@@ -37,8 +37,10 @@ public:
     // line) when the file cannot be written, in which case the old file is kept as it was.
     static bool save(const std::string& path, const Controllers& controllers);
 
-    // Real values as written: the shortest "%g" form, six significant digits.
+    // Real values as written: the "%g" form with six significant digits, or as many more as
+    // it takes to read back the same value; settings held in single precision are written so.
     static std::string formatReal(double value);
+    static std::string formatReal(float value);
 };
 
 } // namespace osgTAVRI

@@ -1,5 +1,6 @@
 #include "tests/viewer/SceneProbe.h"
 #include "tests/viewer/ViewerHarness.h"
+#include "viewer/ConfigurationFile.h"
 #include "viewer/DropFiles.h"
 
 #include "viewer/environment/EnvironmentController.h"
@@ -205,19 +206,25 @@ TEST(Configuration, EqualEyeAndCentreLookNorth)
     EXPECT_NEAR((center - osg::Vec3d(5, 16, 7)).length(), 0.0, 1e-6);
 }
 
-TEST(Configuration, RealsAreWrittenWithSixSignificantDigits)
+// Found by fuzzing: with six digits only, a view saved at national grid coordinates came back
+// up to 5 m away, and moved again with every save.
+TEST(Configuration, RealsAreWrittenWithSixSignificantDigitsOrAsManyAsTheValueNeeds)
 {
+    EXPECT_EQ(osgTAVRI::ConfigurationFile::formatReal(0.8f), "0.8");
+    EXPECT_EQ(osgTAVRI::ConfigurationFile::formatReal(250.0), "250");
+    EXPECT_EQ(osgTAVRI::ConfigurationFile::formatReal(6.5e6), "6.5e+06");
     std::string written;
     {
         ViewerHarness h;
-        h.writeConfiguration("<Navigation homeEyeX=\"6543210.5\" homeEyeY=\"0\" homeEyeZ=\"0\" "
-                             "homeCenterX=\"6543210.5\" homeCenterY=\"20\" homeCenterZ=\"0\"/>");
+        h.writeConfiguration("<Navigation homeEyeX=\"6543210.5\" homeEyeY=\"6399347\" homeEyeZ=\"0\" "
+                             "homeCenterX=\"6543210.5\" homeCenterY=\"6399367\" homeCenterZ=\"0\"/>");
         h.setup();
         h.frame();
         written = save(h);
-        EXPECT_EQ(attribute(written, "Navigation", "homeEyeX"), "6.54321e+06");
+        EXPECT_EQ(attribute(written, "Navigation", "homeEyeX"), "6543210.5");
+        EXPECT_EQ(attribute(written, "Navigation", "homeEyeY"), "6399347");
         // The centre is 10 units ahead, whatever the configured distance was.
-        EXPECT_EQ(attribute(written, "Navigation", "homeCenterY"), "10");
+        EXPECT_EQ(attribute(written, "Navigation", "homeCenterY"), "6399357");
         EXPECT_EQ(attribute(written, "Environment", "backgroundColorRed"), "0.8");
     }
     ViewerHarness again;
@@ -226,7 +233,9 @@ TEST(Configuration, RealsAreWrittenWithSixSignificantDigits)
     again.frame();
     osg::Vec3d eye, center;
     lookAt(again, eye, center);
-    EXPECT_DOUBLE_EQ(eye.x(), 6543210.0);
+    EXPECT_DOUBLE_EQ(eye.x(), 6543210.5);
+    EXPECT_DOUBLE_EQ(eye.y(), 6399347.0);
+    EXPECT_EQ(save(again), written);
 }
 
 TEST(Configuration, LoadSaveLoadKeepsTheStateAndTheOrder)
