@@ -53,7 +53,8 @@ struct Controllers
 };
 
 // The same settings: the same text, apart from numbers within rounding of each other (a saved
-// centre is recomputed from the view's direction).
+// view is recomputed from the camera's matrix, which at grid coordinates is exact to about
+// 1e-9 m).
 bool sameSettings(const std::string& a, const std::string& b)
 {
     std::size_t i = 0, j = 0;
@@ -71,7 +72,7 @@ bool sameSettings(const std::string& a, const std::string& b)
             ++j;
             continue;
         }
-        if (std::fabs(x - y) > 1e-9 * std::max({1.0, std::fabs(x), std::fabs(y)}))
+        if (std::fabs(x - y) > 1e-6 + 1e-9 * std::max(std::fabs(x), std::fabs(y)))
             return false;
         i = endA - a.c_str();
         j = endB - b.c_str();

@@ -238,7 +238,7 @@ TEST_F(ZipPlugin, EntriesInflatingPastTheBoundAreRefused)
 
 // Found by fuzzing: a damaged header that marks an entry as strongly encrypted made libzip
 // leak the entry's whole reading chain, about 500 bytes for every read of the archive.
-TEST_F(ZipPluginTest, AnEntryInAnEncryptionNobodyDecodesGivesOneWarningAndLeaksNothing)
+TEST_F(ZipPlugin, AnEntryInAnEncryptionNobodyDecodesGivesOneWarningAndLeaksNothing)
 {
     for (const Encryption encryption : {Encryption::Pkware, Encryption::None})
     {
