@@ -63,7 +63,8 @@ public:
 
     void operator()(const char* name, unsigned int& value) const { readInteger(name, value, "an unsigned int"); }
 
-    // Values that are not finite would poison the camera and the coordinate readout.
+    // Values that are not finite, or beyond any map's coordinates, would poison the camera and
+    // the coordinate readout.
     void operator()(const char* name, double& value) const { readReal(name, value, std::strtod); }
     void operator()(const char* name, float& value) const { readReal(name, value, std::strtof); }
 
@@ -100,7 +101,7 @@ private:
             return;
         char* end = nullptr;
         const Real number = scan(text, &end);
-        if (end != text && std::isfinite(number))
+        if (end != text && std::isfinite(number) && std::fabs(number) <= Real(1e8))
             value = number;
         else
             unreadable(name, text, "a real number");

@@ -288,7 +288,7 @@ TEST(Configuration, ValuesThatDoNotScanCountAsAbsent)
 {
     NotifyCapture notes(osg::WARN);
     ViewerHarness h;
-    h.writeConfiguration("<Overlay useGeoCoords=\"true\" offsetX=\"12abc\" offsetY=\"north\"/>\n"
+    h.writeConfiguration("<Overlay useGeoCoords=\"true\" offsetX=\"12abc\" offsetY=\"north\" offsetZ=\"4.2e37\"/>\n"
                          "<Environment backgroundColorRed=\"red\" backgroundColorGreen=\"0.5\" "
                          "enableWater=\"yes\" seaState=\"nan\" windDirection=\"7\"/>\n"
                          "<Window x=\"ten\" y=\"20\" width=\"640\" height=\"480\" fullscreen=\"false\" "
@@ -307,7 +307,8 @@ TEST(Configuration, ValuesThatDoNotScanCountAsAbsent)
     EXPECT_EQ(w.y, 20);
     EXPECT_EQ(w.numSamples, 0u);
     // Each unreadable value is named in one warning line.
-    for (const char* name : {"offsetY", "backgroundColorRed", "enableWater", "seaState", "numSamples"})
+    // Found by fuzzing: a coordinate of 4.2e37 left a camera whose saved view moved at every save.
+    for (const char* name : {"offsetY", "offsetZ", "backgroundColorRed", "enableWater", "seaState", "numSamples"})
         EXPECT_TRUE(notes.contains(name, osg::WARN)) << name << "\n" << notes.all();
 }
 
