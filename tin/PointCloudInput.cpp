@@ -30,7 +30,7 @@ osg::ref_ptr<osg::Vec3dArray> readTilePoints(const std::vector<std::uint16_t>& r
         std::ifstream stream(file.c_str(), std::ios::in | std::ios::binary);
         if (!stream)
         {
-            osg::notify(osg::FATAL) << "Could not open file \"" << file << "\"" << std::endl;
+            OSG_FATAL << "Could not open file \"" << file << "\"" << std::endl;
             continue;
         }
         const std::size_t before = points->size();
@@ -55,7 +55,7 @@ osg::ref_ptr<osg::Vec3dArray> readTilePoints(const std::vector<std::uint16_t>& r
         {
             // Skip the whole file, also the points read before the damage showed.
             points->resize(before);
-            osg::notify(osg::WARN) << error.what() << ", file skipped" << std::endl;
+            OSG_WARN << error.what() << ", file skipped" << std::endl;
         }
     }
     return points;

@@ -97,7 +97,7 @@ void PointDistributor::readHeaders(const std::vector<std::string>& files)
         if (!stream)
         {
             ++counts.unreadable;
-            osg::notify(osg::FATAL) << "Could not open file \"" << file << "\"" << std::endl;
+            OSG_FATAL << "Could not open file \"" << file << "\"" << std::endl;
             continue;
         }
         try
@@ -118,7 +118,7 @@ void PointDistributor::readHeaders(const std::vector<std::string>& files)
         catch (const LasError& error)
         {
             ++counts.unreadable;
-            osg::notify(osg::WARN) << error.what() << ", file skipped" << std::endl;
+            OSG_WARN << error.what() << ", file skipped" << std::endl;
         }
     }
 }
@@ -134,7 +134,7 @@ void PointDistributor::distribute(const Input& input)
     std::ifstream stream(input.path.c_str(), std::ios::in | std::ios::binary);
     if (!stream)
     {
-        osg::notify(osg::FATAL) << "Could not open file \"" << input.path << "\"" << std::endl;
+        OSG_FATAL << "Could not open file \"" << input.path << "\"" << std::endl;
         return;
     }
     auto columnSpan = [this](unsigned c) { return ReadSpan(grid.columnMin(c), grid.columnMax(c)); };
@@ -180,7 +180,7 @@ void PointDistributor::distribute(const Input& input)
     {
         // Like a file skipped before its first point: none of its points count.
         store.dropFile();
-        osg::notify(osg::WARN) << error.what() << ", file skipped" << std::endl;
+        OSG_WARN << error.what() << ", file skipped" << std::endl;
         return;
     }
     counts.read += local.read;

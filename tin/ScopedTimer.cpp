@@ -39,7 +39,7 @@ ScopedTimer::~ScopedTimer()
 {
     const osg::Timer* timer = osg::Timer::instance();
     const double t = double(timer->tick() - start) * timer->getSecondsPerTick();
-    osg::notify(severity) << label << ": " << formatElapsed(t) << std::endl;
+    OSG_NOTIFY(severity) << label << ": " << formatElapsed(t) << std::endl;
 }
 
 } // namespace osgTAVRI

@@ -98,9 +98,10 @@ std::string emptyRunReason(const TileGrid& grid, const TileQueue& queue, const T
 int runTin(int argc, char** argv)
 {
     SerialNotifyHandler::Scope serialise;
-    osg::notify(osg::NOTICE) << std::endl;
-    osg::notify(osg::NOTICE).setf(std::ios::fixed);
-    osg::notify(osg::NOTICE).precision(2);
+    OSG_NOTICE << std::endl;
+    std::ostream& notice = osg::notify(osg::NOTICE);
+    notice.setf(std::ios::fixed);
+    notice.precision(2);
 
     TinOptions options;
     int exitCode = 0;
@@ -112,7 +113,7 @@ int runTin(int argc, char** argv)
     std::string error;
     if (!grid.plan(options, error) || !grid.checkNames(error))
     {
-        osg::notify(osg::WARN) << argv[0] << ": " << error << std::endl;
+        OSG_WARN << argv[0] << ": " << error << std::endl;
         return 1;
     }
 
@@ -141,9 +142,9 @@ int runTin(int argc, char** argv)
         distributor.readPoints();
         counts = distributor.getCounts();
         if (store.getSpilledBytes() > 0)
-            osg::notify(osg::NOTICE) << "Points beyond the memory budget of " << (options.memoryBudget >> 20)
-                                     << " MB went to a temporary file: " << (store.getSpilledBytes() >> 20)
-                                     << " MB" << std::endl;
+            OSG_NOTICE << "Points beyond the memory budget of " << (options.memoryBudget >> 20)
+                       << " MB went to a temporary file: " << (store.getSpilledBytes() >> 20)
+                       << " MB" << std::endl;
 
         const unsigned threads = std::min(options.numThreads, count);
         std::vector<std::unique_ptr<WorkerThread>> workers;
@@ -157,9 +158,9 @@ int runTin(int argc, char** argv)
                 workers.pop_back();
         }
         if (started < threads)
-            osg::notify(osg::WARN) << argv[0] << ": " << threads - started
-                                   << " worker thread(s) could not start; the tiles are built without them"
-                                   << std::endl;
+            OSG_WARN << argv[0] << ": " << threads - started
+                     << " worker thread(s) could not start; the tiles are built without them"
+                     << std::endl;
 
         ProgressLine progress(count);
         bool running;
@@ -184,10 +185,10 @@ int runTin(int argc, char** argv)
         workers.clear();
     }
     if (build.written == 0)
-        osg::notify(osg::NOTICE) << "No tile was written: "
-                                 << emptyRunReason(grid, queue, options, counts, build) << std::endl;
-    osg::notify(osg::NOTICE) << "Tiles written: " << build.written.load() << " of " << count << " ("
-                             << build.withoutPoints.load() << " without points)" << std::endl;
+        OSG_NOTICE << "No tile was written: "
+                   << emptyRunReason(grid, queue, options, counts, build) << std::endl;
+    OSG_NOTICE << "Tiles written: " << build.written.load() << " of " << count << " ("
+               << build.withoutPoints.load() << " without points)" << std::endl;
     return 0;
 }
 

@@ -12,7 +12,7 @@ namespace osgTAVRI
 
 namespace
 {
-const double kMaxTiles = 4294967295.0;
+const double maxTiles = 4294967295.0;
 
 // Visits the positions 0 .. count - 1 that `member` accepts, in order, with their keys.
 // Tile coordinates grow with the row and the column and truncation keeps their order, so
@@ -96,7 +96,7 @@ bool TileGrid::plan(const TinOptions& options, std::string& error)
         return true;
     const double columnsD = std::ceil((extent.xMax() - extent.xMin()) / size);
     const double rowsD = std::ceil((extent.yMax() - extent.yMin()) / size);
-    if (!(columnsD * rowsD <= kMaxTiles))
+    if (!(columnsD * rowsD <= maxTiles))
     {
         error = "the extent would make more tiles than fit in 32 bits";
         return false;

@@ -15,7 +15,7 @@ namespace osgTAVRI
 
 namespace
 {
-const std::size_t kPointBytes = sizeof(osg::Vec3d);
+const std::size_t pointBytes = sizeof(osg::Vec3d);
 }
 
 TilePointStore::TilePointStore(std::uint64_t memoryBudget, const std::string& where)
@@ -60,7 +60,7 @@ void TilePointStore::add(std::uint64_t tile, const osg::Vec3d& point)
     // Growing by hand keeps the count of reserved bytes exact.
     const std::size_t before = t.points.capacity();
     t.points.reserve(before == 0 ? 64 : 2 * before);
-    memoryBytes += (t.points.capacity() - before) * kPointBytes;
+    memoryBytes += (t.points.capacity() - before) * pointBytes;
     t.points.push_back(point);
     if (memoryBytes > budget)
         spill();
@@ -104,8 +104,8 @@ std::uint64_t TilePointStore::count(std::uint64_t tile) const
 void TilePointStore::giveUpSpilling(const std::string& reason)
 {
     spillFailed = true;
-    osg::notify(osg::WARN) << "tin: could not move points to the temporary file \"" << spillPath
-                           << "\" (" << reason << "); the rest stay in memory" << std::endl;
+    OSG_WARN << "tin: could not move points to the temporary file \"" << spillPath
+             << "\" (" << reason << "); the rest stay in memory" << std::endl;
 }
 
 bool TilePointStore::writeOut(const char* data, std::size_t bytes)
@@ -148,13 +148,13 @@ void TilePointStore::spill()
         Tile& t = entry.second;
         if (t.points.empty())
             continue;
-        const std::size_t bytes = t.points.size() * kPointBytes;
+        const std::size_t bytes = t.points.size() * pointBytes;
         if (!writeOut(reinterpret_cast<const char*>(t.points.data()), bytes))
             return;
         t.chunks.push_back({fileEnd, t.points.size()});
         fileEnd += bytes;
         t.spilled += t.points.size();
-        memoryBytes -= t.points.capacity() * kPointBytes;
+        memoryBytes -= t.points.capacity() * pointBytes;
         std::vector<osg::Vec3d>().swap(t.points);
     }
 }
@@ -180,7 +180,7 @@ osg::ref_ptr<osg::Vec3dArray> TilePointStore::take(std::uint64_t tile)
     char* target = reinterpret_cast<char*>(points->asVector().data());
     for (const Chunk& chunk : t.chunks)
     {
-        std::size_t bytes = chunk.count * kPointBytes;
+        std::size_t bytes = chunk.count * pointBytes;
         std::uint64_t at = chunk.offset;
         while (bytes > 0)
         {
@@ -196,7 +196,7 @@ osg::ref_ptr<osg::Vec3dArray> TilePointStore::take(std::uint64_t tile)
         }
     }
     if (!t.points.empty())
-        std::memcpy(target, t.points.data(), t.points.size() * kPointBytes);
+        std::memcpy(target, t.points.data(), t.points.size() * pointBytes);
     drop(tile);
     return points;
 }

@@ -11,7 +11,7 @@ bool writeTile(const osg::Node& node, const std::string& fileName)
 {
     if (AtomicFile::writeNode(node, fileName))
         return true;
-    osg::notify(osg::WARN) << "Could not write tile \"" << fileName << "\"" << std::endl;
+    OSG_WARN << "Could not write tile \"" << fileName << "\"" << std::endl;
     return false;
 }
 

@@ -69,14 +69,12 @@ osg::DrawElementsUInt* trimTriangles(const osg::Vec3dArray* points,
 {
     if (!triangles || triangles->getMode() != GL_TRIANGLES)
     {
-        if (osg::isNotifyEnabled(osg::WARN))
-            osg::notify(osg::WARN) << "Unsupported mode" << std::endl;
+        OSG_WARN << "Unsupported mode" << std::endl;
         return nullptr;
     }
     if (!points || points->empty() || triangles->empty())
     {
-        if (osg::isNotifyEnabled(osg::WARN))
-            osg::notify(osg::WARN) << "No points/primitives!" << std::endl;
+        OSG_WARN << "No points/primitives!" << std::endl;
         return nullptr;
     }
 
@@ -107,7 +105,7 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
     const std::size_t n = points ? points->size() : 0;
     if (n < 3)
     {
-        osg::notify(osg::WARN) << "Too few poins to create TIN: " << n << std::endl;
+        OSG_WARN << "Too few poins to create TIN: " << n << std::endl;
         return nullptr;
     }
 
@@ -116,7 +114,7 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
         StageClock clock(timings ? &timings->triangulate : nullptr);
         if (!triangulator->triangulate() || !triangulator->getTriangles())
         {
-            osg::notify(osg::WARN) << "Triangulation failed" << std::endl;
+            OSG_WARN << "Triangulation failed" << std::endl;
             return nullptr;
         }
     }

@@ -156,21 +156,21 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
     }
     if (hasClasses && !parseClasses(classes, options.selection.keepClasses))
     {
-        osg::notify(osg::WARN) << arguments[0] << ": Invalid --keepClasses: \"" << classes
-                               << "\", give class numbers from 0 to 255 separated by commas" << std::endl;
+        OSG_WARN << arguments[0] << ": Invalid --keepClasses: \"" << classes
+                 << "\", give class numbers from 0 to 255 separated by commas" << std::endl;
         exitCode = 1;
         return false;
     }
     if (hasShard && !parseShard(shard, options.shardIndex, options.shardCount))
     {
-        osg::notify(osg::WARN) << arguments[0] << ": Invalid --shard: \"" << shard
-                               << "\", give K/N with 1 <= K <= N" << std::endl;
+        OSG_WARN << arguments[0] << ": Invalid --shard: \"" << shard
+                 << "\", give K/N with 1 <= K <= N" << std::endl;
         exitCode = 1;
         return false;
     }
     if (budgetMB == 0)
     {
-        osg::notify(osg::WARN) << arguments[0] << ": Invalid --memoryBudget: 0, give at least 1 MB" << std::endl;
+        OSG_WARN << arguments[0] << ": Invalid --memoryBudget: 0, give at least 1 MB" << std::endl;
         exitCode = 1;
         return false;
     }

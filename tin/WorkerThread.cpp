@@ -29,10 +29,10 @@ void WorkerThread::buildTile(std::uint64_t tile)
         {
             build.store->drop(tile);
             ++build.failed;
-            osg::notify(osg::WARN) << "Tile " << name << " refused: its " << count
-                                   << " points are more than one tile can triangulate ("
-                                   << DelaunayTriangulator::maxPoints() << "); use a smaller --tileSize"
-                                   << std::endl;
+            OSG_WARN << "Tile " << name << " refused: its " << count
+                     << " points are more than one tile can triangulate ("
+                     << DelaunayTriangulator::maxPoints() << "); use a smaller --tileSize"
+                     << std::endl;
             return;
         }
         osg::ref_ptr<osg::Vec3dArray> points = build.store->take(tile);
@@ -52,7 +52,7 @@ void WorkerThread::buildTile(std::uint64_t tile)
     {
         // One tile's failure (out of memory on a huge tile, say) must not end the run.
         ++build.failed;
-        osg::notify(osg::WARN) << "Tile " << name << " failed: " << error.what() << std::endl;
+        OSG_WARN << "Tile " << name << " failed: " << error.what() << std::endl;
     }
 }
 

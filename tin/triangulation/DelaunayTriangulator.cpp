@@ -87,9 +87,9 @@ bool DelaunayTriangulator::triangulate()
     }
     if (points->size() > maxPoints())
     {
-        osg::notify(osg::WARN) << "Warning: DelaunayTriangulator::triangulate(): " << points->size()
-                               << " sample points are more than the " << maxPoints() << " it can index"
-                               << std::endl;
+        OSG_WARN << "Warning: DelaunayTriangulator::triangulate(): " << points->size()
+                 << " sample points are more than the " << maxPoints() << " it can index"
+                 << std::endl;
         return false;
     }
     prim_tris = nullptr;
