@@ -7,8 +7,15 @@
 #include <osgViewer/Viewer>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <system_error>
 #include <vector>
+
+#include <unistd.h>
 
 namespace tavribench
 {
@@ -48,5 +55,57 @@ inline Comparison compareFrames(osgViewer::Viewer& viewer, const std::function<v
     show(true);
     return {median(on), median(off), median(ratios)};
 }
+
+// A temporary installation tree, with Bin/ and Resources/, from whose Bin/ a benchmark runs
+// the real viewer as the installed program runs. Removed again, and the working folder
+// restored, when it goes.
+class InstallTree
+{
+public:
+    // Without an X display or a folder, says why on stderr and stays invalid.
+    explicit InstallTree(const char* bench)
+    {
+        if (!std::getenv("DISPLAY"))
+        {
+            std::fprintf(stderr, "%s: no X display (run it through scripts/run-bench.sh)\n", bench);
+            return;
+        }
+        std::string pattern = std::string("/tmp/") + bench + "-XXXXXX";
+        if (!mkdtemp(&pattern[0]))
+        {
+            std::fprintf(stderr, "%s: cannot create a temporary folder\n", bench);
+            return;
+        }
+        root = pattern;
+        std::filesystem::create_directories(root / "Bin");
+        std::filesystem::create_directories(root / "Resources");
+    }
+
+    ~InstallTree()
+    {
+        std::error_code ignored;
+        if (!previous.empty())
+            std::filesystem::current_path(previous, ignored);
+        if (!root.empty())
+            std::filesystem::remove_all(root, ignored);
+    }
+
+    InstallTree(const InstallTree&) = delete;
+    InstallTree& operator=(const InstallTree&) = delete;
+
+    bool valid() const { return !root.empty(); }
+
+    // Makes Bin/ the working folder, where the viewer looks for ../Resources.
+    void enter()
+    {
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(root / "Bin");
+    }
+
+    std::filesystem::path root;
+
+private:
+    std::filesystem::path previous;
+};
 
 } // namespace tavribench

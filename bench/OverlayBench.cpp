@@ -16,13 +16,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -56,20 +53,10 @@ void report(const char* what, const tavribench::Comparison& c)
 
 int main()
 {
-    if (!std::getenv("DISPLAY"))
-    {
-        std::fprintf(stderr, "OverlayBench: no X display (run it through scripts/run-bench.sh)\n");
+    tavribench::InstallTree tree("OverlayBench");
+    if (!tree.valid())
         return 1;
-    }
-    char folderTemplate[] = "/tmp/overlay-bench-XXXXXX";
-    const char* folder = mkdtemp(folderTemplate);
-    if (!folder)
-    {
-        std::fprintf(stderr, "OverlayBench: cannot create a temporary folder\n");
-        return 1;
-    }
-    const fs::path root(folder);
-    fs::create_directories(root / "Bin");
+    const fs::path& root = tree.root;
     fs::create_directories(root / "Resources/Fonts");
     fs::copy(TAVRI_OVERLAY_IMAGES, root / "Resources/Images", fs::copy_options::recursive);
     fs::copy_file(TAVRI_OVERLAY_FONT, root / "Resources/Fonts/arial.ttf");
@@ -79,8 +66,7 @@ int main()
         << "<Navigation homeEyeX=\"" << centre << "\" homeEyeY=\"-600\" homeEyeZ=\"500\" homeCenterX=\"" << centre
         << "\" homeCenterY=\"" << centre << "\" homeCenterZ=\"30\"/>\n";
 
-    const std::string previous = fs::current_path().string();
-    fs::current_path(root / "Bin");
+    tree.enter();
     int status = 0;
     {
         osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
@@ -114,8 +100,5 @@ int main()
                         pairs, osg::Timer::instance()->delta_s(start, osg::Timer::instance()->tick()));
         }
     }
-    fs::current_path(previous);
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
     return status;
 }

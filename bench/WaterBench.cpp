@@ -16,13 +16,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -82,27 +79,15 @@ Water findWater(osg::Group* sceneRoot, osg::Group* scene)
 
 int main()
 {
-    if (!std::getenv("DISPLAY"))
-    {
-        std::fprintf(stderr, "WaterBench: no X display (run it through scripts/run-bench.sh)\n");
+    tavribench::InstallTree tree("WaterBench");
+    if (!tree.valid())
         return 1;
-    }
-    char folderTemplate[] = "/tmp/water-bench-XXXXXX";
-    const char* folder = mkdtemp(folderTemplate);
-    if (!folder)
-    {
-        std::fprintf(stderr, "WaterBench: cannot create a temporary folder\n");
-        return 1;
-    }
-    const fs::path root(folder);
-    fs::create_directories(root / "Bin");
-    fs::create_directories(root / "Resources");
+    const fs::path& root = tree.root;
     std::error_code copyError;
     fs::copy(TAVRI_SEA_DATA, root / "Resources/Sea", fs::copy_options::recursive, copyError);
     if (copyError)
     {
         std::fprintf(stderr, "WaterBench: cannot copy %s: %s\n", TAVRI_SEA_DATA, copyError.message().c_str());
-        fs::remove_all(root, copyError);
         return 1;
     }
     const double centre = 0.5 * cells * cellSize;
@@ -114,8 +99,7 @@ int main()
         << "\" homeEyeZ=\"60\" homeCenterX=\"" << centre << "\" homeCenterY=\"" << 0.6 * centre
         << "\" homeCenterZ=\"10\"/>\n";
 
-    const std::string previous = fs::current_path().string();
-    fs::current_path(root / "Bin");
+    tree.enter();
     int status = 0;
     {
         osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
@@ -161,8 +145,5 @@ int main()
         }
         view->detachFromView();
     }
-    fs::current_path(previous);
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
     return status;
 }
