@@ -410,6 +410,12 @@ void saveScene(tinyxml2::XMLDocument& document, const SceneController& controlle
     }
 }
 
+std::string invalidXml(const tinyxml2::XMLDocument& document)
+{
+    const char* text = document.ErrorStr();
+    return std::string("is not valid XML (") + (text ? text : "parse error") + ")";
+}
+
 // Why a file that exists could not be used; empty when it simply is not there.
 std::string loadFailureReason(const std::string& path, const tinyxml2::XMLDocument& document)
 {
@@ -421,8 +427,17 @@ std::string loadFailureReason(const std::string& path, const tinyxml2::XMLDocume
     if (document.ErrorID() == tinyxml2::XML_ERROR_FILE_COULD_NOT_BE_OPENED ||
         document.ErrorID() == tinyxml2::XML_ERROR_FILE_READ_ERROR)
         return "cannot be read";
-    const char* text = document.ErrorStr();
-    return std::string("is not valid XML (") + (text ? text : "parse error") + ")";
+    return invalidXml(document);
+}
+
+void loadDocument(const tinyxml2::XMLDocument& document, const std::string& path,
+                  const ConfigurationFile::Controllers& controllers)
+{
+    loadScene(document, path, controllers.scene);
+    loadEnvironment(document, path, controllers.environment);
+    loadOverlay(document, path, controllers.overlay, controllers.scene);
+    loadNavigation(document, path, controllers.navigation);
+    loadWindow(document, path, controllers.window);
 }
 } // namespace
 
@@ -471,15 +486,31 @@ void ConfigurationFile::load(const std::string& path, const Controllers& control
         OSG_INFO << "No configuration file found, using defaults" << std::endl;
         document.Clear();
     }
+    loadDocument(document, path, controllers);
+}
 
-    loadScene(document, path, controllers.scene);
-    loadEnvironment(document, path, controllers.environment);
-    loadOverlay(document, path, controllers.overlay, controllers.scene);
-    loadNavigation(document, path, controllers.navigation);
-    loadWindow(document, path, controllers.window);
+void ConfigurationFile::loadText(const std::string& text, const std::string& path, const Controllers& controllers)
+{
+    tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
+    if (document.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS)
+    {
+        OSG_WARN << "Configuration file " << path << " " << invalidXml(document) << ", using defaults" << std::endl;
+        document.Clear();
+    }
+    loadDocument(document, path, controllers);
 }
 
 bool ConfigurationFile::save(const std::string& path, const Controllers& controllers)
+{
+    if (!AtomicFile::write(path, format(controllers)))
+    {
+        OSG_WARN << "Could not save configuration file to \"" << path << "\"" << std::endl;
+        return false;
+    }
+    return true;
+}
+
+std::string ConfigurationFile::format(const Controllers& controllers)
 {
     tinyxml2::XMLDocument document;
 
@@ -519,12 +550,7 @@ bool ConfigurationFile::save(const std::string& path, const Controllers& control
 
     tinyxml2::XMLPrinter printer(nullptr, false);
     document.Print(&printer);
-    if (!AtomicFile::write(path, std::string(printer.CStr(), static_cast<size_t>(printer.CStrSize() - 1))))
-    {
-        OSG_WARN << "Could not save configuration file to \"" << path << "\"" << std::endl;
-        return false;
-    }
-    return true;
+    return std::string(printer.CStr(), static_cast<size_t>(printer.CStrSize() - 1));
 }
 
 } // namespace osgTAVRI

@@ -83,24 +83,21 @@ bool sameSettings(const std::string& a, const std::string& b)
 } // namespace
 
 // Whatever a file holds, what the controllers took from it is written back as a file that reads
-// as the same settings: saving, loading that and saving again gives the same file.
+// as the same settings: saving, loading that and saving again gives the same file. Only the
+// input goes through a file; the round trip stays in memory, as the atomic write of every
+// input would cost more than all the reading.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const bool quiet = (tavrifuzz::quietToolkit(), true);
     (void)quiet;
     const std::string input = tavrifuzz::writeScratchFile("TAVRIview.config", data, size);
-    const std::string folder = input.substr(0, input.rfind('/') + 1);
 
     Controllers read;
     ConfigurationFile::load(input, read.all());
-    if (!ConfigurationFile::save(folder + "first.config", read.all()))
-        std::abort();
+    const std::string first = ConfigurationFile::format(read.all());
     Controllers again;
-    ConfigurationFile::load(folder + "first.config", again.all());
-    if (!ConfigurationFile::save(folder + "second.config", again.all()))
-        std::abort();
-    if (!sameSettings(tavrifuzz::Seeds::readFile(folder + "first.config"),
-                      tavrifuzz::Seeds::readFile(folder + "second.config")))
+    ConfigurationFile::loadText(first, "first.config", again.all());
+    if (!sameSettings(first, ConfigurationFile::format(again.all())))
         std::abort();
     return 0;
 }
