@@ -1,8 +1,12 @@
 #pragma once
 
-// Frame times of the real viewer with a feature on against off, in the same run. Frames with
-// and without alternate one by one, so that the load of a shared machine falls on both alike;
-// the ratio is the median of the ratios of neighbouring frames, the frame times are medians.
+// What the benchmarks of the real viewer share: its frame times with a feature on against off,
+// in the same run, the installation tree it runs from, and ground to draw. Frames with and
+// without alternate one by one, so that the load of a shared machine falls on both alike; the
+// ratio is the median of the ratios of neighbouring frames, the frame times are medians.
+#include <osg/Geode>
+#include <osg/Shape>
+#include <osg/ShapeDrawable>
 #include <osg/Timer>
 #include <osgViewer/Viewer>
 
@@ -54,6 +58,22 @@ inline Comparison compareFrames(osgViewer::Viewer& viewer, const std::function<v
     }
     show(true);
     return {median(on), median(off), median(ratios)};
+}
+
+// Ground of cells x cells squares, `cellSize` on a side, its heights from height(i, j).
+inline osg::ref_ptr<osg::Node> makeGround(unsigned int cells, double cellSize,
+                                          const std::function<double(unsigned int, unsigned int)>& height)
+{
+    osg::ref_ptr<osg::HeightField> field = new osg::HeightField;
+    field->allocate(cells + 1, cells + 1);
+    field->setXInterval(cellSize);
+    field->setYInterval(cellSize);
+    for (unsigned int j = 0; j <= cells; ++j)
+        for (unsigned int i = 0; i <= cells; ++i)
+            field->setHeight(i, j, static_cast<float>(height(i, j)));
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(new osg::ShapeDrawable(field.get()));
+    return geode;
 }
 
 // A temporary installation tree, with Bin/ and Resources/, from whose Bin/ a benchmark runs

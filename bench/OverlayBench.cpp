@@ -9,8 +9,6 @@
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/TAVRIview.h"
 
-#include <osg/Shape>
-#include <osg/ShapeDrawable>
 #include <osg/Timer>
 
 #include <algorithm>
@@ -31,17 +29,9 @@ const double cellSize = 4.0;
 // Rolling ground 2.4 km on a side, seen from the south as the demo sees its terrain.
 osg::ref_ptr<osg::Node> makeTerrain()
 {
-    osg::ref_ptr<osg::HeightField> field = new osg::HeightField;
-    field->allocate(cells + 1, cells + 1);
-    field->setXInterval(cellSize);
-    field->setYInterval(cellSize);
-    for (unsigned int j = 0; j <= cells; ++j)
-        for (unsigned int i = 0; i <= cells; ++i)
-            field->setHeight(i, j, static_cast<float>(30.0 + 14.0 * std::sin(i / 37.0) * std::cos(j / 53.0) +
-                                                      3.0 * std::sin((i + 2.0 * j) / 11.0)));
-    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
-    geode->addDrawable(new osg::ShapeDrawable(field.get()));
-    return geode;
+    return tavribench::makeGround(cells, cellSize, [](unsigned int i, unsigned int j) {
+        return 30.0 + 14.0 * std::sin(i / 37.0) * std::cos(j / 53.0) + 3.0 * std::sin((i + 2.0 * j) / 11.0);
+    });
 }
 
 void report(const char* what, const tavribench::Comparison& c)

@@ -9,8 +9,6 @@
 #include "viewer/environment/SeaDrawable.h"
 
 #include <osg/Geode>
-#include <osg/Shape>
-#include <osg/ShapeDrawable>
 #include <osg/Timer>
 
 #include <algorithm>
@@ -34,17 +32,9 @@ const int height = 768;
 // northern half lies under water.
 osg::ref_ptr<osg::Node> makeCoast()
 {
-    osg::ref_ptr<osg::HeightField> field = new osg::HeightField;
-    field->allocate(cells + 1, cells + 1);
-    field->setXInterval(cellSize);
-    field->setYInterval(cellSize);
-    for (unsigned int j = 0; j <= cells; ++j)
-        for (unsigned int i = 0; i <= cells; ++i)
-            field->setHeight(i, j, static_cast<float>(40.0 - 80.0 * j / cells + 12.0 * std::sin(i / 23.0) *
-                                                                                    std::cos(j / 41.0)));
-    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
-    geode->addDrawable(new osg::ShapeDrawable(field.get()));
-    return geode;
+    return tavribench::makeGround(cells, cellSize, [](unsigned int i, unsigned int j) {
+        return 40.0 - 80.0 * j / cells + 12.0 * std::sin(i / 23.0) * std::cos(j / 41.0);
+    });
 }
 
 // The water's three nodes with the masks they were built with: the reflection camera, the
