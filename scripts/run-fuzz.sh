@@ -19,8 +19,8 @@ if [ ${#targets[@]} -eq 0 ]; then
   mapfile -t targets < "$build/fuzz/targets.txt"
 fi
 
-work= scratch=
-trap 'rm -rf "$work" "$scratch"' EXIT
+work=
+trap 'rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
 # A target that keeps finding faults stops after this many.
@@ -38,15 +38,12 @@ for target in "${targets[@]}"; do
     status=1
     continue
   fi
-  # The run's own folder (so that runs side by side keep apart) is the target's working folder;
-  # files that a target writes for every input go to a folder in memory where there is one.
+  # The run's own folder (so that runs side by side keep apart) is the target's working folder.
   work=$(mktemp -d "$build/work/$target.XXXXXX")
-  scratch=$(mktemp -d /dev/shm/tavri-fuzz.XXXXXX 2>/dev/null) || scratch=$work/scratch
-  mkdir -p "$work/seeds" "$scratch" "$corpus" "$findings"
-  export TAVRI_FUZZ_SCRATCH=$scratch
+  mkdir -p "$work/seeds" "$corpus" "$findings"
   if ! (cd "$work" && "$bin" --write-seeds="$work/seeds") > "$log" 2>&1; then
     echo "fuzz $target: its seeds could not be written (see $log)"
-    rm -rf "$work" "$scratch"
+    rm -rf "$work"
     status=1
     continue
   fi
@@ -78,7 +75,7 @@ for target in "${targets[@]}"; do
     left=$((end - SECONDS))
     [ $left -ge 1 ] && [ $((crashes + leaks)) -lt $max_findings ] || break
   done
-  rm -rf "$work" "$scratch"
+  rm -rf "$work"
   if [ -n "$broken" ]; then
     echo "fuzz $target: did not run (see $log)"
     status=1

@@ -12,12 +12,8 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <map>
 #include <stdexcept>
 #include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace tavrifuzz
 {
@@ -91,36 +87,6 @@ void quietToolkit()
 std::string bytesOf(const std::uint8_t* data, std::size_t size)
 {
     return std::string(reinterpret_cast<const char*>(data), size);
-}
-
-namespace
-{
-
-// The run's scratch folder, else the working folder. The files stay open: each input
-// rewrites one in place, without the cost of making and removing a file.
-struct ScratchFolder
-{
-    ScratchFolder()
-    {
-        const char* run = std::getenv("TAVRI_FUZZ_SCRATCH");
-        folder = run && *run ? run : ".";
-    }
-    std::string folder;
-    std::map<std::string, int> files;
-};
-
-} // namespace
-
-std::string writeScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size)
-{
-    static ScratchFolder scratch;
-    const std::string path = scratch.folder + "/" + name;
-    int& fd = scratch.files[name];
-    if (fd <= 0)
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0 || ::ftruncate(fd, 0) != 0 || ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
-        throw std::runtime_error("cannot write " + path);
-    return path;
 }
 
 } // namespace tavrifuzz

@@ -43,10 +43,4 @@ void quietToolkit();
 
 std::string bytesOf(const std::uint8_t* data, std::size_t size);
 
-// Writes the input as the file `name` for readers that take a path, and returns the path. The
-// file goes into the folder TAVRI_FUZZ_SCRATCH names, which run-fuzz.sh keeps in memory
-// (/dev/shm): on a disk, writing the file would cost more than reading it. Without it, the
-// file goes into the working folder.
-std::string writeScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size);
-
 } // namespace tavrifuzz
