@@ -4,6 +4,8 @@
 // in the same run, the installation tree it runs from, and ground to draw. Frames with and
 // without alternate one by one, so that the load of a shared machine falls on both alike; the
 // ratio is the median of the ratios of neighbouring frames, the frame times are medians.
+#include "viewer/TAVRIview.h"
+
 #include <osg/Geode>
 #include <osg/Shape>
 #include <osg/ShapeDrawable>
@@ -115,11 +117,17 @@ public:
 
     bool valid() const { return !root.empty(); }
 
-    // Makes Bin/ the working folder, where the viewer looks for ../Resources.
-    void enter()
+    // The real viewer, started from Bin/ (where it looks for ../Resources) with one frame
+    // drawn; single-threaded, so that a frame's time is all of its work.
+    osg::ref_ptr<osgTAVRI::TAVRIview> startViewer()
     {
         previous = std::filesystem::current_path();
         std::filesystem::current_path(root / "Bin");
+        osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
+        view->getViewer().setThreadingModel(osgViewer::ViewerBase::SingleThreaded);
+        view->setup();
+        view->getViewer().frame();
+        return view;
     }
 
     std::filesystem::path root;

@@ -56,14 +56,10 @@ int main()
         << "<Navigation homeEyeX=\"" << centre << "\" homeEyeY=\"-600\" homeEyeZ=\"500\" homeCenterX=\"" << centre
         << "\" homeCenterY=\"" << centre << "\" homeCenterZ=\"30\"/>\n";
 
-    tree.enter();
     int status = 0;
     {
-        osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
+        osg::ref_ptr<osgTAVRI::TAVRIview> view = tree.startViewer();
         osgViewer::Viewer& viewer = view->getViewer();
-        viewer.setThreadingModel(osgViewer::ViewerBase::SingleThreaded);
-        view->setup();
-        viewer.frame();
         osgTAVRI::OverlayController* overlay = view->getOverlayController();
         osg::Camera* hud = overlay->getHudCamera();
         if (!hud || hud->getNumChildren() != 7)

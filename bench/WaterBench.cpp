@@ -89,14 +89,10 @@ int main()
         << "\" homeEyeZ=\"60\" homeCenterX=\"" << centre << "\" homeCenterY=\"" << 0.6 * centre
         << "\" homeCenterZ=\"10\"/>\n";
 
-    tree.enter();
     int status = 0;
     {
-        osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
+        osg::ref_ptr<osgTAVRI::TAVRIview> view = tree.startViewer();
         osgViewer::Viewer& viewer = view->getViewer();
-        viewer.setThreadingModel(osgViewer::ViewerBase::SingleThreaded);
-        view->setup();
-        viewer.frame();
         osg::Group* sceneRoot = viewer.getSceneData()->asGroup()->getChild(0)->asGroup();
         osg::Group* scene = sceneRoot->getChild(0)->asGroup();
         Water water = findWater(sceneRoot, scene);
@@ -133,7 +129,6 @@ int main()
             }
             water.show(true);
         }
-        view->detachFromView();
     }
     return status;
 }
