@@ -7,7 +7,8 @@ dist=$(cd "$1" && pwd)
 shot="$dist/TAVRIview_0_0.jpg"
 
 fdfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp +extension GLX 3>"$fdfile" >/dev/null 2>&1 &
+# -noreset: the viewer connects and leaves while it starts; a reset then would refuse it.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset +extension GLX 3>"$fdfile" >/dev/null 2>&1 &
 xvfb=$!
 viewer=""
 cleanup() {
