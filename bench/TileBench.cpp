@@ -5,8 +5,8 @@
 // of each, with the former way (every tile reading the file by itself) as the peer.
 #include "tin/PointCloudInput.h"
 #include "tin/TileDriver.h"
-#include "tin/TileWriter.h"
-#include "tin/TinBuilder.h"
+#include "tin/tiling/TileWriter.h"
+#include "tin/tiling/TinBuilder.h"
 #include "tin/las/LasWriter.h"
 
 #include <osg/Notify>

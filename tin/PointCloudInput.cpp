@@ -1,7 +1,7 @@
 #include "tin/PointCloudInput.h"
 
-#include "tin/PointSelection.h"
-#include "tin/ReadSpan.h"
+#include "tin/tiling/PointSelection.h"
+#include "tin/tiling/ReadSpan.h"
 #include "tin/las/LasError.h"
 #include "tin/las/LasReader.h"
 

@@ -1,12 +1,12 @@
 #include "tin/TileDriver.h"
 
 #include "common/TemporaryFiles.h"
-#include "tin/PointDistributor.h"
+#include "tin/tiling/PointDistributor.h"
 #include "tin/ScopedTimer.h"
 #include "tin/SerialNotifyHandler.h"
-#include "tin/TileGrid.h"
-#include "tin/TilePointStore.h"
-#include "tin/TileQueue.h"
+#include "tin/tiling/TileGrid.h"
+#include "tin/tiling/TilePointStore.h"
+#include "tin/tiling/TileQueue.h"
 #include "tin/TinOptions.h"
 #include "tin/WorkerThread.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tin/PointSelection.h"
-#include "tin/TileNaming.h"
+#include "tin/tiling/PointSelection.h"
+#include "tin/tiling/TileNaming.h"
 
 #include <osg/BoundingBox>
 

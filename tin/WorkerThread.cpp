@@ -1,11 +1,11 @@
 #include "tin/WorkerThread.h"
 
 #include "tin/ScopedTimer.h"
-#include "tin/TileGrid.h"
-#include "tin/TilePointStore.h"
-#include "tin/TileQueue.h"
-#include "tin/TileWriter.h"
-#include "tin/TinBuilder.h"
+#include "tin/tiling/TileGrid.h"
+#include "tin/tiling/TilePointStore.h"
+#include "tin/tiling/TileQueue.h"
+#include "tin/tiling/TileWriter.h"
+#include "tin/tiling/TinBuilder.h"
 #include "tin/triangulation/DelaunayTriangulator.h"
 
 #include <osg/MatrixTransform>

@@ -4,9 +4,9 @@
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
-#include "viewer/SceneController.h"
+#include "viewer/scene/SceneController.h"
 #include "viewer/TAVRIview.h"
-#include "viewer/WindowController.h"
+#include "viewer/window/WindowController.h"
 
 #include <osg/DisplaySettings>
 #include <osg/GraphicsContext>

@@ -5,8 +5,8 @@
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/SaveConfigurationHandler.h"
-#include "viewer/SceneController.h"
-#include "viewer/WindowController.h"
+#include "viewer/scene/SceneController.h"
+#include "viewer/window/WindowController.h"
 
 #include <osg/Notify>
 #include <osgDB/Options>

@@ -8,10 +8,10 @@
 #include "demo/tools/DemoBlocks.h"
 
 #include "common/AtomicFile.h"
-#include "viewer/content/LabelFile.h"
-#include "viewer/content/PylonBuilder.h"
-#include "viewer/content/PylonList.h"
-#include "viewer/content/WireFile.h"
+#include "viewer/content/readers/LabelFile.h"
+#include "viewer/content/builders/PylonBuilder.h"
+#include "viewer/content/readers/PylonList.h"
+#include "viewer/content/readers/WireFile.h"
 
 #include <osg/Vec2d>
 #include <osgDB/FileNameUtils>

@@ -1,7 +1,7 @@
 #include "tests/fuzz/FuzzSupport.h"
 
 #include "viewer/ConfigurationFile.h"
-#include "viewer/SceneController.h"
+#include "viewer/scene/SceneController.h"
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"

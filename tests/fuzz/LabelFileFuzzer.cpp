@@ -1,6 +1,6 @@
 #include "tests/fuzz/FuzzSupport.h"
 
-#include "viewer/content/LabelFile.h"
+#include "viewer/content/readers/LabelFile.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "tests/fuzz/FuzzSupport.h"
 
-#include "viewer/content/PylonList.h"
+#include "viewer/content/readers/PylonList.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "tests/fuzz/FuzzSupport.h"
 
-#include "viewer/content/WireFile.h"
+#include "viewer/content/readers/WireFile.h"
 
 #include <cmath>
 #include <cstdlib>

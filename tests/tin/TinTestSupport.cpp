@@ -2,9 +2,9 @@
 
 #include "tests/support/TestSupport.h"
 #include "tin/PointCloudInput.h"
-#include "tin/TileGrid.h"
-#include "tin/TileWriter.h"
-#include "tin/TinBuilder.h"
+#include "tin/tiling/TileGrid.h"
+#include "tin/tiling/TileWriter.h"
+#include "tin/tiling/TinBuilder.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,14 +1,14 @@
 #include "tests/viewer/SceneProbe.h"
 #include "tests/viewer/ViewerHarness.h"
 #include "viewer/ConfigurationFile.h"
-#include "viewer/DropFiles.h"
+#include "viewer/scene/DropFiles.h"
 
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
-#include "viewer/SceneController.h"
+#include "viewer/scene/SceneController.h"
 #include "viewer/TAVRIview.h"
-#include "viewer/WindowController.h"
+#include "viewer/window/WindowController.h"
 
 #include <osg/DisplaySettings>
 #include <osg/Geode>

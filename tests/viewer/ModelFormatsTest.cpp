@@ -1,6 +1,6 @@
 #include "tests/viewer/SceneProbe.h"
 
-#include "viewer/SceneController.h"
+#include "viewer/scene/SceneController.h"
 
 #include <osgDB/ReadFile>
 #include <osgDB/WriteFile>

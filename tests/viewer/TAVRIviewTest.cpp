@@ -4,9 +4,9 @@
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/SaveConfigurationHandler.h"
-#include "viewer/SceneController.h"
+#include "viewer/scene/SceneController.h"
 #include "viewer/TAVRIview.h"
-#include "viewer/WindowController.h"
+#include "viewer/window/WindowController.h"
 
 #include <osgDB/Registry>
 #include <osgGA/StateSetManipulator>

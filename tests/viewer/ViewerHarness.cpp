@@ -1,7 +1,7 @@
 #include "tests/viewer/ViewerHarness.h"
 
 #include "viewer/TAVRIview.h"
-#include "viewer/WindowController.h"
+#include "viewer/window/WindowController.h"
 #include "viewer/platform/WindowFactory.h"
 
 #include <osg/Camera>

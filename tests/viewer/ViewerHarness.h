@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tests/support/TestSupport.h"
-#include "viewer/WindowSettings.h"
+#include "viewer/window/WindowSettings.h"
 
 #include <osg/Group>
 #include <osg/Image>

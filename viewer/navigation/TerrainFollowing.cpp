@@ -1,6 +1,6 @@
 #include "viewer/navigation/TerrainFollowing.h"
 
-#include "viewer/SceneIntersectionVisitor.h"
+#include "viewer/scene/SceneIntersectionVisitor.h"
 
 #include <osg/Camera>
 #include <osgUtil/LineSegmentIntersector>

@@ -1,6 +1,6 @@
 #include "viewer/overlay/CoordinateReadout.h"
 
-#include "viewer/SceneIntersectionVisitor.h"
+#include "viewer/scene/SceneIntersectionVisitor.h"
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/overlay/OverlayResources.h"
 

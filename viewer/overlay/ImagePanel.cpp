@@ -1,7 +1,7 @@
 #include "viewer/overlay/ImagePanel.h"
 
-#include "viewer/DataVarianceVisitor.h"
-#include "viewer/DisplayListVisitor.h"
+#include "viewer/scene/DataVarianceVisitor.h"
+#include "viewer/scene/DisplayListVisitor.h"
 #include "viewer/overlay/OverlayResources.h"
 
 #include <osg/Geode>

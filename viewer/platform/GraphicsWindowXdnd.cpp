@@ -1,6 +1,6 @@
 #include "viewer/platform/GraphicsWindowXdnd.h"
 
-#include "viewer/DropFiles.h"
+#include "viewer/scene/DropFiles.h"
 
 #include <osgGA/EventQueue>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "tests/support/TestSupport.h"
-#include "viewer/content/InfoPointsBuilder.h"
-#include "viewer/content/PowerlineBuilder.h"
+#include "viewer/content/builders/InfoPointsBuilder.h"
+#include "viewer/content/builders/PowerlineBuilder.h"
 
 #include <osg/Billboard>
 #include <osg/Node>

@@ -1,0 +1,191 @@
+#include "tin/tiling/PointDistributor.h"
+
+#include "tin/tiling/ReadSpan.h"
+#include "tin/tiling/TileGrid.h"
+#include "tin/tiling/TilePointStore.h"
+#include "tin/tiling/TileQueue.h"
+#include "tin/las/LasError.h"
+#include "tin/las/LasReader.h"
+
+#include <osg/Notify>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+namespace osgTAVRI
+{
+
+namespace
+{
+// The first and last of `count` read spans that meet [lo, hi]. The spans grow with their
+// index, so those that meet are consecutive; the search starts near where [lo, hi] lies.
+template <typename SpanOf>
+bool meetingRange(unsigned count, double origin, double size, double lo, double hi, SpanOf spanOf,
+                  unsigned& first, unsigned& last)
+{
+    if (count == 0 || !(lo <= hi))
+        return false;
+    const double guess = std::floor((lo - origin) / size) - 2.0;
+    unsigned i = guess > 0.0 ? unsigned(std::min(guess, double(count - 1))) : 0u;
+    while (i > 0 && (spanOf(i).getMin() > lo || spanOf(i - 1).meets(lo, hi)))
+        --i;
+    for (; i < count && !spanOf(i).meets(lo, hi); ++i)
+        if (spanOf(i).getMin() > hi)
+            return false;
+    if (i == count)
+        return false;
+    first = i;
+    while (i + 1 < count && spanOf(i + 1).meets(lo, hi))
+        ++i;
+    last = i;
+    return true;
+}
+
+// The read spans among [first, last] that hold v, at most five: the margin is 5 % of a
+// tile, so v lies in the span of the tile it falls in and perhaps in one neighbour's; two
+// more on each side cover any rounding of the estimate.
+template <typename SpanOf>
+unsigned spansHolding(double v, double origin, double size, unsigned first, unsigned last, SpanOf spanOf,
+                      unsigned* index, double* centre)
+{
+    const double u = (v - origin) / size;
+    if (!(u > double(first) - 3.0 && u < double(last) + 3.0))
+        return 0;
+    const long long at = (long long)std::floor(u);
+    const long long from = std::max<long long>(at - 2, first);
+    const long long to = std::min<long long>(at + 2, last);
+    unsigned found = 0;
+    for (long long i = from; i <= to; ++i)
+    {
+        const ReadSpan span = spanOf(unsigned(i));
+        if (span.holds(v))
+        {
+            index[found] = unsigned(i);
+            centre[found++] = span.getCentre();
+        }
+    }
+    return found;
+}
+} // namespace
+
+PointDistributor::PointDistributor(const TileGrid& tileGrid, const TileQueue& runTiles,
+                                   const PointSelection& pointSelection, TilePointStore& pointStore)
+    : grid(tileGrid), tiles(runTiles), selection(pointSelection), store(pointStore)
+{
+}
+
+bool PointDistributor::touchesRun(const Input& input) const
+{
+    const std::uint64_t columns = grid.getNumColumns();
+    for (std::uint64_t r = input.firstRow; r <= input.lastRow; ++r)
+        // Of as many neighbouring tiles as there are shards, one is this run's.
+        for (std::uint64_t c = input.firstColumn; c <= input.lastColumn; ++c)
+            if (tiles.contains(r * columns + c))
+                return true;
+    return false;
+}
+
+void PointDistributor::readHeaders(const std::vector<std::string>& files)
+{
+    auto columnSpan = [this](unsigned c) { return ReadSpan(grid.columnMin(c), grid.columnMax(c)); };
+    auto rowSpan = [this](unsigned r) { return ReadSpan(grid.rowMin(r), grid.rowMax(r)); };
+    for (const std::string& file : files)
+    {
+        ++counts.files;
+        std::ifstream stream(file.c_str(), std::ios::in | std::ios::binary);
+        if (!stream)
+        {
+            ++counts.unreadable;
+            OSG_FATAL << "Could not open file \"" << file << "\"" << std::endl;
+            continue;
+        }
+        try
+        {
+            LasReader reader(stream, file);
+            const LasHeader& header = reader.getHeader();
+            Input input{file, 0, 0, 0, 0};
+            if (meetingRange(grid.getNumColumns(), grid.columnMin(0), grid.getTileSize(), header.getMinX(),
+                             header.getMaxX(), columnSpan, input.firstColumn, input.lastColumn) &&
+                meetingRange(grid.getNumRows(), grid.rowMin(0), grid.getTileSize(), header.getMinY(),
+                             header.getMaxY(), rowSpan, input.firstRow, input.lastRow) &&
+                touchesRun(input))
+            {
+                ++counts.touching;
+                inputs.push_back(input);
+            }
+        }
+        catch (const LasError& error)
+        {
+            ++counts.unreadable;
+            OSG_WARN << error.what() << ", file skipped" << std::endl;
+        }
+    }
+}
+
+void PointDistributor::readPoints()
+{
+    for (const Input& input : inputs)
+        distribute(input);
+}
+
+void PointDistributor::distribute(const Input& input)
+{
+    std::ifstream stream(input.path.c_str(), std::ios::in | std::ios::binary);
+    if (!stream)
+    {
+        OSG_FATAL << "Could not open file \"" << input.path << "\"" << std::endl;
+        return;
+    }
+    auto columnSpan = [this](unsigned c) { return ReadSpan(grid.columnMin(c), grid.columnMax(c)); };
+    auto rowSpan = [this](unsigned r) { return ReadSpan(grid.rowMin(r), grid.rowMax(r)); };
+    const double originX = grid.columnMin(0), originY = grid.rowMin(0), size = grid.getTileSize();
+    const std::uint64_t columns = grid.getNumColumns();
+
+    store.beginFile();
+    Counts local;
+    try
+    {
+        LasReader reader(stream, input.path);
+        reader.setFilters(selection.makeFilters());
+        local.read = reader.getHeader().getPointCount();
+        unsigned columnAt[5], rowAt[5];
+        double cx[5], cy[5];
+        while (reader.readNextPoint())
+        {
+            ++local.selected;
+            const LasPoint& p = reader.getPoint();
+            const double x = p.getX(), y = p.getY(), z = p.getZ();
+            if (!holdsHeight(z))
+                continue;
+            const unsigned nc =
+                spansHolding(x, originX, size, input.firstColumn, input.lastColumn, columnSpan, columnAt, cx);
+            if (nc == 0)
+                continue;
+            const unsigned nr = spansHolding(y, originY, size, input.firstRow, input.lastRow, rowSpan, rowAt, cy);
+            bool placed = false;
+            for (unsigned i = 0; i < nr; ++i)
+                for (unsigned j = 0; j < nc; ++j)
+                {
+                    const std::uint64_t tile = rowAt[i] * columns + columnAt[j];
+                    if (!tiles.contains(tile))
+                        continue;
+                    store.add(tile, osg::Vec3d(x - cx[j], y - cy[i], z));
+                    placed = true;
+                }
+            local.placed += placed;
+        }
+    }
+    catch (const LasError& error)
+    {
+        // Like a file skipped before its first point: none of its points count.
+        store.dropFile();
+        OSG_WARN << error.what() << ", file skipped" << std::endl;
+        return;
+    }
+    counts.read += local.read;
+    counts.selected += local.selected;
+    counts.placed += local.placed;
+}
+
+} // namespace osgTAVRI

@@ -1,0 +1,18 @@
+#include "tin/tiling/TileWriter.h"
+
+#include "common/AtomicFile.h"
+
+#include <osg/Notify>
+
+namespace osgTAVRI
+{
+
+bool writeTile(const osg::Node& node, const std::string& fileName)
+{
+    if (AtomicFile::writeNode(node, fileName))
+        return true;
+    OSG_WARN << "Could not write tile \"" << fileName << "\"" << std::endl;
+    return false;
+}
+
+} // namespace osgTAVRI
