@@ -9,28 +9,31 @@ CMAKE_FLAGS ?=
 TEST_ENV ?=
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+# Each set-up stage shows one line; its whole output goes here.
+LOG     ?= $(abspath $(BUILD))/setup.log
+STAGE   := bash scripts/stage.sh $(LOG)
 
 .PHONY: all deps configure build dist install demo test bench test-sanitize test-tsan fuzz-build fuzz clean
 
 all: build
 
 deps:
-	@bash scripts/install-deps.sh
+	@$(STAGE) "Packages" bash scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_DIST_DIR=$(DIST) \
+	@$(STAGE) "Configure" cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_DIST_DIR=$(DIST) \
 	  -DTAVRI_FUZZ_DIR=$(abspath $(FUZZ_BUILD)) $(CMAKE_FLAGS)
 
 build: configure
-	@cmake --build $(BUILD) -j $(JOBS)
+	@$(STAGE) "Build" cmake --build $(BUILD) -j $(JOBS)
 
 dist: build
-	@cmake --install $(BUILD) --prefix $(DIST) >/dev/null
-	@bash scripts/make-demo.sh $(DIST) $(BUILD)
+	@$(STAGE) "Install" cmake --install $(BUILD) --prefix $(DIST)
+	@$(STAGE) "Demo" bash scripts/make-demo.sh $(DIST) $(BUILD)
 
 install: build
-	@cmake --install $(BUILD) --prefix $(PREFIX) >/dev/null
-	@bash scripts/make-demo.sh $(PREFIX) $(BUILD)
+	@$(STAGE) "Install" cmake --install $(BUILD) --prefix $(PREFIX)
+	@$(STAGE) "Demo" bash scripts/make-demo.sh $(PREFIX) $(BUILD)
 
 demo: dist
 	@bash scripts/run-demo.sh $(DIST)
@@ -66,9 +69,9 @@ test-tsan: deps
 # The fuzz targets of tests/fuzz, built with clang, libFuzzer and the sanitizers; only the
 # libraries they read with are built.
 fuzz-build: deps
-	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-	  -DCMAKE_CXX_COMPILER=clang++ -DTAVRI_FUZZ=ON -DTAVRI_BUILD_TESTS=OFF
-	@cmake --build $(FUZZ_BUILD) --target fuzzers -j $(JOBS)
+	@$(STAGE) "Configure the fuzz targets" cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTAVRI_FUZZ=ON -DTAVRI_BUILD_TESTS=OFF
+	@$(STAGE) "Build the fuzz targets" cmake --build $(FUZZ_BUILD) --target fuzzers -j $(JOBS)
 
 fuzz: fuzz-build
 	@bash scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

@@ -17,10 +17,8 @@
 #include <ctime>
 #include <vector>
 
-#ifdef TAVRI_HAVE_CGAL
 #include <CGAL/Delaunay_triangulation_2.h>
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-#endif
 
 namespace
 {
@@ -120,7 +118,6 @@ int main()
                     return static_cast<size_t>(triangulator->getTriangles()->size() / 3);
                 },
                 ours);
-#ifdef TAVRI_HAVE_CGAL
             typedef CGAL::Exact_predicates_inexact_constructions_kernel K;
             typedef CGAL::Delaunay_triangulation_2<K> Delaunay;
             std::vector<K::Point_2> cgalPoints;
@@ -138,10 +135,6 @@ int main()
                         oursTime, cgalTime, oursTime / cgalTime, ours, theirs);
             if (ours != theirs)
                 status = 1;
-#else
-            std::printf("%-11s %9zu %12.3f %12s %8s %10zu %10s\n", c.name, points.size(),
-                        oursTime, "-", "-", ours, "-");
-#endif
         }
     }
     return status;

@@ -2,11 +2,7 @@
 
 #include "common/TemporaryFiles.h"
 
-#include <osgDB/FileNameUtils>
-#include <osgDB/Registry>
-
 #include <cerrno>
-#include <sstream>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,27 +29,14 @@ bool writeAll(int fd, const std::string& contents)
     return true;
 }
 
-// Serialises with the writer plugin of the path's extension into memory, so that only
-// complete bytes ever reach the atomic write.
-template <typename Serialise>
-bool writeWithPlugin(const std::string& path, Serialise serialise)
-{
-    const std::string ext = osgDB::getLowerCaseFileExtension(path);
-    osgDB::ReaderWriter* writer = osgDB::Registry::instance()->getReaderWriterForExtension(ext);
-    if (!writer)
-        return false;
-    std::ostringstream bytes(std::ios::out | std::ios::binary);
-    if (!serialise(*writer, bytes, osgDB::Registry::instance()->getOptions()).success())
-        return false;
-    return AtomicFile::write(path, bytes.str());
-}
 } // namespace
 
 std::string AtomicFile::temporaryPrefix(const std::string& path)
 {
-    const std::string folder = osgDB::getFilePath(path);
-    const std::string name = "." + osgDB::getSimpleFileName(path) + ".";
-    return folder.empty() ? name : folder + "/" + name;
+    const std::string::size_type slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return "." + path + ".";
+    return path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".";
 }
 
 bool AtomicFile::write(const std::string& path, const std::string& contents)
@@ -77,20 +60,6 @@ bool AtomicFile::write(const std::string& path, const std::string& contents)
     if (!ok)
         TemporaryFiles::discard(tempPath);
     return ok;
-}
-
-bool AtomicFile::writeNode(const osg::Node& node, const std::string& path)
-{
-    return writeWithPlugin(path, [&node](osgDB::ReaderWriter& writer, std::ostream& out, const osgDB::Options* options) {
-        return writer.writeNode(node, out, options);
-    });
-}
-
-bool AtomicFile::writeImage(const osg::Image& image, const std::string& path)
-{
-    return writeWithPlugin(path, [&image](osgDB::ReaderWriter& writer, std::ostream& out, const osgDB::Options* options) {
-        return writer.writeImage(image, out, options);
-    });
 }
 
 } // namespace osgTAVRI

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <osg/Image>
-#include <osg/Node>
-
 #include <string>
 
 namespace osgTAVRI
@@ -13,25 +10,18 @@ namespace osgTAVRI
 // disk and then renamed over the target. A crash, a full disk or an unwritable folder leaves
 // the old file as it was; the temporary is one of TemporaryFiles, so a program that asked
 // for it also removes the temporary when SIGINT or SIGTERM ends it. The viewer's
-// configuration, tin's tiles and the generated content are all written through here.
-class AtomicFile
+// configuration, tin's tiles and the generated content are all written through here (scene
+// files and images through AtomicSceneFile).
+namespace AtomicFile
 {
-public:
-    // False (and the old file untouched) when any step fails, or when the target exists
-    // but is not writable: a read-only file stays read-only. A new file gets the mode that
-    // the process's umask gives; a replaced one keeps its mode.
-    static bool write(const std::string& path, const std::string& contents);
+// False (and the old file untouched) when any step fails, or when the target exists but is
+// not writable: a read-only file stays read-only. A new file gets the mode that the
+// process's umask gives; a replaced one keeps its mode.
+bool write(const std::string& path, const std::string& contents);
 
-    // Serialises the node with the writer plugin of the path's extension (e.g. ive) and
-    // writes the bytes as above. False when no plugin can write the node to a stream.
-    static bool writeNode(const osg::Node& node, const std::string& path);
-
-    // The same for an image, e.g. a ".png" that a generator writes.
-    static bool writeImage(const osg::Image& image, const std::string& path);
-
-    // The hidden temporary name used for path; exposed so that callers can clean up after
-    // an interrupted run and tests can see what a crash would leave.
-    static std::string temporaryPrefix(const std::string& path);
-};
+// The hidden temporary name used for path; exposed so that callers can clean up after an
+// interrupted run and tests can see what a crash would leave.
+std::string temporaryPrefix(const std::string& path);
+} // namespace AtomicFile
 
 } // namespace osgTAVRI

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Lays the demo into an installation tree: the terrain tiles (when the tin tools are built)
+# Lays the demo into an installation tree: the terrain tiles, the content
 # and, unless one is there already, a Configuration.xml that loads them, into <dist>/Resources.
 # Usage: build-demo.sh <dist> <build>
 set -euo pipefail
@@ -7,15 +7,10 @@ dist=$(cd "$1" && pwd)
 build=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
-if [ -x "$here/build-terrain.sh" ] || [ -f "$here/build-terrain.sh" ]; then
-  bash "$here/build-terrain.sh" "$dist" "$build" ||
-    echo "build-demo.sh: no terrain for the demo; it starts without it" >&2
-fi
+# A demo without its terrain or content is a broken build: a failure here stops make.
+bash "$here/build-terrain.sh" "$dist" "$build"
 # The power line and information points stand on the terrain, so they come after it.
-if [ -f "$here/build-content.sh" ]; then
-  bash "$here/build-content.sh" "$dist" "$build" ||
-    echo "build-demo.sh: no power line or information points for the demo" >&2
-fi
+bash "$here/build-content.sh" "$dist" "$build"
 
 models=$(mktemp)
 trap 'rm -f "$models"' EXIT

@@ -3,7 +3,6 @@
 #include "common/TemporaryFiles.h"
 #include "tin/tiling/PointDistributor.h"
 #include "tin/ScopedTimer.h"
-#include "tin/SerialNotifyHandler.h"
 #include "tin/tiling/TileGrid.h"
 #include "tin/tiling/TilePointStore.h"
 #include "tin/tiling/TileQueue.h"
@@ -97,7 +96,6 @@ std::string emptyRunReason(const TileGrid& grid, const TileQueue& queue, const T
 
 int runTin(int argc, char** argv)
 {
-    SerialNotifyHandler::Scope serialise;
     OSG_NOTICE << std::endl;
     std::ostream& notice = osg::notify(osg::NOTICE);
     notice.setf(std::ios::fixed);

@@ -1,5 +1,8 @@
 #include "tin/TinOptions.h"
 
+#include "common/Version.h"
+#include "tin/tiling/ReadSpan.h"
+
 #include <osg/ApplicationUsage>
 #include <osg/ArgumentParser>
 #include <osg/Notify>
@@ -66,7 +69,7 @@ void readExtents(osg::ArgumentParser& arguments, osg::BoundingBoxd& extent)
         double x0, y0, x1, y1;
         if (std::sscanf(value.c_str(), "%lf,%lf,%lf,%lf", &x0, &y0, &x1, &y1) == 4 && x1 > x0 &&
             y1 > y0)
-            extent.set(x0, y0, -10000.0, x1, y1, 10000.0);
+            extent.set(x0, y0, -tileHeightBound, x1, y1, tileHeightBound);
         else
             OSG_WARN << arguments[0] << ": Invalid extents: \"" << value << "\""
                      << std::endl;
@@ -81,7 +84,7 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
 
     if (arguments.read("--version"))
     {
-        std::cout << "tin " << TAVRI_VERSION << std::endl;
+        std::cout << "tin " << programVersion << std::endl;
         exitCode = 0;
         return false;
     }

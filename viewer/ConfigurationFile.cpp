@@ -5,11 +5,8 @@
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/scene/SceneController.h"
-#include "viewer/TAVRIview.h"
 #include "viewer/window/WindowController.h"
 
-#include <osg/DisplaySettings>
-#include <osg/GraphicsContext>
 #include <osg/Notify>
 #include <osg/Vec3d>
 
@@ -281,8 +278,6 @@ tinyxml2::XMLElement* writeElement(tinyxml2::XMLNode& parent, Element& values)
     return element;
 }
 
-std::string defaultTitle() { return std::string(TAVRIview::programName()) + TAVRIview::programVersion(); }
-
 void loadScene(const tinyxml2::XMLDocument& document, const std::string& path, SceneController* controller)
 {
     SceneElement scene;
@@ -352,48 +347,20 @@ void loadNavigation(const tinyxml2::XMLDocument& document, const std::string& pa
     controller->home();
 }
 
-void loadWindow(const tinyxml2::XMLDocument& document, const std::string& path, WindowController* controller)
+// The window the file asks for, or nothing when it has no Window element.
+std::optional<WindowSettings> loadWindow(const tinyxml2::XMLDocument& document, const std::string& path)
 {
     WindowElement window;
-    window.settings.title = defaultTitle();
+    window.settings.title = WindowController::defaultTitle();
     if (!readElement(document, path, window))
-    {
-        if (!controller)
-            return;
-        unsigned int screenWidth = 0, screenHeight = 0;
-        if (!WindowController::getScreenSize(0, screenWidth, screenHeight))
-        {
-            OSG_FATAL << "Unable to get WindowingSystemInterface" << std::endl;
-            return;
-        }
-        // Centred; on a screen smaller than the window its top left corner stays visible.
-        window.settings.width = 1024;
-        window.settings.height = 768;
-        window.settings.x = std::max(0, (static_cast<int>(screenWidth) - window.settings.width) / 2);
-        window.settings.y = std::max(0, (static_cast<int>(screenHeight) - window.settings.height) / 2);
-        window.settings.numSamples = 4;
-        controller->createWindow(window.settings);
-        return;
-    }
-
+        return std::nullopt;
     if (window.settings.numSamples > 32)
     {
         OSG_WARN << "Configuration: numSamples " << window.settings.numSamples
                  << " is more than any display offers, using 4" << std::endl;
         window.settings.numSamples = 4;
     }
-    if (!controller)
-        return;
-    const osg::GraphicsContext* context = controller->createWindow(window.settings);
-    // Stereo drawing into a window without left and right buffers draws nothing.
-    if (window.settings.stereo && context && context->getTraits() && context->getTraits()->quadBufferStereo)
-    {
-        osg::DisplaySettings* display = osg::DisplaySettings::instance().get();
-        display->setStereo(true);
-        display->setStereoMode(osg::DisplaySettings::QUAD_BUFFER);
-        display->setEyeSeparation(0.05f);
-        display->setScreenDistance(0.5f);
-    }
+    return window.settings;
 }
 
 void saveScene(tinyxml2::XMLDocument& document, const SceneController& controller)
@@ -430,14 +397,14 @@ std::string loadFailureReason(const std::string& path, const tinyxml2::XMLDocume
     return invalidXml(document);
 }
 
-void loadDocument(const tinyxml2::XMLDocument& document, const std::string& path,
-                  const ConfigurationFile::Controllers& controllers)
+std::optional<WindowSettings> loadDocument(const tinyxml2::XMLDocument& document, const std::string& path,
+                                           const ConfigurationFile::Controllers& controllers)
 {
     loadScene(document, path, controllers.scene);
     loadEnvironment(document, path, controllers.environment);
     loadOverlay(document, path, controllers.overlay, controllers.scene);
     loadNavigation(document, path, controllers.navigation);
-    loadWindow(document, path, controllers.window);
+    return loadWindow(document, path);
 }
 } // namespace
 
@@ -471,7 +438,7 @@ std::string ConfigurationFile::formatReal(float value)
     return shortestReal(value);
 }
 
-void ConfigurationFile::load(const std::string& path, const Controllers& controllers)
+std::optional<WindowSettings> ConfigurationFile::load(const std::string& path, const Controllers& controllers)
 {
     tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     if (document.LoadFile(path.c_str()) == tinyxml2::XML_SUCCESS)
@@ -486,10 +453,11 @@ void ConfigurationFile::load(const std::string& path, const Controllers& control
         OSG_INFO << "No configuration file found, using defaults" << std::endl;
         document.Clear();
     }
-    loadDocument(document, path, controllers);
+    return loadDocument(document, path, controllers);
 }
 
-void ConfigurationFile::loadText(const std::string& text, const std::string& path, const Controllers& controllers)
+std::optional<WindowSettings> ConfigurationFile::loadText(const std::string& text, const std::string& path,
+                                                          const Controllers& controllers)
 {
     tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     if (document.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS)
@@ -497,7 +465,7 @@ void ConfigurationFile::loadText(const std::string& text, const std::string& pat
         OSG_WARN << "Configuration file " << path << " " << invalidXml(document) << ", using defaults" << std::endl;
         document.Clear();
     }
-    loadDocument(document, path, controllers);
+    return loadDocument(document, path, controllers);
 }
 
 bool ConfigurationFile::save(const std::string& path, const Controllers& controllers)

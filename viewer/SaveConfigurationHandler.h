@@ -1,20 +1,21 @@
 #pragma once
 
-#include <osg/observer_ptr>
 #include <osgGA/GUIEventHandler>
+
+#include <functional>
 
 namespace osgTAVRI
 {
 
-class TAVRIview;
-
-// F3: has the program write its configuration. The program owns the viewer that holds this
-// handler, so the handler refers back to it weakly and does nothing once it is gone.
+// F3: writes the configuration through the function it is given. The function is only
+// called while the view has a window.
 class SaveConfigurationHandler : public osgGA::GUIEventHandler
 {
 public:
+    using Save = std::function<void()>;
+
     SaveConfigurationHandler() = default;
-    explicit SaveConfigurationHandler(TAVRIview* program);
+    explicit SaveConfigurationHandler(Save save);
     SaveConfigurationHandler(const SaveConfigurationHandler& other,
                              const osg::CopyOp& copyop = osg::CopyOp::SHALLOW_COPY);
 
@@ -27,7 +28,7 @@ public:
 protected:
     ~SaveConfigurationHandler() override = default;
 
-    osg::observer_ptr<TAVRIview> program;
+    Save save;
 };
 
 } // namespace osgTAVRI

@@ -8,7 +8,10 @@
 #include "viewer/scene/SceneController.h"
 #include "viewer/window/WindowController.h"
 
+#include "common/Version.h"
+
 #include <osg/Notify>
+#include <osg/observer_ptr>
 #include <osgDB/Options>
 #include <osgDB/Registry>
 #include <osgGA/StateSetManipulator>
@@ -48,7 +51,14 @@ void TAVRIview::setup()
 
     osg::Camera* camera = viewer->getCamera();
 
-    viewer->addEventHandler(new SaveConfigurationHandler(this));
+    // The viewer holds the handler and this object holds the viewer, so the handler refers back
+    // weakly and does nothing once the program is gone.
+    osg::observer_ptr<TAVRIview> program(this);
+    viewer->addEventHandler(new SaveConfigurationHandler([program]() {
+        osg::ref_ptr<TAVRIview> view;
+        if (program.lock(view))
+            view->saveConfiguration();
+    }));
     overlayController = new OverlayController(overlay, camera);
     viewer->addEventHandler(overlayController);
     sceneController = new SceneController(scene);
@@ -90,7 +100,7 @@ void TAVRIview::setup()
     options->setObjectCacheHint(osgDB::Options::CACHE_ALL);
     osgDB::Registry::instance()->setOptions(options);
 
-    OSG_NOTICE << programName() << programVersion() << std::endl;
+    OSG_NOTICE << "TAVRIview " << programVersion << std::endl;
 
     loadConfiguration();
 
@@ -100,7 +110,8 @@ void TAVRIview::setup()
 
 void TAVRIview::loadConfiguration()
 {
-    ConfigurationFile::load(configurationPath, configurationControllers());
+    const std::optional<WindowSettings> window = ConfigurationFile::load(configurationPath, configurationControllers());
+    windowController->createWindow(window ? *window : WindowController::defaultSettings());
 }
 
 void TAVRIview::saveConfiguration()

@@ -23,9 +23,6 @@ class NavigationController;
 class TAVRIview : public osg::Referenced
 {
 public:
-    static const char* programName() { return "TAVRIview "; }
-    static const char* programVersion() { return "1.02"; }
-
     TAVRIview();
 
     int run();

@@ -1,4 +1,4 @@
-#include "viewer/ConsoleNotifyHandler.h"
+#include "common/ConsoleNotifyHandler.h"
 #include "viewer/TAVRIview.h"
 #include "viewer/platform/PluginPath.h"
 #include "viewer/platform/WindowFactory.h"
@@ -6,7 +6,7 @@
 int main(int argc, char** argv)
 {
     osgTAVRI::prepareWindowSystem();
-    osg::setNotifyHandler(new osgTAVRI::ConsoleNotifyHandler);
+    osgTAVRI::installConsole();
     osgTAVRI::addProgramFolderToPluginPath(argc > 0 ? argv[0] : nullptr);
     osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
     return view->run();

@@ -8,6 +8,7 @@
 #include "demo/tools/DemoBlocks.h"
 
 #include "common/AtomicFile.h"
+#include "common/AtomicSceneFile.h"
 #include "viewer/content/readers/LabelFile.h"
 #include "viewer/content/builders/PylonBuilder.h"
 #include "viewer/content/readers/PylonList.h"
@@ -404,7 +405,7 @@ int main(int argc, char** argv)
             return fail("cannot create " + folder), 1;
 
     for (const char* name : demo::blockNames)
-        if (!osgTAVRI::AtomicFile::writeNode(*demo::makeBlock(name), blocks + "/" + name + ".ive"))
+        if (!osgTAVRI::AtomicSceneFile::writeNode(*demo::makeBlock(name), blocks + "/" + name + ".ive"))
             return fail(std::string("cannot write the building block ") + name), 1;
 
     const std::vector<Pylon> pylons = placePylons(terrain);

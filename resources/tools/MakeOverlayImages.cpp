@@ -3,7 +3,7 @@
 // They are made at build time so that every pixel has its source here.
 //
 // Usage: make_overlay_images <output folder> <regular.ttf> <bold.ttf>
-#include "common/AtomicFile.h"
+#include "common/AtomicSceneFile.h"
 #include "resources/tools/Canvas.h"
 #include "resources/tools/FontFace.h"
 
@@ -43,7 +43,7 @@ Colour withAlpha(Colour c, float a)
 void save(const Canvas& canvas, const std::string& folder, const std::string& name)
 {
     const std::string path = folder + "/" + name;
-    if (!osgTAVRI::AtomicFile::writeImage(*canvas.toImage(), path))
+    if (!osgTAVRI::AtomicSceneFile::writeImage(*canvas.toImage(), path))
         throw std::runtime_error(path + ": cannot be written (is the png plugin there?)");
 }
 

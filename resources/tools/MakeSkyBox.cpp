@@ -5,6 +5,7 @@
 // the sun where the scene's light comes from. Every pixel is a function of its direction
 // alone, so the faces meet without seams.
 #include "common/AtomicFile.h"
+#include "viewer/environment/SkyBox.h"
 #include "viewer/environment/Sun.h"
 #include "viewer/environment/TexMatCallback.h"
 
@@ -23,7 +24,6 @@
 namespace
 {
 const int faceSize = 512;
-const char* const faceNames[6] = {"posX.tga", "negX.tga", "posY.tga", "negY.tga", "posZ.tga", "negZ.tga"};
 
 // The direction that texel (sc, tc), both in [-1, 1], of an OpenGL cube-map face stands for.
 osg::Vec3d cubeDirection(int face, double sc, double tc)
@@ -157,7 +157,7 @@ int main(int argc, char** argv)
                 for (int i = 0; i < 3; ++i)
                     p[i] = static_cast<unsigned char>(std::lround(c[i] * 255.0));
             }
-        const std::string path = folder + "/" + faceNames[face];
+        const std::string path = folder + "/" + osgTAVRI::SkyBox::faceFiles[face];
         if (!writeFace(*image, path))
         {
             std::fprintf(stderr, "%s: cannot write %s\n", argv[0], path.c_str());

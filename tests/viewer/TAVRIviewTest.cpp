@@ -120,20 +120,19 @@ TEST(TAVRIview, EscapeEndsTheFrameLoop)
     EXPECT_EQ(tavritest::readFile(h.configurationPath()), smallWindow);
 }
 
-TEST(TAVRIview, F3IsIgnoredWithoutAWindowOrAProgram)
+TEST(TAVRIview, F3IsIgnoredWithoutAWindow)
 {
     osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
     EXPECT_FALSE(view->isSetupDone());
     EXPECT_EQ(view->getSceneController(), nullptr);
-    osg::ref_ptr<osgTAVRI::SaveConfigurationHandler> f3 = new osgTAVRI::SaveConfigurationHandler(view.get());
+    int saves = 0;
+    osg::ref_ptr<osgTAVRI::SaveConfigurationHandler> f3 = new osgTAVRI::SaveConfigurationHandler([&saves] { ++saves; });
     osg::ref_ptr<osgGA::GUIEventAdapter> event = new osgGA::GUIEventAdapter;
     event->setEventType(osgGA::GUIEventAdapter::KEYDOWN);
     event->setKey(osgGA::GUIEventAdapter::KEY_F3);
     // No window: nothing to save, and the event goes on.
     EXPECT_FALSE(f3->handle(*event, view->getViewer()));
-    osg::ref_ptr<osgViewer::Viewer> viewer = &view->getViewer();
-    view = nullptr;
-    EXPECT_FALSE(f3->handle(*event, *viewer));
+    EXPECT_EQ(saves, 0);
 }
 
 // The program owns its viewer and the viewer's handlers do not own the program, so letting go

@@ -33,7 +33,8 @@ private:
     double centre;
 };
 
-// Heights outside this range are never part of a tile.
-inline bool holdsHeight(double z) { return z >= -10000.0 && z <= 10000.0; }
+// A tile's box reaches this far below and above zero; heights outside are never part of a tile.
+constexpr double tileHeightBound = 10000.0;
+inline bool holdsHeight(double z) { return z >= -tileHeightBound && z <= tileHeightBound; }
 
 } // namespace osgTAVRI

@@ -1,6 +1,6 @@
 #include "tin/tiling/TileWriter.h"
 
-#include "common/AtomicFile.h"
+#include "common/AtomicSceneFile.h"
 
 #include <osg/Notify>
 
@@ -9,7 +9,7 @@ namespace osgTAVRI
 
 bool writeTile(const osg::Node& node, const std::string& fileName)
 {
-    if (AtomicFile::writeNode(node, fileName))
+    if (AtomicSceneFile::writeNode(node, fileName))
         return true;
     OSG_WARN << "Could not write tile \"" << fileName << "\"" << std::endl;
     return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <osg/Drawable>
+#include "viewer/ResourcePaths.h"
 #include <osg/Matrixd>
 #include <osg/Program>
 #include <osg/Texture2D>
@@ -26,7 +27,7 @@ namespace osgTAVRI
 class SeaDrawable : public osg::Drawable
 {
 public:
-    static const char* resourcePath() { return "../Resources/Sea"; }
+    static const char* resourcePath() { return ResourcePaths::sea; }
     static const char* failureMessage()
     {
         return "Failed to initialize the sea - is the resource path passed in to the ResourceLoader constructor "

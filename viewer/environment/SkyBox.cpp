@@ -1,5 +1,7 @@
 #include "viewer/environment/SkyBox.h"
 
+#include "viewer/ResourcePaths.h"
+
 #include "viewer/environment/MoveEarthySkyWithEyePointTransform.h"
 #include "viewer/environment/TexMatCallback.h"
 
@@ -50,12 +52,12 @@ osg::ref_ptr<osg::TextureCubeMap> readSkyCubeMap()
     osg::ref_ptr<osg::Image> images[6];
     for (int face = 0; face < 6; ++face)
     {
-        const std::string path = std::string(folder) + faceFiles[face];
+        const std::string path = std::string(ResourcePaths::sea) + "/" + faceFiles[face];
         // Without the whole folder the sea reports it in one line; a single missing face is
         // worth a line of its own, the reader's "file not found" would only repeat it.
         if (!osgDB::fileExists(path))
         {
-            if (osgDB::fileExists(folder))
+            if (osgDB::fileExists(ResourcePaths::sea))
                 OSG_WARN << "Sky box image not found: " << path << std::endl;
             return cubeMap;
         }

@@ -8,12 +8,11 @@ namespace osgTAVRI
 {
 
 // The sky around the scene: a sphere centred on the eye, drawn first and behind everything,
-// textured with a cube map of six images from the sea's resource folder.
+// textured with a cube map of six images from the sea's resource folder (ResourcePaths::sea).
 namespace SkyBox
 {
 // The face images, in the order of the cube map's faces (+x, -x, +y, -y, +z, -z).
 const char* const faceFiles[6] = {"posX.tga", "negX.tga", "posY.tga", "negY.tga", "posZ.tga", "negZ.tga"};
-const char* const folder = "../Resources/Sea/";
 const float radius = 30000.0f;
 
 // The cube map of the six images; without images when any of them cannot be read.

@@ -156,10 +156,10 @@ void NavigationController::getCurrentLookAt(osg::Vec3d& eye, osg::Vec3d& center)
 
 void NavigationController::toggleMode()
 {
-    if (mode == Free)
-        mode = TerrainFollowing;
-    else if (mode == TerrainFollowing)
-        mode = Free;
+    if (mode == Mode::Free)
+        mode = Mode::Following;
+    else if (mode == Mode::Following)
+        mode = Mode::Free;
     else
         return;
     modeChanged = true;
@@ -209,7 +209,7 @@ void NavigationController::update(double time)
     lastTime = time;
 
     // Once per frame, not per second: the feel follows the frame rate on purpose.
-    const float f = osg::clampBetween(0.9f, 0.0f, 1.0f);
+    const float f = 0.9f;
     for (int n = 0; n < 5; ++n)
     {
         const float target = keyState[2 * n] - keyState[2 * n + 1];
@@ -229,9 +229,9 @@ void NavigationController::update(double time)
         modeChanged = false;
     }
 
-    if (mode == Free)
+    if (mode == Mode::Free)
         freeStep(moveStep, turnStep);
-    else if (mode == TerrainFollowing)
+    else if (mode == Mode::Following)
         fusionDistance = TerrainFollowing::step(matrix, camera.get(), moveStep, turnStep);
 }
 

@@ -14,9 +14,9 @@ namespace osgTAVRI
 class NavigationController : public osgGA::CameraManipulator
 {
 public:
-    enum NavigationMode
+    enum class Mode
     {
-        TerrainFollowing = 1,
+        Following = 1, // on the ground, through TerrainFollowing
         Free = 2
     };
 
@@ -48,7 +48,7 @@ public:
     void init();
     void update(double time);
 
-    int getMode() const { return mode; }
+    Mode getMode() const { return mode; }
     double getSpeed() const { return speed; }
     bool isInitialised() const { return initialised; }
     float getKeyState(int slot) const { return keyState[slot]; }
@@ -64,7 +64,7 @@ protected:
     bool initialised = false;
     osg::Vec3d homeEye;
     osg::Vec3d homeCenter;
-    int mode = Free;
+    Mode mode = Mode::Free;
     float keyState[10] = {};
     std::map<int, int> keyMap;
     float axes[5] = {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <osg/Camera>
+#include "viewer/ResourcePaths.h"
 #include <osg/Geode>
 #include <osg/Geometry>
 #include <osg/Image>
@@ -21,7 +22,7 @@ namespace osgTAVRI
 class OverlayResources
 {
 public:
-    static const char* fontPath() { return "../Resources/Fonts/arial.ttf"; }
+    static const char* fontPath() { return ResourcePaths::font; }
     static std::string imagePath(const std::string& name) { return "../Resources/Images/" + name; }
 
     // Null when the file is missing (without a line) or unreadable; the caller reports it.

@@ -2,10 +2,14 @@
 
 #include "viewer/platform/WindowFactory.h"
 #include "viewer/platform/X11WindowState.h"
+#include "common/Version.h"
 
+#include <osg/DisplaySettings>
 #include <osg/Notify>
 #include <osgViewer/View>
 #include <osgViewer/ViewerBase>
+
+#include <algorithm>
 
 namespace osgTAVRI
 {
@@ -59,13 +63,28 @@ WindowController::WindowController(const WindowController& other, const osg::Cop
 {
 }
 
-bool WindowController::getScreenSize(unsigned int screen, unsigned int& width, unsigned int& height)
+std::string WindowController::defaultTitle()
 {
-    osg::GraphicsContext::WindowingSystemInterface* wsi = osg::GraphicsContext::getWindowingSystemInterface();
-    if (!wsi)
-        return false;
-    wsi->getScreenResolution(screenIdentifier(screen), width, height);
-    return true;
+    return std::string("TAVRIview ") + programVersion;
+}
+
+WindowSettings WindowController::defaultSettings()
+{
+    WindowSettings settings;
+    settings.title = defaultTitle();
+    settings.width = defaultWidth;
+    settings.height = defaultHeight;
+    settings.numSamples = 4;
+    // Centred; on a screen smaller than the window its top left corner stays visible. Without
+    // a windowing-system interface createWindow says so.
+    if (osg::GraphicsContext::WindowingSystemInterface* wsi = osg::GraphicsContext::getWindowingSystemInterface())
+    {
+        unsigned int width = 0, height = 0;
+        wsi->getScreenResolution(screenIdentifier(0), width, height);
+        settings.x = std::max(0, (static_cast<int>(width) - settings.width) / 2);
+        settings.y = std::max(0, (static_cast<int>(height) - settings.height) / 2);
+    }
+    return settings;
 }
 
 osg::GraphicsContext* WindowController::createWindow(const WindowSettings& requested)
@@ -149,6 +168,15 @@ osg::GraphicsContext* WindowController::createWindow(const WindowSettings& reque
 
     if (settings.maximized && X11WindowState::isNativeWindow(context.get()))
         X11WindowState::showMaximized(context.get());
+    // Stereo drawing into a window without left and right buffers draws nothing.
+    if (context && traits->quadBufferStereo)
+    {
+        osg::DisplaySettings* display = osg::DisplaySettings::instance().get();
+        display->setStereo(true);
+        display->setStereoMode(osg::DisplaySettings::QUAD_BUFFER);
+        display->setEyeSeparation(0.05f);
+        display->setScreenDistance(0.5f);
+    }
     return context.get();
 }
 

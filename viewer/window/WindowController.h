@@ -26,7 +26,8 @@ public:
     using osgGA::GUIEventHandler::handle;
     bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) override;
 
-    // Returns the window's graphics context, null when none could be created.
+    // Returns the window's graphics context, null when none could be created. A quad-buffer
+    // stereo window switches the toolkit's display settings to stereo.
     osg::GraphicsContext* createWindow(const WindowSettings& settings);
     // The window's settings as they are now; the recorded ones when there is no window. In
     // full screen the rectangle is the one that F11 returns to.
@@ -34,10 +35,10 @@ public:
     void toggleFullscreen(osgViewer::GraphicsWindow* window);
     void resize(int width, int height);
 
-    float getFieldOfView() const { return fieldOfView; }
-
-    // The screen's resolution in pixels, or false when there is no windowing-system interface.
-    static bool getScreenSize(unsigned int screenNum, unsigned int& width, unsigned int& height);
+    // "TAVRIview <version>", the title of a window the configuration does not name.
+    static std::string defaultTitle();
+    // The window when the configuration names none: 1024 x 768, centred on the first screen.
+    static WindowSettings defaultSettings();
 
 protected:
     ~WindowController() override = default;

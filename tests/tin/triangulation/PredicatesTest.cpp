@@ -5,9 +5,7 @@
 #include <cmath>
 #include <random>
 
-#ifdef TAVRI_HAVE_CGAL
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-#endif
 
 using osgTAVRI::predicates::incircle;
 using osgTAVRI::predicates::orient2d;
@@ -123,7 +121,6 @@ TEST(Predicates, GridTiesAreExactZeros)
     EXPECT_LT(incircle(0, 0, 1, 0, 0, 1, 2.0, 2.0), 0.0);
 }
 
-#ifdef TAVRI_HAVE_CGAL
 TEST(Predicates, MatchCgalOnInexactDifferences)
 {
     // Nearly cocircular and nearly collinear points whose coordinates differ in
@@ -164,4 +161,3 @@ TEST(Predicates, MatchCgalOnInexactDifferences)
     }
     EXPECT_GT(naiveWrong, 100);
 }
-#endif

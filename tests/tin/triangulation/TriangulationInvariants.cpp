@@ -9,11 +9,9 @@
 #include <map>
 #include <unordered_map>
 
-#ifdef TAVRI_HAVE_CGAL
 #include <CGAL/Delaunay_triangulation_2.h>
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <CGAL/Triangulation_vertex_base_with_info_2.h>
-#endif
 
 namespace tintest
 {
@@ -202,7 +200,6 @@ std::vector<std::vector<uint32_t>> canonicalTriangles(const std::vector<uint32_t
     return result;
 }
 
-#ifdef TAVRI_HAVE_CGAL
 std::vector<std::vector<uint32_t>> cgalTriangles(const osg::Vec3dArray& points)
 {
     typedef CGAL::Exact_predicates_inexact_constructions_kernel K;
@@ -221,7 +218,6 @@ std::vector<std::vector<uint32_t>> cgalTriangles(const osg::Vec3dArray& points)
     }
     return canonicalTriangles(flat);
 }
-#endif
 
 osg::ref_ptr<osg::Vec3dArray> readLasPoints(const std::string& path)
 {

@@ -33,10 +33,8 @@ double convexHullArea(const osg::Vec3dArray& points);
 // Triangles as sorted index triples in sorted order, for comparing triangle sets.
 std::vector<std::vector<uint32_t>> canonicalTriangles(const std::vector<uint32_t>& triangles);
 
-#ifdef TAVRI_HAVE_CGAL
 // CGAL's Delaunay triangulation of the points as canonical index triples.
 std::vector<std::vector<uint32_t>> cgalTriangles(const osg::Vec3dArray& points);
-#endif
 
 // Points of a LAS file (every record), read through the tin LAS layer.
 osg::ref_ptr<osg::Vec3dArray> readLasPoints(const std::string& path);

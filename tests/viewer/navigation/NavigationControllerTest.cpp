@@ -60,7 +60,7 @@ TEST_F(NavigationController, FirstEventInitialisesSpeedFromTheSceneBound)
 {
     EXPECT_TRUE(nav.controller->isInitialised());
     EXPECT_NEAR(10.0, nav.controller->getSpeed(), 1e-9);
-    EXPECT_EQ(osgTAVRI::NavigationController::Free, nav.controller->getMode());
+    EXPECT_EQ(osgTAVRI::NavigationController::Mode::Free, nav.controller->getMode());
 }
 
 TEST_F(NavigationController, EmptyOrPointSceneKeepsAUsableSpeed)
@@ -276,7 +276,7 @@ TEST_F(NavigationController, SpaceReturnsHomeKeepingModeAndSpeed)
         nav.keyUp('j');
         ASSERT_GT((nav.eye()).length(), 1.0);
         const double speed = nav.controller->getSpeed();
-        const int mode = nav.controller->getMode();
+        const osgTAVRI::NavigationController::Mode mode = nav.controller->getMode();
         nav.press(' ');
         EXPECT_EQ(homeMatrix, nav.controller->getMatrix());
         EXPECT_EQ(speed, nav.controller->getSpeed());
@@ -291,14 +291,14 @@ TEST_F(NavigationController, ModeChangeIsAnnouncedOnceAtTheNextFrame)
 {
     const std::string notice = "Rörelsemodellen ändrades";
     nav.press(osgGA::GUIEventAdapter::KEY_Tab);
-    EXPECT_EQ(osgTAVRI::NavigationController::TerrainFollowing, nav.controller->getMode());
+    EXPECT_EQ(osgTAVRI::NavigationController::Mode::Following, nav.controller->getMode());
     EXPECT_EQ(0, countLines(notice)) << "the notice waits for the frame";
     nav.frames(1);
     EXPECT_EQ(1, countLines(notice));
 
     nav.press(osgGA::GUIEventAdapter::KEY_Tab);
     nav.press(osgGA::GUIEventAdapter::KEY_Tab);
-    EXPECT_EQ(osgTAVRI::NavigationController::TerrainFollowing, nav.controller->getMode());
+    EXPECT_EQ(osgTAVRI::NavigationController::Mode::Following, nav.controller->getMode());
     nav.frames(3);
     EXPECT_EQ(2, countLines(notice)) << "two toggles before a frame give one line";
 }

@@ -105,7 +105,7 @@ protected:
         nav->frameAt(0.0);
         nav->press(osgGA::GUIEventAdapter::KEY_Tab);
         nav->frames(1);
-        ASSERT_EQ(NavigationController::TerrainFollowing, nav->controller->getMode());
+        ASSERT_EQ(NavigationController::Mode::Following, nav->controller->getMode());
     }
 
     // Where the current view ray meets the terrain, found independently of the controller.

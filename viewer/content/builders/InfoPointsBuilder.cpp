@@ -1,6 +1,6 @@
 #include "viewer/content/builders/InfoPointsBuilder.h"
 
-#include "common/AtomicFile.h"
+#include "common/AtomicSceneFile.h"
 #include "viewer/content/readers/FieldReader.h"
 #include "viewer/content/builders/LabelBillboard.h"
 #include "viewer/content/readers/ProblemLog.h"
@@ -104,7 +104,7 @@ osg::ref_ptr<osg::Group> InfoPointsBuilder::build() const
         root->addChild(createLabels(LabelFile::read(in, problems), font.get()).get());
     }
 
-    if (!AtomicFile::writeNode(*root, storedPath))
+    if (!AtomicSceneFile::writeNode(*root, storedPath))
         OSG_INFO << "Could not store the information points in " << storedPath << std::endl;
     return root;
 }

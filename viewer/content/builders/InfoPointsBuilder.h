@@ -1,6 +1,7 @@
 #pragma once
 
 #include "viewer/content/readers/LabelFile.h"
+#include "viewer/ResourcePaths.h"
 
 #include <osg/Group>
 #include <osg/LOD>
@@ -25,7 +26,7 @@ public:
     {
         std::string folder = "../Content/InfoPoints/";
         std::string storedFile = "InfoPoints.ive"; // inside `folder`
-        std::string fontFile = "../Resources/Fonts/arial.ttf";
+        std::string fontFile = ResourcePaths::font;
     };
 
     InfoPointsBuilder();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <osg/Group>
+#include "viewer/ResourcePaths.h"
 #include <osg/Vec3d>
 
 #include <string>
@@ -19,7 +20,7 @@ public:
         std::string folder = "../Content/Powerline/";
         std::string pylonList = "Koordinatlista_Stolpar_TavriView.txt";
         std::string blockFolder = "Building_blocks/"; // inside `folder`
-        std::string fontFile = "../Resources/Fonts/arial.ttf";
+        std::string fontFile = ResourcePaths::font;
         osg::Vec3d offset; // subtracted from the world coordinates of the files
     };
 

@@ -1,4 +1,4 @@
-#include "viewer/ConsoleNotifyHandler.h"
+#include "common/ConsoleNotifyHandler.h"
 
 #include <cstdio>
 
@@ -12,5 +12,7 @@ void ConsoleNotifyHandler::notify(osg::NotifySeverity severity, const char* mess
     std::fputs(message, stream);
     std::fflush(stream);
 }
+
+void installConsole() { osg::setNotifyHandler(new ConsoleNotifyHandler); }
 
 } // namespace osgTAVRI

@@ -1,18 +1,17 @@
 #include "tests/support/TestSupport.h"
 
-#include "tin/SerialNotifyHandler.h"
 
 #include <osgDB/ReadFile>
 
 #include <thread>
 
-// Lines from four threads at once, tin's own and the toolkit's (a plugin that is not there,
-// warned about by osgDB), arrive whole, one line per call of the handler.
-TEST(SerialNotifyHandler, LinesFromManyThreadsArriveWhole)
+// Lines from four threads at once, ours and the toolkit's (a plugin that is not there, warned
+// about by osgDB), arrive whole, one line per call of the handler: the notify streams that
+// every program links give each thread its own.
+TEST(NotifyStreams, LinesFromManyThreadsArriveWhole)
 {
     tavritest::NotifyCapture capture(osg::INFO);
     {
-        osgTAVRI::SerialNotifyHandler::Scope serialise;
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t)
             threads.emplace_back([t] {

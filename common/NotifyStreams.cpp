@@ -1,31 +1,17 @@
-#include "tin/SerialNotifyHandler.h"
+// The toolkit's own notify stream is one std::ostream shared by all threads and must not be
+// written from several at once. A program that links this file replaces osg::notify with one
+// stream per thread: a line ends at std::endl and reaches the current notify handler in one
+// call, so the lines of tin's worker threads, of the pager's threads and of the toolkit's code
+// running in them come out whole, one after the other. It is linked into each program (and
+// each test) explicitly, as the tavri_notify_streams object library, never through a library.
+
+#include <osg/Notify>
 
 #include <cstdio>
 #include <sstream>
 
 namespace osgTAVRI
 {
-
-SerialNotifyHandler::SerialNotifyHandler(osg::NotifyHandler* nextHandler) : next(nextHandler) {}
-
-void SerialNotifyHandler::notify(osg::NotifySeverity severity, const char* message)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    if (next.valid())
-        next->notify(severity, message);
-    else
-        std::fputs(message, severity <= osg::WARN ? stderr : stdout);
-    // Lines reach a pipe or a cluster job's log as they are written, not when a buffer fills.
-    std::fflush(stdout);
-    std::fflush(stderr);
-}
-
-SerialNotifyHandler::Scope::Scope() : previous(osg::getNotifyHandler())
-{
-    osg::setNotifyHandler(new SerialNotifyHandler(previous.get()));
-}
-
-SerialNotifyHandler::Scope::~Scope() { osg::setNotifyHandler(previous.get()); }
 
 namespace
 {
