@@ -30,13 +30,12 @@ struct LabelRecord
 
 // An information-point file: text, size step, X, Y, Z, one label a line. The text cannot
 // hold a comma.
-class LabelFile
+namespace LabelFile
 {
-public:
-    static constexpr unsigned int fieldCount = 5;
+constexpr unsigned int fieldCount = 5;
 
-    static std::vector<LabelRecord> read(std::istream& in, ProblemLog& problems);
-    static void write(std::ostream& out, const std::vector<LabelRecord>& labels);
-};
+std::vector<LabelRecord> read(std::istream& in, ProblemLog& problems);
+void write(std::ostream& out, const std::vector<LabelRecord>& labels);
+} // namespace LabelFile
 
 } // namespace osgTAVRI

@@ -29,14 +29,13 @@ struct PylonRecord
 
 // The pylon coordinate list: fourteen comma-separated fields a line, number, block, X, Y, Z,
 // rotation about Z, X and Y in gon, block frame offset X, Y, Z, target X, Y, Z.
-class PylonList
+namespace PylonList
 {
-public:
-    static constexpr unsigned int fieldCount = 14;
+constexpr unsigned int fieldCount = 14;
 
-    // Records that cannot be used are left out, each with a problem in `problems`.
-    static std::vector<PylonRecord> read(std::istream& in, ProblemLog& problems);
-    static void write(std::ostream& out, const std::vector<PylonRecord>& records);
-};
+// Records that cannot be used are left out, each with a problem in `problems`.
+std::vector<PylonRecord> read(std::istream& in, ProblemLog& problems);
+void write(std::ostream& out, const std::vector<PylonRecord>& records);
+} // namespace PylonList
 
 } // namespace osgTAVRI

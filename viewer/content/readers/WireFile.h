@@ -13,13 +13,12 @@ namespace osgTAVRI
 
 // A conductor's measured points, one a line: northing, easting, height. Points are handed
 // over as (X, Y, Z), easting first.
-class WireFile
+namespace WireFile
 {
-public:
-    static constexpr unsigned int fieldCount = 3;
+constexpr unsigned int fieldCount = 3;
 
-    static std::vector<osg::Vec3d> read(std::istream& in, ProblemLog& problems);
-    static void write(std::ostream& out, const std::vector<osg::Vec3d>& points);
-};
+std::vector<osg::Vec3d> read(std::istream& in, ProblemLog& problems);
+void write(std::ostream& out, const std::vector<osg::Vec3d>& points);
+} // namespace WireFile
 
 } // namespace osgTAVRI
