@@ -6,7 +6,10 @@
 #include <osgDB/Registry>
 
 #include <cerrno>
-#include <sstream>
+#include <cstring>
+#include <ostream>
+#include <streambuf>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,10 +19,8 @@ namespace osgTAVRI
 
 namespace
 {
-bool writeAll(int fd, const std::string& contents)
+bool writeAll(int fd, const char* data, size_t left)
 {
-    const char* data = contents.data();
-    size_t left = contents.size();
     while (left > 0)
     {
         ssize_t n = ::write(fd, data, left);
@@ -33,8 +34,94 @@ bool writeAll(int fd, const std::string& contents)
     return true;
 }
 
-// Serialises with the writer plugin of the path's extension into memory, so that only
-// complete bytes ever reach the atomic write.
+// Collects a serialiser's many small writes and hands them to the descriptor in large
+// blocks, so that a file never has to sit whole in memory beside what it is made from.
+class DescriptorBuffer : public std::streambuf
+{
+public:
+    explicit DescriptorBuffer(int descriptor) : fd(descriptor), buffer(size_t(1) << 20)
+    {
+        setp(buffer.data(), buffer.data() + buffer.size());
+    }
+
+    // True when every byte so far reached the descriptor.
+    bool finish() { return drain(); }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (!drain())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof()))
+        {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    std::streamsize xsputn(const char* data, std::streamsize count) override
+    {
+        if (count > epptr() - pptr())
+        {
+            if (!drain())
+                return 0;
+            // As large as the whole buffer: straight through.
+            if (count >= epptr() - pptr())
+            {
+                failed = !writeAll(fd, data, size_t(count));
+                return failed ? 0 : count;
+            }
+        }
+        std::memcpy(pptr(), data, size_t(count));
+        pbump(int(count));
+        return count;
+    }
+
+    int sync() override { return drain() ? 0 : -1; }
+
+private:
+    bool drain()
+    {
+        const size_t bytes = size_t(pptr() - pbase());
+        if (!failed && bytes > 0 && !writeAll(fd, pbase(), bytes))
+            failed = true;
+        setp(buffer.data(), buffer.data() + buffer.size());
+        return !failed;
+    }
+
+    int fd;
+    std::vector<char> buffer;
+    bool failed = false;
+};
+
+// The bytes that `fill` writes to the descriptor replace `path` as a whole, or nothing changes.
+template <typename Fill>
+bool replaceWith(const std::string& path, Fill fill)
+{
+    struct stat existing;
+    const bool replacing = ::stat(path.c_str(), &existing) == 0;
+    if (replacing && (!S_ISREG(existing.st_mode) || ::access(path.c_str(), W_OK) != 0))
+        return false;
+
+    std::string tempPath;
+    int fd = TemporaryFiles::create(AtomicFile::temporaryPrefix(path), ".part", tempPath);
+    if (fd < 0)
+        return false;
+
+    bool ok = fill(fd);
+    if (ok && replacing)
+        ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && TemporaryFiles::commit(tempPath, path);
+    if (!ok)
+        TemporaryFiles::discard(tempPath);
+    return ok;
+}
+
+// Serialises with the writer plugin of the path's extension straight into the temporary
+// file; only complete bytes are ever renamed into place.
 template <typename Serialise>
 bool writeWithPlugin(const std::string& path, Serialise serialise)
 {
@@ -42,10 +129,12 @@ bool writeWithPlugin(const std::string& path, Serialise serialise)
     osgDB::ReaderWriter* writer = osgDB::Registry::instance()->getReaderWriterForExtension(ext);
     if (!writer)
         return false;
-    std::ostringstream bytes(std::ios::out | std::ios::binary);
-    if (!serialise(*writer, bytes, osgDB::Registry::instance()->getOptions()).success())
-        return false;
-    return AtomicFile::write(path, bytes.str());
+    return replaceWith(path, [&](int fd) {
+        DescriptorBuffer buffer(fd);
+        std::ostream out(&buffer);
+        const bool written = serialise(*writer, out, osgDB::Registry::instance()->getOptions()).success();
+        return buffer.finish() && written && !out.bad();
+    });
 }
 } // namespace
 
@@ -58,25 +147,7 @@ std::string AtomicFile::temporaryPrefix(const std::string& path)
 
 bool AtomicFile::write(const std::string& path, const std::string& contents)
 {
-    struct stat existing;
-    const bool replacing = ::stat(path.c_str(), &existing) == 0;
-    if (replacing && (!S_ISREG(existing.st_mode) || ::access(path.c_str(), W_OK) != 0))
-        return false;
-
-    std::string tempPath;
-    int fd = TemporaryFiles::create(temporaryPrefix(path), ".part", tempPath);
-    if (fd < 0)
-        return false;
-
-    bool ok = writeAll(fd, contents);
-    if (ok && replacing)
-        ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && TemporaryFiles::commit(tempPath, path);
-    if (!ok)
-        TemporaryFiles::discard(tempPath);
-    return ok;
+    return replaceWith(path, [&contents](int fd) { return writeAll(fd, contents.data(), contents.size()); });
 }
 
 bool AtomicFile::writeNode(const osg::Node& node, const std::string& path)

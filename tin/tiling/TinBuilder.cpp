@@ -82,6 +82,8 @@ osg::DrawElementsUInt* trimTriangles(const osg::Vec3dArray* points,
     const bool valid = bounds.valid();
     const std::size_t count = points->size();
     osg::DrawElementsUInt* kept = new osg::DrawElementsUInt(triangles->getMode());
+    // Room for all: the part that trimming leaves unused is never touched.
+    kept->reserve(triangles->size());
     for (std::size_t i = 0; i + 2 < triangles->size(); i += 3)
     {
         const GLuint a = (*triangles)[i], b = (*triangles)[i + 1], c = (*triangles)[i + 2];
