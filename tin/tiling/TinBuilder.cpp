@@ -6,10 +6,11 @@
 #include <osg/Geode>
 #include <osg/Geometry>
 #include <osg/Notify>
-#include <osg/Timer>
 #include <osg/TriangleIndexFunctor>
 #include <osgUtil/Simplifier>
 #include <osgUtil/SmoothingVisitor>
+
+#include <ctime>
 
 namespace osgTAVRI
 {
@@ -47,19 +48,28 @@ osg::ref_ptr<osg::Vec3dArray> widen(const osg::Vec3Array& vertices)
     return points;
 }
 
+// Processor time of the calling thread: on a shared machine wall time mostly measures the
+// others' load.
 class StageClock
 {
 public:
-    explicit StageClock(double* target) : sum(target), start(osg::Timer::instance()->tick()) {}
+    explicit StageClock(double* target) : sum(target), start(now()) {}
     ~StageClock()
     {
         if (sum)
-            *sum += osg::Timer::instance()->delta_s(start, osg::Timer::instance()->tick());
+            *sum += now() - start;
     }
 
 private:
+    static double now()
+    {
+        timespec t;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+    }
+
     double* sum;
-    osg::Timer_t start;
+    double start;
 };
 } // namespace
 
