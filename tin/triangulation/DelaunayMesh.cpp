@@ -1,6 +1,7 @@
 #include "tin/triangulation/DelaunayMesh.h"
 
 #include "tin/triangulation/Predicates.h"
+#include "tin/triangulation/RadixSort.h"
 
 #include <algorithm>
 #include <cmath>
@@ -174,25 +175,19 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     }
     else
     {
-        struct Key
-        {
-            double d;
-            uint32_t i;
-        };
-        std::vector<Key> keys;
+        // By distance, then index.
+        std::vector<KeyedIndex> keys;
         keys.reserve(n);
         for (uint32_t i = 0; i < n; ++i)
         {
             if (i == i0 || i == i1 || i == i2)
                 continue;
             const double dx = points[i].x() - centreX, dy = points[i].y() - centreY;
-            keys.push_back(Key{dx * dx + dy * dy, i});
+            keys.push_back(KeyedIndex{orderedKey(dx * dx + dy * dy), i});
         }
-        std::sort(keys.begin(), keys.end(), [](const Key& l, const Key& r) {
-            return l.d < r.d || (l.d == r.d && l.i < r.i);
-        });
-        for (const Key& key : keys)
-            ids.push_back(key.i);
+        radixSort(keys);
+        for (const KeyedIndex& key : keys)
+            ids.push_back(key.index);
     }
     const uint32_t count = static_cast<uint32_t>(ids.size());
     coords.resize(2 * static_cast<size_t>(count));
