@@ -1,5 +1,7 @@
 #include "tin/tiling/SmoothNormals.h"
 
+#include "tin/triangulation/HugePages.h"
+
 #include <osg/TriangleIndexFunctor>
 
 #include <algorithm>
@@ -37,7 +39,9 @@ void smoothNormals(osg::Geometry& geometry)
     const std::size_t n = v.size();
 
     // The face normals are summed straight into the normal array and normalised in place.
-    osg::ref_ptr<osg::Vec3Array> normals = new osg::Vec3Array(n);
+    osg::ref_ptr<osg::Vec3Array> normals = new osg::Vec3Array;
+    reserveHuge(normals->asVector(), n);
+    normals->resize(n);
     osg::Vec3Array& sums = *normals;
     osg::TriangleIndexFunctor<AddFaceNormals> functor;
     functor.vertices = vertices;

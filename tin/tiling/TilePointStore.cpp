@@ -1,6 +1,7 @@
 #include "tin/tiling/TilePointStore.h"
 
 #include "common/TemporaryFiles.h"
+#include "tin/triangulation/HugePages.h"
 
 #include <osg/Notify>
 
@@ -51,7 +52,7 @@ TilePointStore::Tile& TilePointStore::lookup(std::uint64_t tile)
 void TilePointStore::startBlock(Tile& t, std::uint64_t capacity)
 {
     t.blocks.emplace_back();
-    t.blocks.back().reserve(std::size_t(capacity));
+    reserveHuge(t.blocks.back(), std::size_t(capacity));
 }
 
 void TilePointStore::add(std::uint64_t tile, const osg::Vec3d& point)
@@ -228,7 +229,7 @@ osg::ref_ptr<osg::Vec3dArray> TilePointStore::take(std::uint64_t tile)
         drop(tile);
         return points;
     }
-    all.reserve(std::size_t(t.spilled + t.held));
+    reserveHuge(all, std::size_t(t.spilled + t.held));
     all.resize(std::size_t(t.spilled));
     char* target = reinterpret_cast<char*>(all.data());
     for (const Chunk& chunk : t.chunks)

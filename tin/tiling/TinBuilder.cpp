@@ -1,6 +1,7 @@
 #include "tin/tiling/TinBuilder.h"
 
 #include "tin/tiling/SmoothNormals.h"
+#include "tin/triangulation/HugePages.h"
 #include "tin/triangulation/DelaunayTriangulator.h"
 
 #include <osg/Geode>
@@ -132,7 +133,7 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
     }
 
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
-    vertices->reserve(points->size());
+    reserveHuge(vertices->asVector(), points->size());
     for (const osg::Vec3d& p : *points)
         vertices->push_back(osg::Vec3(float(p.x()), float(p.y()), float(p.z())));
 

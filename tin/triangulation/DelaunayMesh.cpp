@@ -1,5 +1,6 @@
 #include "tin/triangulation/DelaunayMesh.h"
 
+#include "tin/triangulation/HugePages.h"
 #include "tin/triangulation/Predicates.h"
 #include "tin/triangulation/RadixSort.h"
 
@@ -163,7 +164,7 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     // The points are copied in insertion order and addressed by rank while
     // building, so that the hull front and the points just added stay in cache.
     ids.clear();
-    ids.reserve(n);
+    reserveHuge(ids, n);
     ids.push_back(i0);
     ids.push_back(i1);
     ids.push_back(i2);
@@ -177,7 +178,7 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     {
         // By distance, then index.
         std::vector<KeyedIndex> keys;
-        keys.reserve(n);
+        reserveHuge(keys, n);
         for (uint32_t i = 0; i < n; ++i)
         {
             if (i == i0 || i == i1 || i == i2)
@@ -190,6 +191,7 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
             ids.push_back(key.index);
     }
     const uint32_t count = static_cast<uint32_t>(ids.size());
+    reserveHuge(coords, 2 * static_cast<size_t>(count));
     coords.resize(2 * static_cast<size_t>(count));
     for (uint32_t r = 0; r < count; ++r)
     {
@@ -198,8 +200,10 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     }
 
     const uint32_t maxTriangles = 2 * count;
-    triangles.reserve(3 * static_cast<size_t>(maxTriangles));
-    halfedges.reserve(3 * static_cast<size_t>(maxTriangles));
+    reserveHuge(triangles, 3 * static_cast<size_t>(maxTriangles));
+    reserveHuge(halfedges, 3 * static_cast<size_t>(maxTriangles));
+    for (std::vector<uint32_t>* hull : {&hullPrev, &hullNext, &hullTri})
+        reserveHuge(*hull, count);
     hullPrev.assign(count, none);
     hullNext.assign(count, none);
     hullTri.assign(count, none);

@@ -2,6 +2,7 @@
 
 #include "tin/triangulation/ConstraintForcer.h"
 #include "tin/triangulation/DelaunayMesh.h"
+#include "tin/triangulation/HugePages.h"
 #include "tin/triangulation/RadixSort.h"
 
 #include <osg/Notify>
@@ -24,12 +25,14 @@ bool sameXY(const osg::Vec3d& l, const osg::Vec3d& r)
 // order, and the short runs of equal x sorted by y and z.
 void sortByXYZ(osg::Vec3dArray& array)
 {
-    std::vector<KeyedIndex> keys(array.size());
+    std::vector<KeyedIndex> keys;
+    reserveHuge(keys, array.size());
+    keys.resize(array.size());
     for (size_t i = 0; i < array.size(); ++i)
         keys[i] = KeyedIndex{orderedKey(array[i].x()), static_cast<uint32_t>(i)};
     radixSort(keys);
     std::vector<osg::Vec3d> sorted;
-    sorted.reserve(array.size());
+    reserveHuge(sorted, array.size());
     for (const KeyedIndex& key : keys)
         sorted.push_back(array[key.index]);
     std::vector<KeyedIndex>().swap(keys);

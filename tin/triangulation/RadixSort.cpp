@@ -1,5 +1,7 @@
 #include "tin/triangulation/RadixSort.h"
 
+#include "tin/triangulation/HugePages.h"
+
 #include <algorithm>
 
 namespace osgTAVRI
@@ -15,7 +17,9 @@ void radixSort(std::vector<KeyedIndex>& items)
         for (unsigned p = 0; p < passes; ++p)
             ++counts[p * buckets + ((item.key >> (p * bits)) & mask)];
 
-    std::vector<KeyedIndex> scratch(items.size());
+    std::vector<KeyedIndex> scratch;
+    reserveHuge(scratch, items.size());
+    scratch.resize(items.size());
     for (unsigned p = 0; p < passes; ++p)
     {
         std::size_t* count = &counts[p * buckets];
