@@ -97,6 +97,11 @@ osg::DrawElementsUInt* trimTriangles(const osg::Vec3dArray* points,
     kept->reserve(triangles->size());
     for (std::size_t i = 0; i + 2 < triangles->size(); i += 3)
     {
+        // The points of a triangle further on are fetched while this one is tested: the
+        // triangles jump about the point array.
+        for (std::size_t k = i + 24; k < i + 27 && k < triangles->size(); ++k)
+            if ((*triangles)[k] < count)
+                __builtin_prefetch(&(*points)[(*triangles)[k]]);
         const GLuint a = (*triangles)[i], b = (*triangles)[i + 1], c = (*triangles)[i + 2];
         if (a >= count || b >= count || c >= count)
             continue;

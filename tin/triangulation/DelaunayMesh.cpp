@@ -119,10 +119,12 @@ bool DelaunayMesh::chooseSeed(uint32_t& i0, uint32_t& i1, uint32_t& i2) const
 
 uint32_t DelaunayMesh::hashKey(double x, double y) const
 {
-    const double size = static_cast<double>(hullHash.size());
+    const uint32_t size = static_cast<uint32_t>(hullHash.size());
     const uint32_t key =
-        static_cast<uint32_t>(std::floor(pseudoAngle(x - centreX, y - centreY) * size));
-    return key % static_cast<uint32_t>(hullHash.size());
+        static_cast<uint32_t>(std::floor(pseudoAngle(x - centreX, y - centreY) * static_cast<double>(size)));
+    // The angle is below 1, so only rounding can reach the size: a subtraction wraps it
+    // where a division would cost more than the rest of the lookup.
+    return key >= size ? key - size : key;
 }
 
 void DelaunayMesh::hashVertex(uint32_t v)
@@ -245,7 +247,8 @@ void DelaunayMesh::insert(uint32_t p)
     uint32_t start = none;
     for (uint32_t j = 0; j < size; ++j)
     {
-        const uint32_t s = hullHash[(key + j) % size];
+        const uint32_t slot = key + j;
+        const uint32_t s = hullHash[slot >= size ? slot - size : slot];
         if (s != none && hullNext[s] != none)
         {
             start = s;
