@@ -1,21 +1,35 @@
-// A whole tile (read, triangulate, smooth, trim, write) per million points with the
-// time of each stage, for a size sweep; then the whole program over 8 tiles on one
-// thread against two threads in the same run; then the program over one file of 4 million
-// points cut into 256 tiles against the same points as one tile: wall time and peak memory
-// of each, with the former way (every tile reading the file by itself) as the peer.
+// One tile of 1 M points through the whole program, in processor time, against CGAL's
+// triangulation of the same points alone, with peak memory, the share of each stage, and the
+// previous release's tin in the same rounds when run-bench.sh built one. Then a whole tile
+// (read, triangulate, smooth, trim, write) per million points with the time of each stage,
+// for a size sweep; then the whole program over 8 tiles on one thread against two threads in
+// the same run; then the program over one file of 4 million points cut into 256 tiles against
+// the same points as one tile: wall time and peak memory of each, with the former way (every
+// tile reading the file by itself) as the peer. `TileBench oneTile` runs the first part only.
 #include "tin/PointCloudInput.h"
 #include "tin/TileDriver.h"
+#include "tin/TinOptions.h"
+#include "tin/tiling/PointDistributor.h"
+#include "tin/tiling/TileGrid.h"
+#include "tin/tiling/TilePointStore.h"
+#include "tin/tiling/TileQueue.h"
 #include "tin/tiling/TileWriter.h"
 #include "tin/tiling/TinBuilder.h"
+#include "tin/las/LasReader.h"
 #include "tin/las/LasWriter.h"
+
+#include <CGAL/Delaunay_triangulation_2.h>
+#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 
 #include <osg/Notify>
 #include <osg/Timer>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
@@ -29,6 +43,13 @@
 namespace
 {
 double now() { return osg::Timer::instance()->time_s(); }
+
+double processorSeconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
 
 // Jittered rolling terrain over 0..width x 0..height with `count` points.
 void makeTerrain(const std::string& path, double width, double height, std::size_t count)
@@ -48,7 +69,7 @@ void makeTerrain(const std::string& path, double width, double height, std::size
 
 void stageSweep(const std::string& dir)
 {
-    std::printf("One 1000 x 1000 tile, seconds per million points read into the tile\n");
+    std::printf("One 1000 x 1000 tile, processor seconds, and per million points read into the tile\n");
     std::printf("%10s %8s %8s %8s %8s %8s %8s %8s\n", "points", "read", "triang.", "smooth", "trim", "write",
                 "total", "s/Mpt");
     for (std::size_t count : {100000u, 300000u, 1000000u})
@@ -58,14 +79,14 @@ void stageSweep(const std::string& dir)
         makeTerrain(las, 1100.0, 1100.0, count);
         const osg::BoundingBoxd tile(50, 50, -10000, 1050, 1050, 10000);
         osgTAVRI::TinTimings t;
-        const double t0 = now();
+        const double t0 = processorSeconds();
         osg::ref_ptr<osg::Vec3dArray> points = osgTAVRI::readTilePoints({1}, 1, {las}, tile);
-        const double t1 = now();
+        const double t1 = processorSeconds();
         const std::size_t n = points->size();
         osg::ref_ptr<osg::MatrixTransform> node = osgTAVRI::createTin(points.get(), tile, false, double(FLT_MAX), &t);
-        const double t2 = now();
+        const double t2 = processorSeconds();
         osgTAVRI::writeTile(*node, dir + "/sweep.ive");
-        const double t3 = now();
+        const double t3 = processorSeconds();
         const double total = t3 - t0;
         std::printf("%10zu %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f\n", n, t1 - t0, t.triangulate, t.smooth,
                     t.trim, t3 - t2, total, total / (n / 1e6));
@@ -114,18 +135,24 @@ void threadScaling(const std::string& dir)
 struct ChildRun
 {
     double seconds = 0.0;
+    double processor = 0.0; // user and system time
     long peakMB = 0;
     bool ok = false;
 };
 
-// Runs the installed-like <build>/Bin/tin in `dir` as a child, for its wall time and its peak
-// resident memory.
-ChildRun runTinChild(const std::string& dir, const std::vector<std::string>& args)
+std::string ourTin()
 {
     char self[PATH_MAX] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     const std::string exe(self, n > 0 ? std::size_t(n) : 0);
-    std::vector<std::string> all{exe.substr(0, exe.rfind('/')) + "/../Bin/tin"};
+    return exe.substr(0, exe.rfind('/')) + "/../Bin/tin";
+}
+
+// Runs `tin` (by default the installed-like <build>/Bin/tin) in `dir` as a child, for its wall
+// and processor time and its peak resident memory.
+ChildRun runTinChild(const std::string& dir, const std::vector<std::string>& args, const std::string& tin = ourTin())
+{
+    std::vector<std::string> all{tin};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all)
@@ -147,9 +174,139 @@ ChildRun runTinChild(const std::string& dir, const std::vector<std::string>& arg
     wait4(pid, &status, 0, &usage);
     ChildRun run;
     run.seconds = now() - t;
+    run.processor = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                    1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
     run.peakMB = usage.ru_maxrss / 1024;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
+}
+
+double cgalSeconds(const osg::Vec3dArray& points)
+{
+    typedef CGAL::Exact_predicates_inexact_constructions_kernel K;
+    std::vector<K::Point_2> xy;
+    xy.reserve(points.size());
+    for (const osg::Vec3d& p : points)
+        xy.emplace_back(p.x(), p.y());
+    const double t = processorSeconds();
+    CGAL::Delaunay_triangulation_2<K> triangulation(xy.begin(), xy.end());
+    return triangulation.number_of_faces() > 0 ? processorSeconds() - t : 0.0;
+}
+
+// Processor seconds of each stage of the tile built in this process, trimmed so that every
+// stage shows. Read is decoding the records with the default filters; select is sending the
+// points through the single pass to their tile, and taking them out, beyond that reading.
+struct Stages
+{
+    double read = 1e30, select = 1e30, triangulate = 1e30, smooth = 1e30, trim = 1e30, write = 1e30, other = 1e30;
+
+    void measure(const std::string& las, const std::string& ive)
+    {
+        osgTAVRI::TinOptions options;
+        options.extent.set(0, 0, -10000, 1000, 1000, 10000);
+        options.files = {las};
+        double t = processorSeconds();
+        {
+            std::ifstream stream(las.c_str(), std::ios::binary);
+            osgTAVRI::LasReader reader(stream, las);
+            reader.setFilters(options.selection.makeFilters());
+            while (reader.readNextPoint())
+                ;
+        }
+        const double decoded = processorSeconds() - t;
+        t = processorSeconds();
+        osgTAVRI::TileGrid grid;
+        std::string error;
+        grid.plan(options, error);
+        osgTAVRI::TileQueue queue(grid.getNumTiles());
+        osgTAVRI::TilePointStore store(options.memoryBudget, "/tmp");
+        osgTAVRI::PointDistributor distributor(grid, queue, options.selection, store);
+        distributor.readHeaders(options.files);
+        distributor.readPoints();
+        osg::ref_ptr<osg::Vec3dArray> points = store.take(0);
+        const double selected = processorSeconds() - t;
+        osgTAVRI::TinTimings timings;
+        t = processorSeconds();
+        osg::ref_ptr<osg::MatrixTransform> node = osgTAVRI::createTin(points.get(), grid.bounds(0), false,
+                                                                      double(FLT_MAX), &timings);
+        const double built = processorSeconds() - t;
+        points = nullptr;
+        t = processorSeconds();
+        osgTAVRI::writeTile(*node, ive);
+        const double written = processorSeconds() - t;
+        read = std::min(read, decoded);
+        select = std::min(select, std::max(0.0, selected - decoded));
+        triangulate = std::min(triangulate, timings.triangulate);
+        smooth = std::min(smooth, timings.smooth);
+        trim = std::min(trim, timings.trim);
+        other = std::min(other, std::max(0.0, built - timings.triangulate - timings.smooth - timings.trim));
+        write = std::min(write, written);
+    }
+
+    void print() const
+    {
+        const double total = read + select + triangulate + smooth + trim + other + write;
+        auto share = [total](double t) { return 100.0 * t / total; };
+        std::printf("  stage shares of %.2f s (best of 3, trimmed): read %.0f %%, select %.0f %%, triangulate "
+                    "%.0f %%, smooth %.0f %%, trim %.0f %%, write %.0f %%, other %.0f %%\n",
+                    total, share(read), share(select), share(triangulate), share(smooth), share(trim),
+                    share(write), share(other));
+    }
+};
+
+// One tile of 1 M points as a new user first tries tin (--noTrim), the whole program in
+// processor time (the machine is shared: wall time mostly measures the others' load), best
+// of 3, against CGAL's triangulation of the same points in this process.
+void oneTile(const std::string& dir)
+{
+    const std::string las = dir + "/one-tile.las";
+    makeTerrain(las, 1000.0, 1000.0, 1000000);
+    const std::string out = dir + "/out";
+    const std::string fresh = "rm -rf '" + out + "' && mkdir '" + out + "'";
+    const std::vector<std::string> args{"--extents", "0,0,1000,1000", "--tileSize", "1000", "--noTrim", las};
+    const char* baselineTin = std::getenv("TAVRI_BENCH_BASELINE_TIN");
+    const char* baselineName = std::getenv("TAVRI_BENCH_BASELINE_NAME");
+    ChildRun ours, baseline;
+    ours.processor = baseline.processor = 1e30;
+    double cgal = 1e30;
+    const osg::BoundingBoxd tile(0, 0, -10000, 1000, 1000, 10000);
+    osg::ref_ptr<osg::Vec3dArray> points = osgTAVRI::readTilePoints({1}, 1, {las}, tile);
+    Stages stages;
+    for (int round = 0; round < 3; ++round)
+    {
+        std::system(fresh.c_str());
+        const ChildRun a = runTinChild(out, args);
+        if (!a.ok)
+        {
+            std::printf("tin failed\n");
+            return;
+        }
+        ours = a.processor < ours.processor ? a : ours;
+        if (baselineTin)
+        {
+            std::system(fresh.c_str());
+            const ChildRun b = runTinChild(out, args, baselineTin);
+            baseline = b.ok && b.processor < baseline.processor ? b : baseline;
+        }
+        cgal = std::min(cgal, cgalSeconds(*points));
+        stages.measure(las, out + "/stages.ive");
+    }
+    double load[1] = {0.0};
+    getloadavg(load, 1);
+    std::printf("tin one tile 1M points: whole process %.2f s, CGAL triangulation %.2f s, ratio %.2f, "
+                "peak memory %ld MB\n", ours.processor, cgal, ours.processor / cgal, ours.peakMB);
+    std::printf("  %zu points in the tile, %.0f bytes per point at the peak; processor time, best of 3; wall "
+                "%.2f s; load average %.1f\n", points->size(), double(ours.peakMB) * 1048576.0 / double(points->size()),
+                ours.seconds, load[0]);
+    stages.print();
+    if (baselineTin && baseline.ok)
+        std::printf("  baseline %s: whole process %.2f s, ratio %.2f, peak memory %ld MB; this build takes %.2f "
+                    "times its time and %.2f times its memory\n", baselineName ? baselineName : baselineTin,
+                    baseline.processor, baseline.processor / cgal, baseline.peakMB, ours.processor / baseline.processor,
+                    double(ours.peakMB) / double(baseline.peakMB));
+    else if (baselineTin)
+        std::printf("  baseline %s did not run\n", baselineTin);
+    std::system(("rm -rf '" + out + "' '" + las + "'").c_str());
 }
 
 void singlePass(const std::string& dir)
@@ -204,14 +361,18 @@ void singlePass(const std::string& dir)
 }
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     char dirTemplate[] = "/tmp/tavri-tilebench-XXXXXX";
     const std::string dir = mkdtemp(dirTemplate);
     osg::setNotifyLevel(osg::WARN);
-    stageSweep(dir);
-    threadScaling(dir);
-    singlePass(dir);
+    oneTile(dir);
+    if (argc < 2 || std::string(argv[1]) != "oneTile")
+    {
+        stageSweep(dir);
+        threadScaling(dir);
+        singlePass(dir);
+    }
     rmdir(dir.c_str());
     return 0;
 }

@@ -3,6 +3,11 @@
 #include "common/TemporaryFiles.h"
 
 #include <cerrno>
+#include <cstring>
+#include <functional>
+#include <ostream>
+#include <streambuf>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,10 +17,8 @@ namespace osgTAVRI
 
 namespace
 {
-bool writeAll(int fd, const std::string& contents)
+bool writeAll(int fd, const char* data, size_t left)
 {
-    const char* data = contents.data();
-    size_t left = contents.size();
     while (left > 0)
     {
         ssize_t n = ::write(fd, data, left);
@@ -27,6 +30,92 @@ bool writeAll(int fd, const std::string& contents)
         left -= static_cast<size_t>(n);
     }
     return true;
+}
+
+// Collects a serialiser's many small writes and hands them to the descriptor in large
+// blocks, so that a file never has to sit whole in memory beside what it is made from.
+class DescriptorBuffer : public std::streambuf
+{
+public:
+    explicit DescriptorBuffer(int descriptor) : fd(descriptor), buffer(size_t(1) << 20)
+    {
+        setp(buffer.data(), buffer.data() + buffer.size());
+    }
+
+    // True when every byte so far reached the descriptor.
+    bool finish() { return drain(); }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (!drain())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof()))
+        {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    std::streamsize xsputn(const char* data, std::streamsize count) override
+    {
+        if (count > epptr() - pptr())
+        {
+            if (!drain())
+                return 0;
+            // As large as the whole buffer: straight through.
+            if (count >= epptr() - pptr())
+            {
+                failed = !writeAll(fd, data, size_t(count));
+                return failed ? 0 : count;
+            }
+        }
+        std::memcpy(pptr(), data, size_t(count));
+        pbump(int(count));
+        return count;
+    }
+
+    int sync() override { return drain() ? 0 : -1; }
+
+private:
+    bool drain()
+    {
+        const size_t bytes = size_t(pptr() - pbase());
+        if (!failed && bytes > 0 && !writeAll(fd, pbase(), bytes))
+            failed = true;
+        setp(buffer.data(), buffer.data() + buffer.size());
+        return !failed;
+    }
+
+    int fd;
+    std::vector<char> buffer;
+    bool failed = false;
+};
+
+// The bytes that `fill` writes to the descriptor replace `path` as a whole, or nothing changes.
+template <typename Fill>
+bool replaceWith(const std::string& path, Fill fill)
+{
+    struct stat existing;
+    const bool replacing = ::stat(path.c_str(), &existing) == 0;
+    if (replacing && (!S_ISREG(existing.st_mode) || ::access(path.c_str(), W_OK) != 0))
+        return false;
+
+    std::string tempPath;
+    int fd = TemporaryFiles::create(AtomicFile::temporaryPrefix(path), ".part", tempPath);
+    if (fd < 0)
+        return false;
+
+    bool ok = fill(fd);
+    if (ok && replacing)
+        ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && TemporaryFiles::commit(tempPath, path);
+    if (!ok)
+        TemporaryFiles::discard(tempPath);
+    return ok;
 }
 
 } // namespace
@@ -41,25 +130,17 @@ std::string AtomicFile::temporaryPrefix(const std::string& path)
 
 bool AtomicFile::write(const std::string& path, const std::string& contents)
 {
-    struct stat existing;
-    const bool replacing = ::stat(path.c_str(), &existing) == 0;
-    if (replacing && (!S_ISREG(existing.st_mode) || ::access(path.c_str(), W_OK) != 0))
-        return false;
+    return replaceWith(path, [&contents](int fd) { return writeAll(fd, contents.data(), contents.size()); });
+}
 
-    std::string tempPath;
-    int fd = TemporaryFiles::create(temporaryPrefix(path), ".part", tempPath);
-    if (fd < 0)
-        return false;
-
-    bool ok = writeAll(fd, contents);
-    if (ok && replacing)
-        ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && TemporaryFiles::commit(tempPath, path);
-    if (!ok)
-        TemporaryFiles::discard(tempPath);
-    return ok;
+bool AtomicFile::writeStream(const std::string& path, const std::function<bool(std::ostream&)>& fill)
+{
+    return replaceWith(path, [&fill](int fd) {
+        DescriptorBuffer buffer(fd);
+        std::ostream out(&buffer);
+        const bool written = fill(out);
+        return buffer.finish() && written && !out.bad();
+    });
 }
 
 } // namespace osgTAVRI

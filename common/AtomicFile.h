@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <ostream>
 #include <string>
 
 namespace osgTAVRI
@@ -18,6 +20,10 @@ namespace AtomicFile
 // not writable: a read-only file stays read-only. A new file gets the mode that the
 // process's umask gives; a replaced one keeps its mode.
 bool write(const std::string& path, const std::string& contents);
+
+// The same for the bytes that `fill` writes to the stream as it goes, in large blocks, so that
+// a file never sits whole in memory beside what it is made from. False when `fill` does.
+bool writeStream(const std::string& path, const std::function<bool(std::ostream&)>& fill);
 
 // The hidden temporary name used for path; exposed so that callers can clean up after an
 // interrupted run and tests can see what a crash would leave.

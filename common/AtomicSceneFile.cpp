@@ -5,15 +5,15 @@
 #include <osgDB/FileNameUtils>
 #include <osgDB/Registry>
 
-#include <sstream>
+#include <ostream>
 
 namespace osgTAVRI
 {
 
 namespace
 {
-// Serialises with the writer plugin of the path's extension into memory, so that only
-// complete bytes ever reach the atomic write.
+// Serialises with the writer plugin of the path's extension straight into the temporary
+// file; only complete bytes are ever renamed into place.
 template <typename Serialise>
 bool writeWithPlugin(const std::string& path, Serialise serialise)
 {
@@ -21,10 +21,9 @@ bool writeWithPlugin(const std::string& path, Serialise serialise)
     osgDB::ReaderWriter* writer = osgDB::Registry::instance()->getReaderWriterForExtension(ext);
     if (!writer)
         return false;
-    std::ostringstream bytes(std::ios::out | std::ios::binary);
-    if (!serialise(*writer, bytes, osgDB::Registry::instance()->getOptions()).success())
-        return false;
-    return AtomicFile::write(path, bytes.str());
+    return AtomicFile::writeStream(path, [&](std::ostream& out) {
+        return serialise(*writer, out, osgDB::Registry::instance()->getOptions()).success();
+    });
 }
 } // namespace
 

@@ -43,6 +43,8 @@ void WorkerThread::buildTile(std::uint64_t tile)
         }
         osg::ref_ptr<osg::MatrixTransform> node =
             createTin(points.get(), build.grid->bounds(tile), build.noTrim, build.maxError);
+        // The mesh holds its own vertices; the points need not wait beside it for the write.
+        points = nullptr;
         if (node.valid() && writeTile(*node, name + ".ive"))
             ++build.written;
         else

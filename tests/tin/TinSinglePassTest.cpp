@@ -93,3 +93,55 @@ TEST(TinSinglePass, SpillingBeyondTheMemoryBudgetKeepsTheTiles)
     EXPECT_TRUE(tintest::tileContents(spilled.path()) == expected);
     EXPECT_EQ(tavritest::listDir(spilled.path()).size(), 100u) << "a temporary file was left behind";
 }
+
+// A tile of the single pass equals, byte for byte, the tile built from a plain read of the
+// same points: from one file that lies wholly in the tile (its points arrive in the room made
+// for them and go to the triangulator uncopied), with a second file over the tile's edge
+// (the points come in several blocks), thinned, trimmed or not, and spilled beyond a budget.
+TEST(TinSinglePass, OneTileEqualsThePlainReadOfItsPoints)
+{
+    TempDir in;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    auto terrain = [&](double x0, double y0, double size, int count) {
+        std::vector<tintest::SynthPoint> points;
+        for (int i = 0; i < count; ++i)
+        {
+            const double x = x0 + size * u(random), y = y0 + size * u(random);
+            points.push_back({x, y, 4.0 * std::sin(x / 60.0) * std::cos(y / 45.0), 1u + (i % 5 == 0), 2});
+        }
+        return points;
+    };
+    const std::string inside = tintest::writeLas(in.file("inside.las"), terrain(100.0, 100.0, 800.0, 120000));
+    const std::string over = tintest::writeLas(in.file("over.las"), terrain(600.0, 600.0, 800.0, 60000));
+    struct Case
+    {
+        std::vector<std::string> files;
+        bool noTrim;
+        unsigned thin;
+        const char* budgetMB;
+    };
+    const Case cases[] = {{{inside}, true, 1, "8192"},
+                          {{inside}, false, 3, "8192"},
+                          {{inside, over}, false, 1, "8192"},
+                          {{over, inside}, true, 1, "1"}};
+    for (const Case& c : cases)
+    {
+        TempDir program, alone;
+        std::vector<std::string> args{"--extents", "0,0,1000,1000", "--tileSize", "1000", "--thinNth",
+                                      std::to_string(c.thin), "--memoryBudget", c.budgetMB};
+        if (c.noTrim)
+            args.push_back("--noTrim");
+        args.insert(args.end(), c.files.begin(), c.files.end());
+        const RunResult r = tintest::runTin(args, program.path());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        osgTAVRI::TinOptions options = optionsFor(0, 0, 1000, 1000, 1000, c.files, c.thin);
+        options.noTrim = c.noTrim;
+        tintest::writeTilesOneByOne(options, alone.path());
+        const auto expected = tintest::tileContents(alone.path());
+        ASSERT_EQ(expected.size(), 1u);
+        EXPECT_TRUE(tintest::tileContents(program.path()) == expected)
+            << c.files.size() << " file(s), thinNth " << c.thin << ", noTrim " << c.noTrim << ", budget "
+            << c.budgetMB << " MB";
+    }
+}

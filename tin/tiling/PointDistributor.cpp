@@ -129,6 +129,25 @@ void PointDistributor::readPoints()
         distribute(input);
 }
 
+void PointDistributor::expectPoints(const LasHeader& header, const Input& input)
+{
+    // Only a tile whose read box holds the file's whole extent (four at most) can take all
+    // of its points.
+    if (input.lastColumn - input.firstColumn > 2 || input.lastRow - input.firstRow > 2)
+        return;
+    const std::uint64_t thin = std::max<std::uint32_t>(1, selection.thinNth);
+    const std::uint64_t most = std::min((header.getPointCount() + thin - 1) / thin, store.getBudget() / sizeof(osg::Vec3d));
+    for (unsigned r = input.firstRow; r <= input.lastRow; ++r)
+        for (unsigned c = input.firstColumn; c <= input.lastColumn; ++c)
+        {
+            const ReadSpan x(grid.columnMin(c), grid.columnMax(c)), y(grid.rowMin(r), grid.rowMax(r));
+            const std::uint64_t tile = std::uint64_t(r) * grid.getNumColumns() + c;
+            if (tiles.contains(tile) && x.holds(header.getMinX()) && x.holds(header.getMaxX()) &&
+                y.holds(header.getMinY()) && y.holds(header.getMaxY()))
+                store.expect(tile, most);
+        }
+}
+
 void PointDistributor::distribute(const Input& input)
 {
     std::ifstream stream(input.path.c_str(), std::ios::in | std::ios::binary);
@@ -149,6 +168,7 @@ void PointDistributor::distribute(const Input& input)
         LasReader reader(stream, input.path);
         reader.setFilters(selection.makeFilters());
         local.read = reader.getHeader().getPointCount();
+        expectPoints(reader.getHeader(), input);
         unsigned columnAt[5], rowAt[5];
         double cx[5], cy[5];
         while (reader.readNextPoint())

@@ -9,6 +9,7 @@
 namespace osgTAVRI
 {
 
+class LasHeader;
 class TileGrid;
 class TilePointStore;
 class TileQueue;
@@ -48,6 +49,8 @@ private:
     };
 
     bool touchesRun(const Input& input) const;
+    // A tile that will take every point of a file gets room for them before the first one.
+    void expectPoints(const LasHeader& header, const Input& input);
     void distribute(const Input& input);
 
     const TileGrid& grid;

@@ -12,9 +12,10 @@ namespace osgTAVRI
 {
 
 // The points of every tile of a run, gathered while the inputs are read once and taken out
-// tile by tile when the tiles are built. Beyond the memory budget the points held so far go,
-// tile by tile, to one hidden temporary file in `folder`, and come back from it in the order
-// they were added.
+// tile by tile when the tiles are built. A tile's points lie in blocks that are never moved
+// once filled; a tile that fits in one block is handed over without a copy. Beyond the
+// memory budget the points held so far go, tile by tile, to one hidden temporary file in
+// `folder`, and come back from it in the order they were added.
 class TilePointStore
 {
 public:
@@ -25,6 +26,10 @@ public:
     TilePointStore& operator=(const TilePointStore&) = delete;
 
     void add(std::uint64_t tile, const osg::Vec3d& point);
+
+    // Makes room for up to `points` more points of the tile, so that they arrive in one
+    // block. Room that stays unused is address space only: its pages are never touched.
+    void expect(std::uint64_t tile, std::uint64_t points);
 
     // What is added after beginFile() can be taken back with dropFile(), for a file that turns
     // out to be damaged halfway.
@@ -42,6 +47,7 @@ public:
     void drop(std::uint64_t tile);
 
     std::uint64_t getSpilledBytes() const { return fileEnd; }
+    std::uint64_t getBudget() const { return budget; }
 
 private:
     struct Chunk
@@ -49,9 +55,11 @@ private:
         std::uint64_t offset;
         std::uint64_t count;
     };
+    typedef std::vector<osg::Vec3d> Block;
     struct Tile
     {
-        std::vector<osg::Vec3d> points;  // in memory, after the spilled ones
+        std::vector<Block> blocks;       // in memory, after the spilled ones; only the last grows
+        std::uint64_t held = 0;          // points in the blocks
         std::vector<Chunk> chunks;       // in the temporary file, in order
         std::uint64_t spilled = 0;
         std::uint64_t mark = 0;          // count when the current file began
@@ -59,6 +67,8 @@ private:
     };
 
     Tile& lookup(std::uint64_t tile);
+    void startBlock(Tile& t, std::uint64_t capacity);
+    static void keepFirst(Tile& t, std::uint64_t points);
     void spill();
     bool writeOut(const char* data, std::size_t bytes);
     void giveUpSpilling(const std::string& reason);

@@ -1,15 +1,17 @@
 #include "tin/tiling/TinBuilder.h"
 
 #include "tin/tiling/SmoothNormals.h"
+#include "tin/triangulation/HugePages.h"
 #include "tin/triangulation/DelaunayTriangulator.h"
 
 #include <osg/Geode>
 #include <osg/Geometry>
 #include <osg/Notify>
-#include <osg/Timer>
 #include <osg/TriangleIndexFunctor>
 #include <osgUtil/Simplifier>
 #include <osgUtil/SmoothingVisitor>
+
+#include <ctime>
 
 namespace osgTAVRI
 {
@@ -47,19 +49,28 @@ osg::ref_ptr<osg::Vec3dArray> widen(const osg::Vec3Array& vertices)
     return points;
 }
 
+// Processor time of the calling thread: on a shared machine wall time mostly measures the
+// others' load.
 class StageClock
 {
 public:
-    explicit StageClock(double* target) : sum(target), start(osg::Timer::instance()->tick()) {}
+    explicit StageClock(double* target) : sum(target), start(now()) {}
     ~StageClock()
     {
         if (sum)
-            *sum += osg::Timer::instance()->delta_s(start, osg::Timer::instance()->tick());
+            *sum += now() - start;
     }
 
 private:
+    static double now()
+    {
+        timespec t;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+    }
+
     double* sum;
-    osg::Timer_t start;
+    double start;
 };
 } // namespace
 
@@ -82,8 +93,15 @@ osg::DrawElementsUInt* trimTriangles(const osg::Vec3dArray* points,
     const bool valid = bounds.valid();
     const std::size_t count = points->size();
     osg::DrawElementsUInt* kept = new osg::DrawElementsUInt(triangles->getMode());
+    // Room for all: the part that trimming leaves unused is never touched.
+    kept->reserve(triangles->size());
     for (std::size_t i = 0; i + 2 < triangles->size(); i += 3)
     {
+        // The points of a triangle further on are fetched while this one is tested: the
+        // triangles jump about the point array.
+        for (std::size_t k = i + 24; k < i + 27 && k < triangles->size(); ++k)
+            if ((*triangles)[k] < count)
+                __builtin_prefetch(&(*points)[(*triangles)[k]]);
         const GLuint a = (*triangles)[i], b = (*triangles)[i + 1], c = (*triangles)[i + 2];
         if (a >= count || b >= count || c >= count)
             continue;
@@ -120,7 +138,7 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
     }
 
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
-    vertices->reserve(points->size());
+    reserveHuge(vertices->asVector(), points->size());
     for (const osg::Vec3d& p : *points)
         vertices->push_back(osg::Vec3(float(p.x()), float(p.y()), float(p.z())));
 

@@ -11,7 +11,7 @@
 namespace osgTAVRI
 {
 
-// Seconds spent in each stage of createTin, for benchmarks.
+// Processor seconds spent in each stage of createTin, for benchmarks.
 struct TinTimings
 {
     double triangulate = 0.0;

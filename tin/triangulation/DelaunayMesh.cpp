@@ -1,6 +1,8 @@
 #include "tin/triangulation/DelaunayMesh.h"
 
+#include "tin/triangulation/HugePages.h"
 #include "tin/triangulation/Predicates.h"
+#include "tin/triangulation/RadixSort.h"
 
 #include <algorithm>
 #include <cmath>
@@ -117,10 +119,12 @@ bool DelaunayMesh::chooseSeed(uint32_t& i0, uint32_t& i1, uint32_t& i2) const
 
 uint32_t DelaunayMesh::hashKey(double x, double y) const
 {
-    const double size = static_cast<double>(hullHash.size());
+    const uint32_t size = static_cast<uint32_t>(hullHash.size());
     const uint32_t key =
-        static_cast<uint32_t>(std::floor(pseudoAngle(x - centreX, y - centreY) * size));
-    return key % static_cast<uint32_t>(hullHash.size());
+        static_cast<uint32_t>(std::floor(pseudoAngle(x - centreX, y - centreY) * static_cast<double>(size)));
+    // The angle is below 1, so only rounding can reach the size: a subtraction wraps it
+    // where a division would cost more than the rest of the lookup.
+    return key >= size ? key - size : key;
 }
 
 void DelaunayMesh::hashVertex(uint32_t v)
@@ -162,7 +166,7 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     // The points are copied in insertion order and addressed by rank while
     // building, so that the hull front and the points just added stay in cache.
     ids.clear();
-    ids.reserve(n);
+    reserveHuge(ids, n);
     ids.push_back(i0);
     ids.push_back(i1);
     ids.push_back(i2);
@@ -174,27 +178,22 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     }
     else
     {
-        struct Key
-        {
-            double d;
-            uint32_t i;
-        };
-        std::vector<Key> keys;
-        keys.reserve(n);
+        // By distance, then index.
+        std::vector<KeyedIndex> keys;
+        reserveHuge(keys, n);
         for (uint32_t i = 0; i < n; ++i)
         {
             if (i == i0 || i == i1 || i == i2)
                 continue;
             const double dx = points[i].x() - centreX, dy = points[i].y() - centreY;
-            keys.push_back(Key{dx * dx + dy * dy, i});
+            keys.push_back(KeyedIndex{orderedKey(dx * dx + dy * dy), i});
         }
-        std::sort(keys.begin(), keys.end(), [](const Key& l, const Key& r) {
-            return l.d < r.d || (l.d == r.d && l.i < r.i);
-        });
-        for (const Key& key : keys)
-            ids.push_back(key.i);
+        radixSort(keys);
+        for (const KeyedIndex& key : keys)
+            ids.push_back(key.index);
     }
     const uint32_t count = static_cast<uint32_t>(ids.size());
+    reserveHuge(coords, 2 * static_cast<size_t>(count));
     coords.resize(2 * static_cast<size_t>(count));
     for (uint32_t r = 0; r < count; ++r)
     {
@@ -203,8 +202,10 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     }
 
     const uint32_t maxTriangles = 2 * count;
-    triangles.reserve(3 * static_cast<size_t>(maxTriangles));
-    halfedges.reserve(3 * static_cast<size_t>(maxTriangles));
+    reserveHuge(triangles, 3 * static_cast<size_t>(maxTriangles));
+    reserveHuge(halfedges, 3 * static_cast<size_t>(maxTriangles));
+    for (std::vector<uint32_t>* hull : {&hullPrev, &hullNext, &hullTri})
+        reserveHuge(*hull, count);
     hullPrev.assign(count, none);
     hullNext.assign(count, none);
     hullTri.assign(count, none);
@@ -246,7 +247,8 @@ void DelaunayMesh::insert(uint32_t p)
     uint32_t start = none;
     for (uint32_t j = 0; j < size; ++j)
     {
-        const uint32_t s = hullHash[(key + j) % size];
+        const uint32_t slot = key + j;
+        const uint32_t s = hullHash[slot >= size ? slot - size : slot];
         if (s != none && hullNext[s] != none)
         {
             start = s;

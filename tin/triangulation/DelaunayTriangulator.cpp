@@ -2,6 +2,8 @@
 
 #include "tin/triangulation/ConstraintForcer.h"
 #include "tin/triangulation/DelaunayMesh.h"
+#include "tin/triangulation/HugePages.h"
+#include "tin/triangulation/RadixSort.h"
 
 #include <osg/Notify>
 
@@ -17,6 +19,37 @@ namespace
 bool sameXY(const osg::Vec3d& l, const osg::Vec3d& r)
 {
     return l.x() == r.x() && l.y() == r.y();
+}
+
+// A radix sort by x carries each point's index; the points are then gathered in that
+// order, and the short runs of equal x sorted by y and z.
+void sortByXYZ(osg::Vec3dArray& array)
+{
+    std::vector<KeyedIndex> keys;
+    reserveHuge(keys, array.size());
+    keys.resize(array.size());
+    for (size_t i = 0; i < array.size(); ++i)
+        keys[i] = KeyedIndex{orderedKey(array[i].x()), static_cast<uint32_t>(i)};
+    radixSort(keys);
+    std::vector<osg::Vec3d> sorted;
+    reserveHuge(sorted, array.size());
+    for (const KeyedIndex& key : keys)
+        sorted.push_back(array[key.index]);
+    std::vector<KeyedIndex>().swap(keys);
+    array.asVector().swap(sorted);
+    std::vector<osg::Vec3d>().swap(sorted);
+
+    for (auto run = array.begin(); run != array.end();)
+    {
+        auto end = run + 1;
+        while (end != array.end() && end->x() == run->x())
+            ++end;
+        if (end - run > 1)
+            std::sort(run, end, [](const osg::Vec3d& l, const osg::Vec3d& r) {
+                return l.y() != r.y() ? l.y() < r.y() : l.z() < r.z();
+            });
+        run = end;
+    }
 }
 
 void info(const char* text)
@@ -108,13 +141,7 @@ bool DelaunayTriangulator::triangulate()
                  << " points with invalid coordinates" << std::endl;
 
     // Sorted by x, y, z, so of several points at one XY position the lowest z is first.
-    std::sort(array.begin(), array.end(), [](const osg::Vec3d& l, const osg::Vec3d& r) {
-        if (l.x() != r.x())
-            return l.x() < r.x();
-        if (l.y() != r.y())
-            return l.y() < r.y();
-        return l.z() < r.z();
-    });
+    sortByXYZ(array);
     array.erase(std::unique(array.begin(), array.end(), sameXY), array.end());
     info("DelaunayTriangulator: pre-sorting sample points");
 

@@ -54,9 +54,28 @@ TEST(SmoothNormals, EqualTheSmoothingVisitorOnTerrain)
 }
 
 // Vertices that share a position share a normal; unused vertices and a degenerate
-// triangle are handled as the visitor does.
+// triangle are handled as the visitor does. Vertices sorted by x, as a tile's are, with a
+// shared position apart within a run of equal x, share it too.
 TEST(SmoothNormals, SharedPositionsUnusedVerticesAndDegenerates)
 {
+    {
+        osg::ref_ptr<osg::Vec3Array> v = new osg::Vec3Array;
+        for (const osg::Vec3& p : {osg::Vec3(0, 0, 0), osg::Vec3(0, 1, 0), osg::Vec3(1, 0, 0), osg::Vec3(1, 1, 1),
+                                   osg::Vec3(1, 0, 0), osg::Vec3(2, 0, 0), osg::Vec3(2, 1, 3)})
+            v->push_back(p);
+        osg::ref_ptr<osg::DrawElementsUInt> t = new osg::DrawElementsUInt(GL_TRIANGLES);
+        for (GLuint i : {0u, 2u, 1u, 4u, 3u, 1u, 4u, 5u, 6u, 4u, 6u, 3u})
+            t->push_back(i);
+        expectSameAsVisitor(v.get(), t.get());
+        osg::ref_ptr<osg::Geometry> g = new osg::Geometry;
+        g->setVertexArray(v.get());
+        g->addPrimitiveSet(t.get());
+        osgTAVRI::smoothNormals(*g);
+        const auto& n = *dynamic_cast<const osg::Vec3Array*>(g->getNormalArray());
+        EXPECT_EQ(n[2], n[4]);
+        EXPECT_NE(n[2], n[3]);
+    }
+
     osg::ref_ptr<osg::Vec3Array> v = new osg::Vec3Array;
     v->push_back(osg::Vec3(0, 0, 0));
     v->push_back(osg::Vec3(1, 0, 0));

@@ -221,6 +221,9 @@ TEST(DelaunayTriangulator, ResultIsSortedAndIndexesTheArray)
     // Repeats with other heights, which de-duplication removes.
     for (size_t i = 0; i < 300; ++i)
         points->push_back((*points)[i * 3] + osg::Vec3d(0, 0, (i % 2) ? 1.0 : -1.0));
+    // Columns of equal x on both sides of zero, their y in no order.
+    for (int i = 0; i < 400; ++i)
+        points->push_back(osg::Vec3d(std::floor(i / 40) - 5.0, 40.0 * std::sin(i * 1.7), i % 3));
     const std::vector<osg::Vec3d> expected = sortedUnique(*points);
 
     const auto triangles = triangulateChecked(points.get(), true);
