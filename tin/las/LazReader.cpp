@@ -20,6 +20,13 @@ namespace
 const std::size_t vlrHeaderSize = 54;
 // Records decoded at a time into a growing buffer: memory follows what a chunk really yields.
 const std::size_t slice = 16384;
+
+// A chunk whose stream does not end where the chunk does: damaged, or the header's count
+// of points is not the count coded.
+std::string wrongEnd(std::uint64_t consumed, std::uint64_t size)
+{
+    return "its coded stream takes " + std::to_string(consumed) + " of its " + std::to_string(size) + " bytes";
+}
 }
 
 LazReader::LazReader(std::istream& stream, const std::string& fileName, const LasHeader& header)
@@ -84,7 +91,8 @@ std::uint64_t LazReader::chunkCount(std::uint64_t index) const
     std::string where = "chunk " + std::to_string(index + 1);
     if (!table.empty())
         where += " of " + std::to_string(table.size());
-    throw LasError("LasReader: " + name + ": " + where + " is damaged: " + problem);
+    throw LasError("LasReader: " + name + ": " + where + " is damaged: " + problem +
+                   (tableProblem.empty() ? "" : " (" + tableProblem + ")"));
 }
 
 std::string LazReader::readTable()
@@ -115,7 +123,7 @@ std::string LazReader::readTable()
         return "the chunk table lists " + std::to_string(number) + " chunks where " + std::to_string(fits) +
                " fit at most";
     const bool variable = items.hasVariableChunks();
-    if (!variable && (number - 1) * items.getChunkSize() >= pointCount)
+    if (!variable && ((number - 1) * items.getChunkSize() >= pointCount || number * items.getChunkSize() < pointCount))
         return "the chunk table lists " + std::to_string(number) + " chunks for " + std::to_string(pointCount) +
                " points";
 
@@ -146,8 +154,8 @@ std::string LazReader::readTable()
         total += chunks[i].count;
     }
     if (total != pointCount)
-        throw LasError("LasReader: " + name + ": the chunks hold " + std::to_string(total) +
-                       " points, the header says " + std::to_string(pointCount));
+        return "the chunk table's chunks hold " + std::to_string(total) + " points, the header says " +
+               std::to_string(pointCount);
     table.swap(chunks);
     return "";
 }
@@ -157,14 +165,12 @@ void LazReader::start()
     started = true;
     if (pointCount == 0)
         return;
-    const std::string problem = readTable();
-    if (!problem.empty())
-    {
-        if (items.hasVariableChunks() && !items.isLayered())
-            throw LasError("LasReader: " + name + ": " + problem +
-                           ", and chunks of varying size cannot be found without it");
-        OSG_WARN << "LasReader: " << name << ": " << problem << "; the chunks are read in sequence" << std::endl;
-    }
+    // Without its table the file is read in sequence; said once it is read, or as part of
+    // the one line about damage found on the way.
+    tableProblem = readTable();
+    if (!tableProblem.empty() && items.hasVariableChunks() && !items.isLayered())
+        throw LasError("LasReader: " + name + ": " + tableProblem +
+                       ", and chunks of varying size cannot be found without it");
     if (items.hasWavePackets())
         OSG_NOTICE << "LasReader: " << name << ": the points' waveform data is not read" << std::endl;
     currentChunk = Chunk{dataStart, 0, 0};
@@ -178,7 +184,13 @@ std::size_t LazReader::read(std::vector<unsigned char>& records, std::size_t lim
     if (!started)
         start();
     if (pointsDone >= pointCount)
+    {
+        if (!tableProblem.empty())
+            OSG_WARN << "LasReader: " << name << ": " << tableProblem << "; its chunks were read in sequence"
+                     << std::endl;
+        tableProblem.clear();
         return 0;
+    }
     return workers.empty() ? readSequential(records, limit) : readParallel(records);
 }
 
@@ -195,8 +207,7 @@ void LazReader::decodeJob(LazChunkDecoder& dec, Job& job) const
     }
     job.problem = dec.getProblem();
     if (job.problem.empty() && dec.getConsumed() != job.bytes.size())
-        job.problem = "its coded stream takes " + std::to_string(dec.getConsumed()) + " of its " +
-                      std::to_string(job.bytes.size()) + " bytes";
+        job.problem = wrongEnd(dec.getConsumed(), job.bytes.size());
 }
 
 std::size_t LazReader::readSequential(std::vector<unsigned char>& records, std::size_t limit)
@@ -204,15 +215,6 @@ std::size_t LazReader::readSequential(std::vector<unsigned char>& records, std::
     using namespace LasBytes;
     if (currentLeft == 0)
     {
-        // The chunk before must have ended where the next one starts.
-        if (nextChunk > 0)
-        {
-            if (!decoder->getProblem().empty())
-                damaged(nextChunk - 1, decoder->getProblem());
-            if (currentChunk.size && decoder->getConsumed() != currentChunk.size)
-                damaged(nextChunk - 1, "its coded stream takes " + std::to_string(decoder->getConsumed()) +
-                                           " of its " + std::to_string(currentChunk.size) + " bytes");
-        }
         const std::uint64_t at = nextChunk == 0 ? dataStart : currentChunk.offset + decoder->getConsumed();
         if (nextChunk < table.size())
             currentChunk = table[nextChunk];
@@ -262,6 +264,9 @@ std::size_t LazReader::readSequential(std::vector<unsigned char>& records, std::
         damaged(nextChunk - 1, decoder->getProblem());
     currentLeft -= got;
     pointsDone += got;
+    // A chunk must end where the table says the next one starts.
+    if (currentLeft == 0 && currentChunk.size && decoder->getConsumed() != currentChunk.size)
+        damaged(nextChunk - 1, wrongEnd(decoder->getConsumed(), currentChunk.size));
     return got;
 }
 

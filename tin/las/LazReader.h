@@ -79,6 +79,7 @@ private:
     bool started = false;
 
     std::vector<Chunk> table;  // empty without a usable table
+    std::string tableProblem;  // why not
     std::uint64_t pointsDone = 0;
     std::size_t nextChunk = 0;
 

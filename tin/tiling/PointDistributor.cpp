@@ -148,6 +148,7 @@ void PointDistributor::distribute(const Input& input)
     {
         LasReader reader(stream, input.path);
         reader.setFilters(selection.makeFilters());
+        reader.setThreads(threads);
         local.read = reader.getHeader().getPointCount();
         unsigned columnAt[5], rowAt[5];
         double cx[5], cy[5];
