@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 using namespace osgTAVRI;
@@ -229,5 +230,34 @@ TEST_F(LazPairs, DamageGivesOneLineAndNeverWrongPoints)
                 EXPECT_NE(outcome.error.find(c.line), std::string::npos) << outcome.error;
                 EXPECT_TRUE(outcome.warnings.empty());
             }
+        }
+}
+
+// tin itself, on one and on two threads, with its filters and a shard of the tiles: the
+// tiles of a LAZ file are, byte for byte, those of its uncompressed twin.
+TEST_F(LazPairs, TinBuildsTheTilesOfTheTwin)
+{
+    const std::vector<std::vector<std::string>> variants = {
+        {}, {"--keepClasses", "2", "--thinNth", "3"}, {"--shard", "2/3"}};
+    for (const auto& variant : variants)
+        for (const char* threads : {"1", "2"})
+        {
+            std::map<std::string, std::string> tiles[2];
+            int i = 0;
+            for (const char* file : {"laz/autzen_trim.laz", "autzen_trim.las"})
+            {
+                tavritest::TempDir out;
+                std::vector<std::string> args{"--extents", "636000,848900,637200,849500", "--tileSize", "400",
+                                              "--numThreads", threads};
+                args.insert(args.end(), variant.begin(), variant.end());
+                args.push_back(folder + file);
+                const tavritest::RunResult r = tintest::runTin(args, out.path());
+                ASSERT_EQ(r.exitCode, 0) << r.err;
+                EXPECT_EQ(r.err.find("LasReader"), std::string::npos) << r.err;
+                tiles[i++] = tintest::tileContents(out.path());
+            }
+            SCOPED_TRACE(std::string(threads) + " thread(s), " + std::to_string(variant.size()) + " options");
+            EXPECT_GE(tiles[0].size(), 2u);
+            EXPECT_TRUE(tiles[0] == tiles[1]);
         }
 }
