@@ -1,5 +1,8 @@
 #include "tin/las/laz/ArithmeticModel.h"
 
+#include <atomic>
+#include <cstring>
+
 namespace osgTAVRI
 {
 
@@ -19,7 +22,8 @@ ArithmeticModel::ArithmeticModel(unsigned count) : symbols(count < 2 ? 2 : count
         tableSize = 0;
         tableShift = 0;
     }
-    storage.resize(2 * symbols + (tableSize ? tableSize + 2 : 0));
+    storageSize = 2 * symbols + (tableSize ? tableSize + 2 : 0);
+    storage.reset(new std::uint32_t[storageSize]);
     layOut();
     init();
 }
@@ -27,25 +31,46 @@ ArithmeticModel::ArithmeticModel(unsigned count) : symbols(count < 2 ? 2 : count
 ArithmeticModel::ArithmeticModel(const ArithmeticModel& other)
     : symbols(other.symbols), lastSymbol(other.lastSymbol), tableSize(other.tableSize),
       tableShift(other.tableShift), totalCount(other.totalCount), updateCycle(other.updateCycle),
-      symbolsUntilUpdate(other.symbolsUntilUpdate), storage(other.storage)
+      symbolsUntilUpdate(other.symbolsUntilUpdate), storage(new std::uint32_t[other.storageSize]),
+      storageSize(other.storageSize)
 {
+    std::memcpy(storage.get(), other.storage.get(), storageSize * sizeof(std::uint32_t));
     layOut();
 }
 
 void ArithmeticModel::layOut()
 {
-    distribution = storage.data();
+    distribution = storage.get();
     symbolCount = distribution + symbols;
     decoderTable = tableSize ? symbolCount + symbols : nullptr;
 }
 
 void ArithmeticModel::init()
 {
-    totalCount = 0;
-    updateCycle = symbols;
-    for (unsigned k = 0; k < symbols; ++k)
-        symbolCount[k] = 1;
-    update();
+    // Every model of an alphabet size starts alike: computed once per size, then copied,
+    // since a chunk starts hundreds of models afresh.
+    static std::atomic<const std::uint32_t*> fresh[maxCachedSymbols + 1];
+    const std::uint32_t* start = symbols <= maxCachedSymbols ? fresh[symbols].load() : nullptr;
+    if (start)
+        std::memcpy(storage.get(), start, storageSize * sizeof(std::uint32_t));
+    else
+    {
+        totalCount = 0;
+        updateCycle = symbols;
+        for (unsigned k = 0; k < symbols; ++k)
+            symbolCount[k] = 1;
+        update();
+        if (symbols <= maxCachedSymbols)
+        {
+            std::uint32_t* made = new std::uint32_t[storageSize];
+            std::memcpy(made, storage.get(), storageSize * sizeof(std::uint32_t));
+            const std::uint32_t* none = nullptr;
+            // Another thread may have made it first; both are equal.
+            if (!fresh[symbols].compare_exchange_strong(none, made))
+                delete[] made;
+        }
+    }
+    totalCount = symbols;
     symbolsUntilUpdate = updateCycle = (symbols + 6) >> 1;
 }
 

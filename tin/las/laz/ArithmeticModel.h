@@ -15,6 +15,7 @@ class ArithmeticModel
 public:
     static const unsigned lengthShift = 15;
     static const unsigned maxCount = 1u << lengthShift;
+    static const unsigned maxCachedSymbols = 1024;
 
     explicit ArithmeticModel(unsigned symbols = 2);
 
@@ -40,7 +41,9 @@ public:
     ArithmeticModel& operator=(const ArithmeticModel& other) = delete;
 
 private:
-    std::vector<std::uint32_t> storage;
+    // Left uninitialised until init() fills it.
+    std::unique_ptr<std::uint32_t[]> storage;
+    std::size_t storageSize;
     void layOut();
 };
 
