@@ -67,15 +67,7 @@ std::uint64_t GpsTimeDecoder::decode(ArithmeticDecoder& dec)
                 return times[last];
             }
             if (code == 2)
-            {
-                next = (next + 1) & 3;
-                const std::uint32_t high = std::uint32_t(ic.decompress(dec, std::int32_t(times[last] >> 32), 8));
-                times[next] = (std::uint64_t(high) << 32) | dec.readInt();
-                last = next;
-                diffs[last] = 0;
-                extremes[last] = 0;
-                return times[last];
-            }
+                return readFull(dec);
             last = (last + code - 2) & 3;
             continue;
         }

@@ -305,6 +305,37 @@ private:
     unsigned current = 0;
 };
 
+// The per-channel states of an item after the point: they follow the point item's scanner
+// channel, and a channel not seen before in the chunk starts from the last values of the
+// channel before it.
+template <typename State>
+struct ChannelStates
+{
+    State states[4];
+    unsigned current = 0;
+
+    template <typename First>
+    void reset(unsigned channel, const First& first)
+    {
+        for (State& s : states)
+            s.unused = true;
+        current = channel;
+        states[current].start(first);
+    }
+
+    State& follow(unsigned channel)
+    {
+        if (channel != current)
+        {
+            const unsigned previous = current;
+            current = channel;
+            if (states[current].unused)
+                states[current].start(states[previous].last);
+        }
+        return states[current];
+    }
+};
+
 // Colour (and near infrared) of formats 7, 8 and 10 in one layer each, coded like the
 // point-wise colour but with a set of models per scanner channel.
 class RgbNir14Decoder : public LayeredChunkDecoder::ItemDecoder
@@ -317,22 +348,12 @@ public:
         std::uint16_t first[4];
         for (int i = 0; i < 4; ++i)
             first[i] = i < 3 || nir ? u16(record + 2 * i) : 0;
-        for (State& s : states)
-            s.unused = true;
-        current = channel;
-        states[current].start(first);
+        states.reset(channel, first);
     }
 
     void decode(unsigned char* record, unsigned& channel) override
     {
-        if (channel != current)
-        {
-            const State& previous = states[current];
-            current = channel;
-            if (states[current].unused)
-                states[current].start(previous.last);
-        }
-        State& s = states[current];
+        State& s = states.follow(channel);
         if (layers[0].changed)
         {
             std::uint16_t rgb[3];
@@ -388,8 +409,7 @@ private:
     };
 
     bool nir;
-    State states[4];
-    unsigned current = 0;
+    ChannelStates<State> states;
 };
 
 // Extra bytes, one layer per byte, each a difference from the channel's last value.
@@ -398,7 +418,7 @@ class Byte14Decoder : public LayeredChunkDecoder::ItemDecoder
 public:
     explicit Byte14Decoder(unsigned count) : ItemDecoder(count)
     {
-        for (State& s : states)
+        for (State& s : states.states)
         {
             s.last.assign(count, 0);
             s.models = std::vector<ArithmeticModel>(count, ArithmeticModel(256));
@@ -407,22 +427,12 @@ public:
 
     void init(const unsigned char* record, unsigned channel) override
     {
-        for (State& s : states)
-            s.unused = true;
-        current = channel;
-        states[current].start(record);
+        states.reset(channel, record);
     }
 
     void decode(unsigned char* record, unsigned& channel) override
     {
-        if (channel != current)
-        {
-            const State& previous = states[current];
-            current = channel;
-            if (states[current].unused)
-                states[current].start(previous.last.data());
-        }
-        State& s = states[current];
+        State& s = states.follow(channel);
         for (std::size_t i = 0; i < s.last.size(); ++i)
         {
             if (layers[i].changed)
@@ -444,13 +454,14 @@ private:
             unused = false;
         }
 
+        void start(const std::vector<std::uint8_t>& from) { start(from.data()); }
+
         bool unused = true;
         std::vector<std::uint8_t> last;
         std::vector<ArithmeticModel> models;
     };
 
-    State states[4];
-    unsigned current = 0;
+    ChannelStates<State> states;
 };
 
 } // namespace
