@@ -136,6 +136,7 @@ int runTin(int argc, char** argv)
         TilePointStore store(options.memoryBudget);
         build.store = &store;
         PointDistributor distributor(grid, queue, options.selection, store);
+        distributor.setThreads(options.numThreads);
         distributor.readHeaders(options.files);
         distributor.readPoints();
         counts = distributor.getCounts();

@@ -86,7 +86,7 @@ TEST(PointCloudInput, ReportsMissingAndBadFilesAndGoesOn)
     const auto lines = capture.texts();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "Could not open file \"" + dir.file("missing.las") + "\"");
-    EXPECT_EQ(lines[1], "LasReader: " + laz + ": compressed LAS (LAZ) is not supported, file skipped");
+    EXPECT_EQ(lines[1], "LasReader: " + laz + ": compressed, but the compression record is missing, file skipped");
     EXPECT_EQ(lines[2], "LasReader: " + truncated + ": damaged file: header claims 1 points but only 0 "
                         "complete records are present, file skipped");
     EXPECT_NE(lines[3].find("no LASF signature"), std::string::npos);

@@ -33,5 +33,23 @@ inline double f64(const unsigned char* p)
     return value;
 }
 
+inline void put16(unsigned char* p, std::uint32_t v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+inline void put32(unsigned char* p, std::uint32_t v)
+{
+    put16(p, v);
+    put16(p + 2, v >> 16);
+}
+
+inline void put64(unsigned char* p, std::uint64_t v)
+{
+    put32(p, std::uint32_t(v));
+    put32(p + 4, std::uint32_t(v >> 32));
+}
+
 } // namespace LasBytes
 } // namespace osgTAVRI

@@ -121,7 +121,8 @@ std::vector<std::string> LasHeader::validate() const
             break;
         }
 
-    if (recordLength > 0 && dataOffset <= fileSize)
+    // Compressed records have no fixed size; their decoder checks the count.
+    if (recordLength > 0 && dataOffset <= fileSize && !isCompressed())
     {
         const std::uint64_t end = getDataEnd();
         const std::uint64_t present = end > dataOffset ? (end - dataOffset) / recordLength : 0;

@@ -37,6 +37,7 @@ public:
     unsigned getVersionMinor() const { return versionMinor; }
     unsigned getHeaderSize() const { return headerSize; }
     std::uint32_t getDataOffset() const { return dataOffset; }
+    std::uint32_t getVlrCount() const { return vlrCount; }
     unsigned getRecordLength() const { return recordLength; }
     std::uint64_t getPointCount() const { return pointCount; }
     std::uint64_t getFileSize() const { return fileSize; }

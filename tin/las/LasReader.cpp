@@ -2,6 +2,7 @@
 
 #include "tin/las/LasBytes.h"
 #include "tin/las/LasError.h"
+#include "tin/las/LazReader.h"
 
 #include <algorithm>
 #include <istream>
@@ -23,6 +24,14 @@ std::string join(const std::vector<std::string>& parts)
 }
 } // namespace
 
+LasReader::~LasReader() = default;
+
+void LasReader::setThreads(unsigned count)
+{
+    if (laz)
+        laz->setThreads(count);
+}
+
 LasReader::LasReader(std::istream& stream, const std::string& fileName)
     : in(stream), name(fileName)
 {
@@ -33,11 +42,14 @@ LasReader::LasReader(std::istream& stream, const std::string& fileName)
         throw LasError("LasReader: " + name + ": file is not readable");
 
     header = LasHeader::read(in, std::uint64_t(end), name);
-    if (header.isCompressed())
-        throw LasError("LasReader: " + name + ": compressed LAS (LAZ) is not supported");
     const std::vector<std::string> problems = header.validate();
     if (!problems.empty())
         throw LasError("LasReader: " + name + ": damaged file: " + join(problems));
+    if (header.isCompressed())
+    {
+        laz.reset(new LazReader(in, name, header));
+        return;
+    }
 
     // A small file needs no more than its own records.
     const std::uint64_t perBlock = std::max<std::size_t>(1, blockBytes / header.getRecordLength());
@@ -51,6 +63,15 @@ LasReader::LasReader(std::istream& stream, const std::string& fileName)
 
 bool LasReader::fillBuffer()
 {
+    if (laz)
+    {
+        // Decoded a few records first, then more at a time: a reader that stops early
+        // (a fuzzer, a caller after the first points) decodes little.
+        lazSlice = std::min<std::size_t>(2 * lazSlice, std::max<std::size_t>(64, blockBytes / header.getRecordLength()));
+        bufferRecords = laz->read(buffer, lazSlice);
+        bufferPos = 0;
+        return bufferRecords > 0;
+    }
     const std::uint64_t left = header.getPointCount() - nextRecord;
     if (left == 0)
         return false;

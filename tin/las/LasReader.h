@@ -6,20 +6,27 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace osgTAVRI
 {
 
-// Reads the point records of an uncompressed LAS 1.0-1.4 file, formats 0 to 10, from
-// a seekable stream. The constructor reads and validates the header and throws
-// LasError with the file's name when the file is compressed or damaged; a file that
-// passes is never read beyond the point block its header describes.
+class LazReader;
+
+// Reads the point records of a LAS 1.0-1.4 file, formats 0 to 10, uncompressed or
+// compressed (LAZ), from a seekable stream. The constructor reads and validates the header
+// and throws LasError with the file's name when the file is damaged or holds what is not
+// decoded; a file that passes is never read beyond the point block its header describes.
 class LasReader
 {
 public:
     LasReader(std::istream& stream, const std::string& name);
+    ~LasReader();
+
+    // Threads that decode a compressed file's chunks at the same time (default 1).
+    void setThreads(unsigned count);
 
     const LasHeader& getHeader() const { return header; }
 
@@ -41,6 +48,8 @@ private:
     LasFilterList filters;
     LasPoint point;
     std::vector<unsigned char> buffer;
+    std::unique_ptr<LazReader> laz;
+    std::size_t lazSlice = 32;      // half the records decoded at the next fill
     std::uint64_t nextRecord = 0;   // index of the first record not yet loaded
     std::size_t bufferRecords = 0;  // records currently in the buffer
     std::size_t bufferPos = 0;      // next record in the buffer

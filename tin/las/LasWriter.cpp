@@ -1,5 +1,6 @@
 #include "tin/las/LasWriter.h"
 
+#include "tin/las/LasBytes.h"
 #include "tin/las/LasHeader.h"
 
 #include <algorithm>
@@ -14,21 +15,10 @@ namespace osgTAVRI
 
 namespace
 {
-void put16(unsigned char* p, std::uint32_t v)
-{
-    p[0] = v & 0xFF;
-    p[1] = (v >> 8) & 0xFF;
-}
-void put32(unsigned char* p, std::uint32_t v)
-{
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
-}
-void put64(unsigned char* p, std::uint64_t v)
-{
-    put32(p, std::uint32_t(v));
-    put32(p + 4, std::uint32_t(v >> 32));
-}
+using LasBytes::put16;
+using LasBytes::put32;
+using LasBytes::put64;
+
 void putDouble(unsigned char* p, double v)
 {
     std::uint64_t bits;

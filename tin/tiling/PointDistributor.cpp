@@ -167,6 +167,7 @@ void PointDistributor::distribute(const Input& input)
     {
         LasReader reader(stream, input.path);
         reader.setFilters(selection.makeFilters());
+        reader.setThreads(threads);
         local.read = reader.getHeader().getPointCount();
         expectPoints(reader.getHeader(), input);
         unsigned columnAt[5], rowAt[5];

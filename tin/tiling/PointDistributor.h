@@ -25,6 +25,9 @@ public:
     PointDistributor(const TileGrid& grid, const TileQueue& tiles, const PointSelection& selection,
                      TilePointStore& store);
 
+    // Threads that decode a compressed file's chunks while its points are distributed.
+    void setThreads(unsigned count) { threads = count; }
+
     void readHeaders(const std::vector<std::string>& files);
     void readPoints();
 
@@ -59,6 +62,7 @@ private:
     TilePointStore& store;
     std::vector<Input> inputs;
     Counts counts;
+    unsigned threads = 1;
 };
 
 } // namespace osgTAVRI

@@ -1,0 +1,263 @@
+#include "tests/tin/TinTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include "tin/las/LasBytes.h"
+#include "tin/las/LasError.h"
+#include "tin/las/LasHeader.h"
+#include "tin/las/LasReader.h"
+#include "tin/las/LazReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+using namespace osgTAVRI;
+
+namespace
+{
+// Each compressed file beside its uncompressed twin. The two files once kept for a "not
+// supported" test decode too: simple.laz holds the points of 1.2-with-color-clipped.las,
+// which lacks the last record.
+struct Pair
+{
+    const char* laz;
+    const char* twin;
+    bool twinClipped;
+};
+const Pair pairs[] = {{"laz/point10.laz", "point10.las", false},
+                      {"laz/point-color.laz", "point-color.las", false},
+                      {"laz/autzen_trim.laz", "autzen_trim.las", false},
+                      {"laz/lone-star.laz", "lone-star.las", false},
+                      {"laz/1_4_w_evlr.laz", "1_4_w_evlr.las", false},
+                      {"laz/append-bug.laz", "append-bug.las", false},
+                      {"unsupported/1_4_w_evlr.laz", "1_4_w_evlr.las", false},
+                      {"unsupported/simple.laz", "1.2-with-color-clipped.las", true}};
+
+// Every record of a compressed file, decoded with `threads` threads.
+std::string decodeAll(const std::string& bytes, unsigned threads, const std::string& name = "mem.laz")
+{
+    std::istringstream in(bytes);
+    const LasHeader header = LasHeader::read(in, bytes.size(), name);
+    LazReader laz(in, name, header);
+    laz.setThreads(threads);
+    std::string all;
+    std::vector<unsigned char> records;
+    while (laz.read(records, 5000) > 0)
+        all.append(records.begin(), records.end());
+    return all;
+}
+
+// The point records of an uncompressed file.
+std::string recordsOf(const std::string& bytes)
+{
+    std::istringstream in(bytes);
+    const LasHeader header = LasHeader::read(in, bytes.size(), "twin");
+    return bytes.substr(header.getDataOffset(), header.getPointCount() * header.getRecordLength());
+}
+
+// The first record that differs, for a readable failure.
+std::string firstDifference(const std::string& a, const std::string& b, unsigned recordLength)
+{
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        if (a[i] != b[i])
+            return "record " + std::to_string(i / recordLength) + " byte " + std::to_string(i % recordLength);
+    return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
+}
+} // namespace
+
+class LazPairs : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TAVRI_REQUIRE_SHARED_DATA();
+        folder = tavritest::sharedData() + "/las/";
+    }
+    std::string folder;
+};
+
+// Byte for byte the twin's records, decoded in the caller's thread and on two threads.
+TEST_F(LazPairs, DecodeToTheRecordsOfTheirTwins)
+{
+    for (const Pair& pair : pairs)
+    {
+        SCOPED_TRACE(pair.laz);
+        const std::string laz = tavritest::readFile(folder + pair.laz);
+        const std::string twin = recordsOf(tavritest::readFile(folder + pair.twin));
+        std::istringstream in(laz);
+        const unsigned length = LasHeader::read(in, laz.size(), pair.laz).getRecordLength();
+        for (unsigned threads : {1u, 2u})
+        {
+            std::string decoded;
+            EXPECT_NO_THROW(decoded = decodeAll(laz, threads));
+            EXPECT_EQ(decoded.size(), twin.size() + (pair.twinClipped ? length : 0));
+            decoded.resize(std::min(decoded.size(), twin.size()));
+            EXPECT_TRUE(decoded == twin) << threads << " thread(s): " << firstDifference(decoded, twin, length);
+        }
+    }
+}
+
+// Through LasReader, as tin reads: the twin's reference counts and exact coordinate sums.
+TEST_F(LazPairs, ReproduceTheReferenceFiguresOfTheirTwins)
+{
+    const auto refs = tintest::loadLasReference(folder + "reference.json");
+    for (const Pair& pair : pairs)
+    {
+        if (pair.twinClipped)
+            continue;
+        SCOPED_TRACE(pair.laz);
+        const auto ref = std::find_if(refs.begin(), refs.end(),
+                                      [&](const tintest::LasReference& r) { return r.file == pair.twin; });
+        ASSERT_NE(ref, refs.end());
+        std::ifstream stream((folder + pair.laz).c_str(), std::ios::binary);
+        LasReader reader(stream, pair.laz);
+        reader.setThreads(2);
+        long long n = 0, first = 0, sum[3] = {0, 0, 0};
+        while (reader.readNextPoint())
+        {
+            const LasPoint& p = reader.getPoint();
+            const double v[3] = {p.getX(), p.getY(), p.getZ()};
+            for (int i = 0; i < 3; ++i)
+                sum[i] += std::llround((v[i] - ref->offset[i]) / ref->scale[i]);
+            first += p.getReturnNumber() == 1;
+            ++n;
+        }
+        EXPECT_EQ(n, ref->pointsInFile);
+        EXPECT_EQ(first, ref->firstReturns);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(sum[i], ref->sumRaw[i]) << "axis " << i;
+    }
+}
+
+namespace
+{
+// What reading a damaged file gives: the error line, the warning lines and the records.
+struct Outcome
+{
+    std::string error;
+    std::vector<std::string> warnings;
+    std::string records;
+};
+
+Outcome readDamaged(const std::string& bytes, unsigned threads)
+{
+    Outcome outcome;
+    tavritest::NotifyCapture capture(osg::WARN);
+    try
+    {
+        outcome.records = decodeAll(bytes, threads, "cut.laz");
+    }
+    catch (const LasError& error)
+    {
+        outcome.error = error.what();
+    }
+    outcome.warnings = capture.texts(osg::WARN);
+    return outcome;
+}
+
+void put(std::string& bytes, std::size_t at, std::uint64_t value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes[at + i] = char((value >> (8 * i)) & 0xFF);
+}
+} // namespace
+
+// A real file of three chunks, damaged by hand: each damage gives one line naming the file.
+// Where only the chunk table is hurt, the chunks are read in sequence and every point
+// still comes out right; damage to the points themselves skips the file.
+TEST_F(LazPairs, DamageGivesOneLineAndNeverWrongPoints)
+{
+    const std::string good = tavritest::readFile(folder + "laz/autzen_trim.laz");
+    const std::string twin = recordsOf(tavritest::readFile(folder + "autzen_trim.las"));
+    std::istringstream in(good);
+    const LasHeader header = LasHeader::read(in, good.size(), "autzen_trim.laz");
+    const std::size_t data = header.getDataOffset();
+    const std::uint64_t table = LasBytes::u64(reinterpret_cast<const unsigned char*>(good.data()) + data);
+    ASSERT_LT(table, good.size());
+
+    struct Case
+    {
+        std::string what;
+        std::string bytes;
+        std::string line;  // in the error, or else in the one warning
+        bool pointsKept;
+    };
+    std::vector<Case> cases;
+    std::string bytes = good;
+    put(bytes, data, good.size() + 100, 8);
+    cases.push_back({"table offset outside", bytes, "chunk table's offset", true});
+    bytes = good;
+    put(bytes, data, ~std::uint64_t(0), 8);
+    cases.push_back({"table missing", bytes, "chunk table", true});
+    cases.push_back({"table cut short", good.substr(0, good.size() - 6), "cut short", true});
+    bytes = good;
+    put(bytes, std::size_t(table) + 4, 2, 4);
+    cases.push_back({"too few chunks listed", bytes, "lists 2 chunks", true});
+    bytes = good;
+    for (std::size_t i = std::size_t(table) + 8; i < good.size(); ++i)
+        bytes[i] = char(~bytes[i]);
+    cases.push_back({"table garbled", bytes, "chunk table", true});
+    cases.push_back({"truncated chunk", good.substr(0, data + (table - data) / 2), "chunk 2 is damaged", false});
+    bytes = good;
+    for (std::size_t i = 0; i < 16; ++i)
+        bytes[data + (table - data) / 2 + i] ^= char(0x5A);
+    cases.push_back({"garbage in a chunk", bytes, "chunk 2 of 3 is damaged", false});
+    bytes = good;
+    put(bytes, 107, 110001, 4);
+    cases.push_back({"more points claimed", bytes, "chunk 3 of 3 is damaged", false});
+    bytes = good;
+    put(bytes, 107, 109999, 4);
+    cases.push_back({"fewer points claimed", bytes, "chunk 3 of 3 is damaged", false});
+
+    for (const Case& c : cases)
+        for (unsigned threads : {1u, 2u})
+        {
+            SCOPED_TRACE(c.what + ", " + std::to_string(threads) + " thread(s)");
+            const Outcome outcome = readDamaged(c.bytes, threads);
+            if (c.pointsKept)
+            {
+                EXPECT_EQ(outcome.error, "");
+                ASSERT_EQ(outcome.warnings.size(), 1u);
+                EXPECT_NE(outcome.warnings[0].find("LasReader: cut.laz: "), std::string::npos) << outcome.warnings[0];
+                EXPECT_NE(outcome.warnings[0].find(c.line), std::string::npos) << outcome.warnings[0];
+                EXPECT_TRUE(outcome.records == twin);
+            }
+            else
+            {
+                EXPECT_EQ(outcome.error.rfind("LasReader: cut.laz: ", 0), 0u) << outcome.error;
+                EXPECT_NE(outcome.error.find(c.line), std::string::npos) << outcome.error;
+                EXPECT_TRUE(outcome.warnings.empty());
+            }
+        }
+}
+
+// tin itself, on one and on two threads, with its filters and a shard of the tiles: the
+// tiles of a LAZ file are, byte for byte, those of its uncompressed twin.
+TEST_F(LazPairs, TinBuildsTheTilesOfTheTwin)
+{
+    const std::vector<std::vector<std::string>> variants = {
+        {}, {"--keepClasses", "2", "--thinNth", "3"}, {"--shard", "2/3"}};
+    for (const auto& variant : variants)
+        for (const char* threads : {"1", "2"})
+        {
+            std::map<std::string, std::string> tiles[2];
+            int i = 0;
+            for (const char* file : {"laz/autzen_trim.laz", "autzen_trim.las"})
+            {
+                tavritest::TempDir out;
+                std::vector<std::string> args{"--extents", "636000,848900,637200,849500", "--tileSize", "400",
+                                              "--numThreads", threads};
+                args.insert(args.end(), variant.begin(), variant.end());
+                args.push_back(folder + file);
+                const tavritest::RunResult r = tintest::runTin(args, out.path());
+                ASSERT_EQ(r.exitCode, 0) << r.err;
+                EXPECT_EQ(r.err.find("LasReader"), std::string::npos) << r.err;
+                tiles[i++] = tintest::tileContents(out.path());
+            }
+            SCOPED_TRACE(std::string(threads) + " thread(s), " + std::to_string(variant.size()) + " options");
+            EXPECT_GE(tiles[0].size(), 2u);
+            EXPECT_TRUE(tiles[0] == tiles[1]);
+        }
+}
