@@ -323,7 +323,7 @@ void loadOverlay(const tinyxml2::XMLDocument& document, const std::string& path,
     if (overlay)
     {
         overlay->setUseGeoCoords(values.useGeoCoords);
-        overlay->setCoordinateOffset(osg::Vec3f(values.offset));
+        overlay->setCoordinateOffset(values.offset);
     }
     if (scene)
     {

@@ -20,6 +20,12 @@
 namespace osgTAVRI
 {
 
+namespace
+{
+// No key event carries it: a stock handler's binding set to it is switched off.
+const int noKey = -1;
+} // namespace
+
 TAVRIview::TAVRIview() : configurationPath("../Resources/Configuration.xml"), viewer(new osgViewer::Viewer) {}
 
 int TAVRIview::run()
@@ -85,6 +91,8 @@ void TAVRIview::setup()
 
     osg::ref_ptr<osgViewer::StatsHandler> stats = new osgViewer::StatsHandler;
     stats->setKeyEventTogglesOnScreenStats(osgGA::GUIEventAdapter::KEY_F10);
+    // Only the keys on the help page do something: no report on the console for Shift+S.
+    stats->setKeyEventPrintsOutStats(noKey);
     viewer->addEventHandler(stats);
 
     osg::ref_ptr<osgViewer::ScreenCaptureHandler::WriteToFile> writer =
@@ -92,6 +100,7 @@ void TAVRIview::setup()
                                                          osgViewer::ScreenCaptureHandler::WriteToFile::SEQUENTIAL_NUMBER);
     osg::ref_ptr<osgViewer::ScreenCaptureHandler> capture = new osgViewer::ScreenCaptureHandler(writer, 1);
     capture->setKeyEventTakeScreenShot(osgGA::GUIEventAdapter::KEY_F12);
+    capture->setKeyEventToggleContinuousCapture(noKey);
     viewer->addEventHandler(capture);
 
     viewer->setLightingMode(osg::View::NO_LIGHT);

@@ -1,5 +1,6 @@
 #include "tests/viewer/SceneProbe.h"
 #include "tests/viewer/ViewerHarness.h"
+#include "tests/viewer/overlay/OverlayFixture.h"
 #include "viewer/ConfigurationFile.h"
 #include "viewer/scene/DropFiles.h"
 
@@ -14,6 +15,7 @@
 #include <osg/Geode>
 #include <osg/ShapeDrawable>
 #include <osgDB/WriteFile>
+#include <osgText/Text>
 
 #include <filesystem>
 #include <regex>
@@ -62,7 +64,7 @@ void expectDefaults(ViewerHarness& h)
     EXPECT_DOUBLE_EQ(env->getWindDirection(), 250.0);
 
     EXPECT_FALSE(h.overlayController()->getUseGeoCoords());
-    EXPECT_EQ(h.overlayController()->getCoordinateOffset(), osg::Vec3f());
+    EXPECT_EQ(h.overlayController()->getCoordinateOffset(), osg::Vec3d());
     EXPECT_FALSE(h.sceneController()->getLoadInfoPoints());
     EXPECT_FALSE(h.sceneController()->getGeneratePowerline());
     EXPECT_EQ(h.sceneController()->getNumModels(), 0u);
@@ -249,7 +251,7 @@ TEST(Configuration, LoadSaveLoadKeepsTheStateAndTheOrder)
         h.setup();
         h.frame();
         EXPECT_TRUE(h.overlayController()->getUseGeoCoords());
-        EXPECT_EQ(h.overlayController()->getCoordinateOffset(), osg::Vec3f(6500000.0f, 1500000.0f, -12.5f));
+        EXPECT_EQ(h.overlayController()->getCoordinateOffset(), osg::Vec3d(6500000.0, 1500000.0, -12.5));
         EXPECT_DOUBLE_EQ(h.sceneController()->getOffsetX(), 6500000.0);
         EXPECT_DOUBLE_EQ(h.sceneController()->getOffsetZ(), -12.5);
         EXPECT_EQ(h.sceneController()->getNumModels(), 2u);
@@ -284,6 +286,27 @@ TEST(Configuration, LoadSaveLoadKeepsTheStateAndTheOrder)
     expectARestartSavesTheSame(first, {"box.osg", "box2.osg"});
 }
 
+// National grid offsets need more digits than a float holds: the readout and F3 keep them,
+// so the power line, which subtracts the saved offset, stays where it was at the next start.
+TEST(Configuration, TheOffsetKeepsEveryDigitInTheReadoutAndThroughF3)
+{
+    ViewerHarness h;
+    tavritest::startWithOverlay(h, 320, 240,
+                                "<Overlay useGeoCoords=\"1\" offsetX=\"150000.123\" offsetY=\"6500000.3\"/>"
+                                "<Navigation homeEyeX=\"0\" homeEyeY=\"0\" homeEyeZ=\"10\" homeCenterX=\"0\" "
+                                "homeCenterY=\"1\" homeCenterZ=\"10\"/>");
+    osg::Geode* readout = tavritest::childGeode(h.overlayController()->getCoordinateTextTransform());
+    ASSERT_NE(readout, nullptr);
+    std::vector<std::string> lines;
+    for (unsigned int i = 0; i < 2; ++i)
+        lines.push_back(static_cast<osgText::Text*>(readout->getDrawable(i))->getText().createUTF8EncodedString());
+    EXPECT_EQ(lines, (std::vector<std::string>{"N: 6500000.3", "E: 150000.1"}));
+
+    const std::string written = save(h);
+    EXPECT_EQ(attribute(written, "Overlay", "offsetX"), "150000.123");
+    EXPECT_EQ(attribute(written, "Overlay", "offsetY"), "6500000.3");
+}
+
 TEST(Configuration, ValuesThatDoNotScanCountAsAbsent)
 {
     NotifyCapture notes(osg::WARN);
@@ -296,7 +319,7 @@ TEST(Configuration, ValuesThatDoNotScanCountAsAbsent)
     h.setup();
     h.frame();
     EXPECT_TRUE(h.overlayController()->getUseGeoCoords());
-    EXPECT_EQ(h.overlayController()->getCoordinateOffset(), osg::Vec3f(12.0f, 0.0f, 0.0f));
+    EXPECT_EQ(h.overlayController()->getCoordinateOffset(), osg::Vec3d(12.0, 0.0, 0.0));
     osgTAVRI::EnvironmentController* env = h.environmentController();
     EXPECT_EQ(env->getBackgroundColor(), osg::Vec4f(0.0f, 0.5f, 0.0f, 1.0f));
     EXPECT_FALSE(env->getWaterEnabled());

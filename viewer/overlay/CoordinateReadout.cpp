@@ -80,7 +80,7 @@ bool CoordinateReadout::pickPoint(osgViewer::View* view, float x, float y, osg::
 }
 
 CoordinateUpdateCallback::CoordinateUpdateCallback(osg::Camera* masterCamera, bool geoCoords,
-                                                   const osg::Vec3f& coordinateOffset, OverlayController* controller)
+                                                   const osg::Vec3d& coordinateOffset, OverlayController* controller)
     : camera(masterCamera), useGeoCoords(geoCoords), offset(coordinateOffset), overlay(controller)
 {
 }
@@ -105,7 +105,7 @@ void CoordinateUpdateCallback::operator()(osg::Node* node, osg::NodeVisitor* nv)
             // The eye in double precision: projected coordinates reach millions of metres,
             // where single precision would lose the decimal shown.
             const osg::Vec3d eye = osg::Matrixd::inverse(OverlayResources::currentViewMatrix(*view)).getTrans();
-            CoordinateReadout::setLines(*geode, CoordinateReadout::formatLines(eye + osg::Vec3d(offset), useGeoCoords));
+            CoordinateReadout::setLines(*geode, CoordinateReadout::formatLines(eye + offset, useGeoCoords));
         }
     }
     frameCounter = (frameCounter + 1) % 30;

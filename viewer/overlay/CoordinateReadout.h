@@ -43,7 +43,7 @@ class CoordinateUpdateCallback : public osg::NodeCallback
 {
 public:
     CoordinateUpdateCallback() = default;
-    CoordinateUpdateCallback(osg::Camera* camera, bool useGeoCoords, const osg::Vec3f& offset,
+    CoordinateUpdateCallback(osg::Camera* camera, bool useGeoCoords, const osg::Vec3d& offset,
                              OverlayController* overlay);
     CoordinateUpdateCallback(const CoordinateUpdateCallback& other, const osg::CopyOp& copyop = osg::CopyOp::SHALLOW_COPY);
 
@@ -57,7 +57,7 @@ protected:
     int frameCounter = 0;
     osg::observer_ptr<osg::Camera> camera;
     bool useGeoCoords = false;
-    osg::Vec3f offset;
+    osg::Vec3d offset;
     osg::observer_ptr<OverlayController> overlay;
 };
 

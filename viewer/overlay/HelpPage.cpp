@@ -1,6 +1,7 @@
 #include "viewer/overlay/HelpPage.h"
 
 #include "viewer/overlay/OverlayResources.h"
+#include "viewer/overlay/SnapshotNode.h"
 
 #include <osg/Notify>
 
@@ -17,8 +18,9 @@ struct Binding
     const char* description; // null: the description column has ended
 };
 
-// Keep in step with the handlers: navigation, layers (digit keys of the scene controller,
-// Alt for the next alternative), the overlay's own keys and the stock handlers' F keys.
+// The one list of what the keys do; the page grows with it. Keep in step with the handlers:
+// navigation, layers (digit keys of the scene controller, Alt for the next alternative), the
+// overlay's own keys, the program's and the stock handlers' F keys.
 const std::vector<Binding>& bindings()
 {
     static const std::vector<Binding> table = {
@@ -29,16 +31,19 @@ const std::vector<Binding>& bindings()
         {"W,S,A,D,Q,Z", "Flytta vyn"},
         {"+/-/Mus scrollhjul", "Öka/minska rörelsehastighet"},
         {"Tab", "Växla mellan fri och terrängföljande navigering"},
+        {"Mellanslag", "Gå tillbaka till startvyn"},
         {"", ""},
         {"0-9", "Tänd eller släck lager 0-9"},
         {"Alt + 0-9", "Visa nästa alternativ i lager 0-9"},
         {"M", "Visa koordinater under markören"},
         {"", ""},
         {"F1", "Visa den här hjälpen"},
+        {"F3", "Spara vyn och inställningarna"},
         {"F4", "Visa geometri som ytor, linjer eller punkter"},
         {"F5", "Ljussättning"},
         {"F6", "Visa texturer"},
         {"F7", "Visa ytor dubbelsidigt"},
+        {"F10", "Visa statistik"},
         {"F11", "Fullskärmsläge"},
         {"F12", "Spara skärmbild"},
         {"", ""},
@@ -49,6 +54,9 @@ const std::vector<Binding>& bindings()
     };
     return table;
 }
+
+// Text starts 50 pixels in from the left and below the top; the last line keeps 36 below it.
+const float lineHeight = 18.0f, margin = 50.0f, bottom = 36.0f;
 
 std::string join(bool keys)
 {
@@ -80,7 +88,13 @@ const std::string& HelpPage::descriptionColumn()
     return text;
 }
 
-osg::Geode* HelpPage::makeHelpNode()
+int HelpPage::pageHeight()
+{
+    const std::size_t lines = bindings().size();
+    return static_cast<int>(margin + lineHeight * static_cast<float>(lines - 1) + bottom);
+}
+
+osg::Node* HelpPage::makeHelpNode(int width, int height)
 {
     osg::ref_ptr<osgText::Font> font = OverlayResources::readFont();
     if (!font)
@@ -89,18 +103,19 @@ osg::Geode* HelpPage::makeHelpNode()
         return nullptr;
     }
     osg::ref_ptr<osgText::Text> keys =
-        OverlayResources::makeText(font.get(), osgText::Text::LEFT_BASE_LINE, osg::Vec3(50.0f, -50.0f, 0.0f));
+        OverlayResources::makeText(font.get(), osgText::Text::LEFT_BASE_LINE, osg::Vec3(margin, -margin, 0.0f));
     OverlayResources::setText(*keys, keyColumn());
     const float columnOffset = 330.0f;
     osg::ref_ptr<osgText::Text> descriptions = OverlayResources::makeText(
-        font.get(), osgText::Text::LEFT_BASE_LINE, osg::Vec3(50.0f + columnOffset, -50.0f, 0.0f));
+        font.get(), osgText::Text::LEFT_BASE_LINE, osg::Vec3(margin + columnOffset, -margin, 0.0f));
     OverlayResources::setText(*descriptions, descriptionColumn());
 
-    osg::Geode* geode = new osg::Geode;
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     geode->addDrawable(keys.get());
     geode->addDrawable(descriptions.get());
     geode->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
-    return geode;
+    // The page hangs from its upper left corner.
+    return new SnapshotNode(geode.get(), 0, -height, width, height);
 }
 
 } // namespace osgTAVRI

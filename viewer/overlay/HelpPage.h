@@ -1,6 +1,6 @@
 #pragma once
 
-#include <osg/Geode>
+#include <osg/Node>
 
 #include <string>
 
@@ -17,9 +17,13 @@ public:
     static const std::string& keyColumn();
     static const std::string& descriptionColumn();
 
-    // Key column at (50, -50) and description column at (380, -50) from the page's upper
-    // left corner. Null with one warning line when the font is missing.
-    static osg::Geode* makeHelpNode();
+    // Height in pixels of a page that holds every line with the usual margins (500 for 24 lines).
+    static int pageHeight();
+
+    // A page of width x height hanging from the node's origin: the key column at (50, -50)
+    // and the description column at (380, -50), drawn once into a SnapshotNode whose content
+    // is the geode of the two texts. Null with one warning line when the font is missing.
+    static osg::Node* makeHelpNode(int width, int height);
 };
 
 } // namespace osgTAVRI

@@ -21,9 +21,6 @@ osg::Geode* makeCell(int k, const osg::Vec4& colour)
     osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
     colours->push_back(colour);
     geometry->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
-    // The vertices are rewritten on the event thread while a draw thread may still draw
-    // the previous frame; a dynamic drawable makes the viewer wait for that draw.
-    geometry->setDataVariance(osg::Object::DYNAMIC);
 
     osg::ref_ptr<osg::Texture2D> texture =
         OverlayResources::makeEdgeClampedTexture(OverlayResources::readImage("Panel_" + std::to_string(k) + ".png").get());
@@ -52,6 +49,8 @@ osg::Group* ImagePanel::makePanel(int width, int height, const osg::Vec4& colour
 
     DisplayListVisitor displayLists(false);
     panel->accept(displayLists);
+    // The vertices are rewritten on the event thread while a draw thread may still draw the
+    // previous frame; the visitor marks the cells' geometries too, so the viewer waits for it.
     DataVarianceVisitor variance(osg::Object::DYNAMIC);
     panel->accept(variance);
 

@@ -147,8 +147,9 @@ void OverlayController::build(osgViewer::View* view)
         legendTransform = makeTransform(legend.get());
         hudCamera->addChild(legendTransform.get());
     }
-    if (osg::ref_ptr<osg::Geode> help = HelpPage::makeHelpNode())
+    if (osg::ref_ptr<osg::Node> help = HelpPage::makeHelpNode(helpWidth, HelpPage::pageHeight()))
     {
+        helpHeight = HelpPage::pageHeight();
         osg::ref_ptr<osg::Group> panel = ImagePanel::makePanel(ImagePanel::minimumSize, ImagePanel::minimumSize, white);
         helpPanelTransform = makeTransform(panel.get());
         helpTextTransform = makeTransform(help.get());
@@ -221,7 +222,7 @@ void OverlayController::showPickedPoint(const osg::Vec3d& point)
         return;
     if (osg::Geode* readout = coordinateTextTransform->getChild(0)->asGeode())
         CoordinateReadout::setLines(*readout,
-                                    CoordinateReadout::formatLines(point + osg::Vec3d(coordinateOffset), useGeoCoords));
+                                    CoordinateReadout::formatLines(point + coordinateOffset, useGeoCoords));
 }
 
 } // namespace osgTAVRI

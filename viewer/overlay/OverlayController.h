@@ -40,8 +40,9 @@ public:
     // Read when the overlay is built; later changes reach only picked points.
     void setUseGeoCoords(bool value) { useGeoCoords = value; }
     bool getUseGeoCoords() const { return useGeoCoords; }
-    void setCoordinateOffset(const osg::Vec3f& offset) { coordinateOffset = offset; }
-    const osg::Vec3f& getCoordinateOffset() const { return coordinateOffset; }
+    // Double precision: offsets are national grid coordinates, and F3 writes them back.
+    void setCoordinateOffset(const osg::Vec3d& offset) { coordinateOffset = offset; }
+    const osg::Vec3d& getCoordinateOffset() const { return coordinateOffset; }
 
     bool isBuilt() const { return built; }
     bool getPickMode() const { return pickMode; }
@@ -76,7 +77,7 @@ protected:
     osg::ref_ptr<osg::MatrixTransform> helpTextTransform;
     osg::ref_ptr<osg::Camera> hudCamera;
     bool useGeoCoords = false;
-    osg::Vec3f coordinateOffset;
+    osg::Vec3d coordinateOffset;
     int compassSize = 0;
     int logoWidth = 0, logoHeight = 0;
     int legendWidth = 0, legendHeight = 0;

@@ -1,5 +1,7 @@
 #include "viewer/overlay/OverlayResources.h"
 
+#include "viewer/FontFile.h"
+
 #include <osg/DrawPixels>
 #include <osgDB/FileUtils>
 #include <osgDB/ReadFile>
@@ -12,11 +14,7 @@ namespace osgTAVRI
 
 osg::ref_ptr<osgText::Font> OverlayResources::readFont()
 {
-    // Debian's font reader puts a system font in place of a missing file; the overlay wants
-    // its own font or none, so that a missing file is reported and not hidden.
-    if (!osgDB::fileExists(fontPath()))
-        return nullptr;
-    return osgText::readRefFontFile(fontPath());
+    return FontFile::read(fontPath());
 }
 
 osg::ref_ptr<osg::Image> OverlayResources::readImage(const std::string& name)

@@ -46,7 +46,7 @@ TEST(CoordinateReadout, ShowsOneDecimalAndGeographicLabelsPutNorthFirst)
     camera->setViewMatrixAsLookAt(osg::Vec3d(1000, 2000, 30), osg::Vec3d(1000, 2001, 30), osg::Vec3d(0, 0, 1));
     osg::ref_ptr<osg::Geode> readout = bareReadout();
     osg::ref_ptr<osgTAVRI::CoordinateUpdateCallback> callback =
-        new osgTAVRI::CoordinateUpdateCallback(camera.get(), true, osg::Vec3f(6500000, 150000, 0), nullptr);
+        new osgTAVRI::CoordinateUpdateCallback(camera.get(), true, osg::Vec3d(6500000, 150000, 0), nullptr);
     osgUtil::UpdateVisitor update;
     (*callback)(readout.get(), &update);
     EXPECT_EQ(shown(readout.get()), (Lines{"N: 152000.0", "E: 6501000.0", "Z: 30.0"}));

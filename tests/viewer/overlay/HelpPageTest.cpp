@@ -2,10 +2,12 @@
 
 #include "viewer/overlay/HelpPage.h"
 #include "viewer/overlay/OverlayController.h"
+#include "viewer/overlay/SnapshotNode.h"
 
 #include <osgText/Text>
 
 #include <algorithm>
+#include <map>
 
 using osgTAVRI::HelpPage;
 using tavritest::ViewerHarness;
@@ -14,11 +16,24 @@ namespace
 {
 const int width = 1024, height = 768;
 
-size_t countLines(const std::string& text) { return std::count(text.begin(), text.end(), '\n') + 1; }
+osgTAVRI::SnapshotNode* page(ViewerHarness& h)
+{
+    return dynamic_cast<osgTAVRI::SnapshotNode*>(h.overlayController()->getHelpTextTransform()->getChild(0));
+}
 
 osgText::Text* keyColumn(ViewerHarness& h)
 {
-    return static_cast<osgText::Text*>(tavritest::childGeode(h.overlayController()->getHelpTextTransform())->getDrawable(0));
+    return static_cast<osgText::Text*>(page(h)->getContent()->asGeode()->getDrawable(0));
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> found;
+    std::string::size_type start = 0;
+    for (std::string::size_type end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        found.push_back(text.substr(start, end - start));
+    found.push_back(text.substr(start));
+    return found;
 }
 
 // Pixels whose colour differs between two captures, as (x, y) from the lower left.
@@ -42,14 +57,39 @@ bool samePixel(const osg::Image* image, int x, int y, const osg::Vec4& colour)
 }
 } // namespace
 
-TEST(HelpPage, HasTheKeyAndDescriptionColumnsInSwedish)
+TEST(HelpPage, ListsWhatEveryKeyDoesInSwedish)
 {
-    EXPECT_EQ(countLines(HelpPage::keyColumn()), 24u);
-    EXPECT_EQ(countLines(HelpPage::descriptionColumn()), 21u);
-    // Counted in characters, each Swedish letter one.
-    EXPECT_EQ(osgText::String(HelpPage::keyColumn(), osgText::String::ENCODING_UTF8).size(), 160u);
-    EXPECT_EQ(osgText::String(HelpPage::descriptionColumn(), osgText::String::ENCODING_UTF8).size(), 373u);
-    EXPECT_EQ(HelpPage::keyColumn().substr(HelpPage::keyColumn().rfind('\n') + 1), "Tryck F1 för att stänga fönstret");
+    const std::vector<std::string> keys = lines(HelpPage::keyColumn());
+    const std::vector<std::string> descriptions = lines(HelpPage::descriptionColumn());
+    ASSERT_EQ(keys.size(), descriptions.size() + 3);
+    std::map<std::string, std::string> page;
+    for (size_t i = 0; i < descriptions.size(); ++i)
+        page[keys[i]] = descriptions[i];
+    for (const char* key : {"Tab", "Mellanslag", "M", "F1", "F3", "F4", "F5", "F6", "F7", "F10", "F11", "F12", "Escape"})
+        EXPECT_FALSE(page[key].empty()) << key << " is not on the page";
+    EXPECT_EQ(page["Mellanslag"], "Gå tillbaka till startvyn");
+    EXPECT_EQ(page["F3"], "Spara vyn och inställningarna");
+    EXPECT_EQ(page["F10"], "Visa statistik");
+    EXPECT_EQ(keys.back(), "Tryck F1 för att stänga fönstret");
+    // The page grows with its lines: 24 lines fill 500 pixels.
+    EXPECT_EQ(HelpPage::pageHeight(), 500 + 18 * static_cast<int>(keys.size() - 24));
+}
+
+// The stock handlers bind more keys than the page lists: Shift+S would print a statistics
+// report, Shift+C would write a screenshot at every frame.
+TEST(HelpPage, KeysThatAreNotOnThePageDoNothing)
+{
+    ViewerHarness h;
+    tavritest::startWithOverlay(h, 320, 240);
+    const std::vector<std::string> before = tavritest::listDir(h.rootDir());
+    tavritest::NotifyCapture capture(osg::INFO);
+    for (int key : {'S', 'C'})
+    {
+        h.key(key, osgGA::GUIEventAdapter::MODKEY_SHIFT);
+        h.frame(3);
+    }
+    EXPECT_TRUE(capture.texts(osg::NOTICE).empty()) << capture.all();
+    EXPECT_EQ(tavritest::listDir(h.rootDir()), before);
 }
 
 // The page covers the middle of the window from the first frame and F1 takes it away and
@@ -62,7 +102,7 @@ TEST(HelpPage, ShowsAtStartHidesOnF1AndDrawsItsSwedishLetters)
     osg::ref_ptr<osg::Image> shown = h.readPixels();
     ASSERT_TRUE(shown.valid());
     ASSERT_EQ(shown->s(), width);
-    // Inside the panel (112..912, 134..634), left of the descriptions and between lines.
+    // Inside the panel (112..912, about 100..660), left of the descriptions and between lines.
     const int px = 140, py = 400;
     EXPECT_FALSE(samePixel(shown.get(), px, py, background));
 
@@ -86,14 +126,57 @@ TEST(HelpPage, ShowsAtStartHidesOnF1AndDrawsItsSwedishLetters)
     for (size_t at; (at = plain.find("ö")) != std::string::npos;)
         plain.replace(at, std::string("ö").size(), "o");
     keyColumn(h)->setText(plain, osgText::String::ENCODING_UTF8);
+    page(h)->redraw();
     osg::ref_ptr<osg::Image> withO = h.readPixels();
     const std::vector<osg::Vec2i> changed = differences(shown.get(), withO.get());
     ASSERT_GT(changed.size(), 10u) << "an ö draws like an o";
-    // The last line's baseline: 50 below the top of the page, then 23 lines of 18 pixels.
-    const int baseline = (height / 2 + 250) - 50 - 23 * 18;
+    // The last line's baseline: 50 below the top of the page, then a line of 18 pixels each.
+    const int lastLine = static_cast<int>(lines(HelpPage::keyColumn()).size()) - 1;
+    const int baseline = (height / 2 + HelpPage::pageHeight() / 2) - 50 - lastLine * 18;
     // Only the dots above the x-height differ; a wrong encoding would shift the whole line.
     const auto outside = std::find_if(changed.begin(), changed.end(), [baseline](const osg::Vec2i& p) {
         return p.y() < baseline + 8 || p.y() > baseline + 18 || p.x() > width / 2 - 400 + 50 + 300;
     });
     EXPECT_EQ(outside, changed.end()) << "changed at " << outside->x() << ", " << outside->y();
+}
+
+// Drawn once into an image, the page costs one quad a frame and looks as its texts drawn
+// straight into the window do: the same light in the same places. The image is drawn into
+// its own buffer, where the glyphs' edges come out a little sharper; averaged over blocks of
+// 8 x 8 pixels the two pictures agree.
+TEST(HelpPage, IsDrawnOnceAndLooksAsItsTextsDrawnDirectly)
+{
+    ViewerHarness h;
+    tavritest::startWithOverlay(h, width, height);
+    h.frame();
+    osg::ref_ptr<osgTAVRI::SnapshotNode> snapshot = page(h);
+    ASSERT_TRUE(snapshot.valid());
+    EXPECT_TRUE(snapshot->isDrawn());
+    EXPECT_EQ(snapshot->getChild(0)->getNodeMask(), 0u) << "the page is drawn at every frame";
+    osg::ref_ptr<osg::Image> fromImage = h.readPixels();
+
+    h.overlayController()->getHelpTextTransform()->replaceChild(snapshot.get(), snapshot->getContent());
+    osg::ref_ptr<osg::Image> direct = h.readPixels();
+    const int block = 8;
+    double worst = 0.0, lightFromImage = 0.0, lightDirect = 0.0;
+    for (int y = 0; y + block <= height; y += block)
+        for (int x = 0; x + block <= width; x += block)
+            for (int c = 0; c < 3; ++c)
+            {
+                double a = 0.0, b = 0.0;
+                for (int j = 0; j < block; ++j)
+                    for (int i = 0; i < block; ++i)
+                    {
+                        a += fromImage->data(x + i, y + j)[c];
+                        b += direct->data(x + i, y + j)[c];
+                    }
+                worst = std::max(worst, std::abs(a - b) / (block * block));
+                lightFromImage += a;
+                lightDirect += b;
+            }
+    EXPECT_LE(worst, 6.0);
+    EXPECT_NEAR(lightFromImage / lightDirect, 1.0, 1e-4);
+    // Texts and all: hidden, the page shows nothing of itself.
+    h.key(osgGA::GUIEventAdapter::KEY_F1);
+    EXPECT_GT(differences(direct.get(), h.readPixels().get()).size(), 20000u);
 }

@@ -1,8 +1,10 @@
 #include "tests/viewer/overlay/OverlayFixture.h"
 
 #include "viewer/environment/EnvironmentController.h"
+#include "viewer/overlay/HelpPage.h"
 #include "viewer/overlay/Logo.h"
 #include "viewer/overlay/OverlayController.h"
+#include "viewer/overlay/SnapshotNode.h"
 
 #include <osg/Geometry>
 #include <osg/Switch>
@@ -29,7 +31,8 @@ std::pair<osg::Vec2i, osg::Vec2i> panelExtent(const osg::MatrixTransform* transf
 
 osg::Vec2i textStart(osg::MatrixTransform* transform, unsigned int drawable)
 {
-    const osgText::Text* text = dynamic_cast<const osgText::Text*>(tavritest::childGeode(transform)->getDrawable(drawable));
+    const osg::Geode* texts = static_cast<osgTAVRI::SnapshotNode*>(transform->getChild(0))->getContent()->asGeode();
+    const osgText::Text* text = dynamic_cast<const osgText::Text*>(texts->getDrawable(drawable));
     return origin(transform) + osg::Vec2i(static_cast<int>(text->getPosition().x()), static_cast<int>(text->getPosition().y()));
 }
 
@@ -62,10 +65,12 @@ TEST(OverlayController, LaysOutAWindowOf1280By1024)
     // Readout panel, readout, compass, logo, legend, help panel, help texts.
     EXPECT_EQ(hud->getNumChildren(), 7u);
 
+    // 800 pixels wide, as high as its lines need (500 for 24), centred.
+    const int page = osgTAVRI::HelpPage::pageHeight();
     EXPECT_EQ(panelExtent(overlay->getHelpPanelTransform()),
-              std::make_pair(osg::Vec2i(240, 262), osg::Vec2i(1040, 762)));
-    EXPECT_EQ(textStart(overlay->getHelpTextTransform(), 0), osg::Vec2i(290, 712));
-    EXPECT_EQ(textStart(overlay->getHelpTextTransform(), 1), osg::Vec2i(620, 712));
+              std::make_pair(osg::Vec2i(240, 512 - page / 2), osg::Vec2i(1040, 512 - page / 2 + page)));
+    EXPECT_EQ(textStart(overlay->getHelpTextTransform(), 0), osg::Vec2i(290, 512 - page / 2 + page - 50));
+    EXPECT_EQ(textStart(overlay->getHelpTextTransform(), 1), osg::Vec2i(620, 512 - page / 2 + page - 50));
     EXPECT_EQ(panelExtent(overlay->getCoordinatePanelTransform()),
               std::make_pair(osg::Vec2i(8, 8), osg::Vec2i(208, 98)));
     EXPECT_EQ(origin(overlay->getCoordinateTextTransform()), osg::Vec2i(24, 24));
@@ -82,7 +87,7 @@ TEST(OverlayController, LaysOutAWindowOf1280By1024)
     h.injectResize(0, 0, 1280, 1024);
     h.frame();
     ASSERT_EQ(overlay->getWindowWidth(), 801);
-    EXPECT_EQ(origin(overlay->getHelpPanelTransform()), osg::Vec2i(0, 50));
+    EXPECT_EQ(origin(overlay->getHelpPanelTransform()), osg::Vec2i(0, 300 - page / 2));
     EXPECT_EQ(origin(overlay->getLogoTransform()), osg::Vec2i(801 - 150 - 16, 601 - 60 - 8));
     EXPECT_EQ(hud->getProjectionMatrix(), osg::Matrixd::ortho2D(0, 801, 0, 601));
 }

@@ -13,10 +13,11 @@
 namespace osgTAVRI
 {
 
-// Builds the information points: the labels of every "csv" file of the folder, one LOD with
-// one billboard a file, white text facing the viewer and hidden beyond visibleRange. What it
+// Builds the information points: the labels of every "csv" file of the folder, one group a
+// file named after it, white text facing the viewer. Each label has its own LOD, so that it
+// is hidden beyond visibleRange by its own distance, not by that of its file's centre. What it
 // builds is stored in the folder as one scene file, which later starts load instead of the
-// text files; delete it to take changed files in.
+// text files as long as no label file is newer and the set of label files is the same.
 class InfoPointsBuilder
 {
 public:
@@ -32,13 +33,17 @@ public:
     InfoPointsBuilder();
     explicit InfoPointsBuilder(const Settings& settings);
 
-    // Null when there is no folder, or the label font cannot be read.
+    // Null when there is no folder, or there are label files and the label font cannot be read.
     osg::ref_ptr<osg::Group> build() const;
 
-    // One file's labels: an LOD holding one billboard with a text at each label's point.
-    static osg::ref_ptr<osg::LOD> createLabels(const std::vector<LabelRecord>& labels, osgText::Font* font);
+    // One file's labels: a group of one LOD a label, each holding a billboard with the label's
+    // text at its point.
+    static osg::ref_ptr<osg::Group> createLabels(const std::vector<LabelRecord>& labels, osgText::Font* font);
 
 private:
+    // The stored labels, or null when they are missing, unreadable or older than the files.
+    osg::ref_ptr<osg::Group> readStored(const std::vector<std::string>& labelFiles) const;
+
     Settings settings;
 };
 

@@ -5,6 +5,7 @@
 #include "viewer/content/readers/ProblemLog.h"
 #include "viewer/content/builders/PylonBuilder.h"
 #include "viewer/content/readers/PylonList.h"
+#include "viewer/FontFile.h"
 
 #include <osg/Notify>
 #include <osgText/Font>
@@ -31,10 +32,11 @@ osg::ref_ptr<osg::Group> PowerlineBuilder::build() const
 
     osg::ref_ptr<osg::Group> root = new osg::Group;
     ProblemLog problems(listPath);
-    const std::vector<PylonRecord> records = PylonList::read(in, problems);
+    ProblemLog skippedPylons(listPath);
+    const std::vector<PylonRecord> records = PylonList::read(in, problems, &skippedPylons);
     if (!records.empty())
     {
-        osg::ref_ptr<osgText::Font> font = osgText::readRefFontFile(settings.fontFile);
+        osg::ref_ptr<osgText::Font> font = FontFile::read(settings.fontFile);
         if (!font)
         {
             OSG_WARN << "Could not read the label font " << settings.fontFile << ", no power line" << std::endl;
@@ -43,6 +45,7 @@ osg::ref_ptr<osg::Group> PowerlineBuilder::build() const
         PylonBuilder pylons(settings.folder + settings.blockFolder, settings.offset, font.get());
         pylons.build(records, root.get(), problems);
     }
+    skippedPylons.report();
     problems.report();
 
     root->addChild(ConductorBuilder::build(settings.folder, settings.offset).get());

@@ -5,33 +5,65 @@
 namespace osgTAVRI
 {
 
-std::vector<PylonRecord> PylonList::read(std::istream& in, ProblemLog& problems)
+namespace
+{
+bool parse(const std::vector<std::string>& fields, PylonRecord& record)
+{
+    double v[12];
+    bool usable = true;
+    for (unsigned int i = 0; i < 12; ++i)
+        usable = FieldReader::toReal(fields[i + 2], v[i]) && usable;
+    if (!usable)
+        return false;
+    record.number = FieldReader::toInt(fields[0]);
+    record.label = fields[0];
+    record.block = fields[1];
+    record.position.set(v[0], v[1], v[2]);
+    record.rz = v[3];
+    record.rx = v[4];
+    record.ry = v[5];
+    record.offset.set(v[6], v[7], v[8]);
+    record.target.set(v[9], v[10], v[11]);
+    return true;
+}
+} // namespace
+
+std::vector<PylonRecord> PylonList::read(std::istream& in, ProblemLog& problems, ProblemLog* skippedPylons)
 {
     std::vector<PylonRecord> records;
-    using Fields = std::vector<std::string>;
-    FieldReader::readAll(in, fieldCount, problems, "record", [&](const Fields& fields, std::size_t line) {
-        double v[12];
-        bool usable = true;
-        for (unsigned int i = 0; i < 12; ++i)
-            usable = FieldReader::toReal(fields[i + 2], v[i]) && usable;
-        if (!usable)
-        {
-            problems.add(line, "a number out of range, record skipped");
-            return;
-        }
+    FieldReader reader(in, fieldCount);
+    std::vector<std::string> fields;
+    int previous = 0;
+    // Set while passing over the further records of a pylon whose first record was broken:
+    // the next one would otherwise place the pylon with its local coordinates.
+    bool skippingPylon = false;
+    for (FieldReader::Result result; (result = reader.next(fields)) != FieldReader::END;)
+    {
+        const int number = FieldReader::toInt(fields[0]);
+        const bool first = number != previous;
+        previous = number;
+        if (first)
+            skippingPylon = false;
+        else if (skippingPylon)
+            continue;
         PylonRecord record;
-        record.number = FieldReader::toInt(fields[0]);
-        record.label = fields[0];
-        record.block = fields[1];
-        record.position.set(v[0], v[1], v[2]);
-        record.rz = v[3];
-        record.rx = v[4];
-        record.ry = v[5];
-        record.offset.set(v[6], v[7], v[8]);
-        record.target.set(v[9], v[10], v[11]);
-        record.line = line;
-        records.push_back(record);
-    });
+        std::string why = reader.problem();
+        if (result == FieldReader::RECORD && !parse(fields, record))
+            why = "a number out of range";
+        if (why.empty())
+        {
+            record.line = reader.line();
+            records.push_back(record);
+        }
+        else if (first)
+        {
+            skippingPylon = true;
+            (skippedPylons ? *skippedPylons : problems)
+                .add(reader.line(), "pylon " + fields[0] + " skipped, its first record cannot be used (" + why + ")");
+        }
+        else
+            problems.add(reader.line(), why + ", record skipped");
+    }
     return records;
 }
 

@@ -33,8 +33,10 @@ namespace PylonList
 {
 constexpr unsigned int fieldCount = 14;
 
-// Records that cannot be used are left out, each with a problem in `problems`.
-std::vector<PylonRecord> read(std::istream& in, ProblemLog& problems);
+// Records that cannot be used are left out, each with a problem in `problems`. When that is
+// the first record of a pylon, the pylon's further records go with it, and the problem goes to
+// `skippedPylons` when given, so that a lost pylon gets a line of its own.
+std::vector<PylonRecord> read(std::istream& in, ProblemLog& problems, ProblemLog* skippedPylons = nullptr);
 void write(std::ostream& out, const std::vector<PylonRecord>& records);
 } // namespace PylonList
 

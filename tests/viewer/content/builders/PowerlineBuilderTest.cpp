@@ -185,3 +185,31 @@ TEST(PowerlineBuilder, WithoutAPylonListThereIsNoPowerLine)
     EXPECT_FALSE(PowerlineBuilder(tree.powerlineSettings()).build().valid());
     EXPECT_EQ(capture.texts(osg::WARN), std::vector<std::string>({"Pylon coordinate list not found"}));
 }
+
+// Pylon 2's first record cannot be read; its next record holds block coordinates, which must
+// not place the pylon in the world.
+TEST(PowerlineBuilder, ABrokenFirstRecordSkipsItsWholePylonWithOneLine)
+{
+    ContentTree tree;
+    tree.writeMarkerBlock("Unit");
+    tree.write(listPath, "1,Unit,100,200,10,0,0,0,0,0,0,0,0,0\n"
+                         "1,Unit,0,0,5,0,0,0,0,0,0,1e300,0,0\n"
+                         "2,Unit,1e300,200,10,0,0,0,0,0,0,0,0,0\n"
+                         "2,Unit,0,0,5,0,0,0,0,0,0,0,0,0\n"
+                         "2,Unit,0,0,9,0,0,0,0,0,0,0,0,0\n"
+                         "3,Unit,300,200,10,0,0,0,0,0,0,0,0,0\n");
+    tavritest::NotifyCapture capture(osg::WARN);
+    osg::ref_ptr<osg::Group> root = PowerlineBuilder(tree.powerlineSettings()).build();
+    ASSERT_TRUE(root.valid());
+    const std::vector<osg::Node*> pylons = tavritest::findNamed(root.get(), "Pylon ");
+    EXPECT_EQ(names(pylons), std::vector<std::string>({"Pylon 1", "Pylon 3"}));
+    // A broken further record costs only its block.
+    ASSERT_FALSE(pylons.empty());
+    EXPECT_EQ(tavritest::geometryVertices(pylons[0]).size(), 1u);
+    // One line names the lost pylon, one the file's other problems.
+    const std::vector<std::string> warnings = capture.texts(osg::WARN);
+    ASSERT_EQ(warnings.size(), 2u) << capture.all();
+    EXPECT_NE(warnings[0].find("line 3: pylon 2 skipped, its first record cannot be used"), std::string::npos)
+        << warnings[0];
+    EXPECT_NE(warnings[1].find("line 2: a number out of range, record skipped"), std::string::npos) << warnings[1];
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <osg/Camera>
+#include <osg/Geode>
+#include <osg/Group>
+#include <osg/Image>
+
+#include <atomic>
+
+namespace osgTAVRI
+{
+
+// Shows a subgraph of the overlay as an image of it drawn once. A software renderer pays for
+// every glyph of a text on every frame; a page that does not change is drawn into an image
+// (a render-to-texture camera that reads the result back) on the first frame that shows it,
+// and from then on costs one textured quad. The quad covers the same window pixels that the
+// subgraph would, and what it shows blends with what lies behind as the subgraph itself would.
+class SnapshotNode : public osg::Group
+{
+public:
+    SnapshotNode() = default;
+    // The region (x, y) to (x + width, y + height) of the content's coordinates, in pixels.
+    SnapshotNode(osg::Node* content, int x, int y, int width, int height);
+    SnapshotNode(const SnapshotNode& other, const osg::CopyOp& copyop = osg::CopyOp::SHALLOW_COPY);
+
+    META_Node(osgTAVRI, SnapshotNode)
+
+    osg::Node* getContent() const { return content.get(); }
+    osg::Image* getImage() const { return image.get(); }
+    // The image holds the content as it was when it was last drawn.
+    bool isDrawn() const { return drawn && drawn->done; }
+    // Draws the content again at the next frame that shows the node, after it changed.
+    void redraw();
+
+    struct Flag : osg::Referenced
+    {
+        std::atomic<bool> done{false};
+    };
+
+protected:
+    ~SnapshotNode() override = default;
+
+    // The camera stops drawing once it has drawn: a change of the scene graph belongs in the
+    // update traversal, not in the draw thread that learns of it.
+    class StopCallback;
+
+    osg::ref_ptr<osg::Node> content;
+    osg::ref_ptr<osg::Camera> camera;
+    osg::ref_ptr<osg::Image> image;
+    osg::ref_ptr<Flag> drawn;
+};
+
+} // namespace osgTAVRI
