@@ -11,16 +11,16 @@
 namespace osgTAVRI
 {
 
-osg::Geode* Compass::makeCompassNode(int& compassSize)
+SizedNode<osg::Geode> Compass::makeCompassNode()
 {
     osg::ref_ptr<osg::Image> image = OverlayResources::readImage("Compass.png");
     if (!image)
     {
         OSG_WARN << "Compass image not found" << std::endl;
-        return nullptr;
+        return {};
     }
-    compassSize = image->s();
-    const float h = static_cast<float>(compassSize / 2);
+    const int size = image->s();
+    const float h = static_cast<float>(size / 2);
 
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
     vertices->push_back(osg::Vec3(-h, -h, 0.0f));
@@ -33,7 +33,7 @@ osg::Geode* Compass::makeCompassNode(int& compassSize)
     // Rewritten every update; dynamic, so a draw thread never reads it half written.
     texMat->setDataVariance(osg::Object::DYNAMIC);
 
-    osg::Geode* geode = new osg::Geode;
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     geode->addDrawable(geometry.get());
     osg::StateSet* state = geode->getOrCreateStateSet();
     state->setDataVariance(osg::Object::DYNAMIC);
@@ -44,7 +44,7 @@ osg::Geode* Compass::makeCompassNode(int& compassSize)
     state->setMode(GL_BLEND, osg::StateAttribute::ON);
     state->setRenderingHint(osg::StateSet::TRANSPARENT_BIN);
     state->setTextureAttributeAndModes(0, texMat.get(), osg::StateAttribute::ON | osg::StateAttribute::PROTECTED);
-    return geode;
+    return {geode, size, size};
 }
 
 bool Compass::heading(const osg::Matrixd& viewMatrix, double& heading)

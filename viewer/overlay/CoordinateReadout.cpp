@@ -24,7 +24,7 @@ std::string formatLine(const char* label, double value)
 }
 } // namespace
 
-osg::Geode* CoordinateReadout::makeCoordinateNode()
+osg::ref_ptr<osg::Geode> CoordinateReadout::makeCoordinateNode()
 {
     osg::ref_ptr<osgText::Font> font = OverlayResources::readFont();
     if (!font)

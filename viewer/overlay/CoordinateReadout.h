@@ -19,23 +19,22 @@ class OverlayController;
 // The coordinate readout: three lines, X (or N), Y (or E) and Z, one decimal each, with the
 // configured offset added. Normally the eye position; while M is held, the scene point
 // under the cursor.
-class CoordinateReadout
+namespace CoordinateReadout
 {
-public:
-    using Lines = std::array<std::string, 3>;
+using Lines = std::array<std::string, 3>;
 
-    // A geode of three texts, Z at the bottom and 22.5 pixels between baselines. Null with
-    // one warning line when the font is missing.
-    static osg::Geode* makeCoordinateNode();
+// A geode of three texts, Z at the bottom and 22.5 pixels between baselines. Null with
+// one warning line when the font is missing.
+osg::ref_ptr<osg::Geode> makeCoordinateNode();
 
-    // Geographic labels put the northing (Y) first and the easting (X) second.
-    static Lines formatLines(const osg::Vec3d& position, bool useGeoCoords);
-    static void setLines(osg::Geode& readout, const Lines& lines);
+// Geographic labels put the northing (Y) first and the easting (X) second.
+Lines formatLines(const osg::Vec3d& position, bool useGeoCoords);
+void setLines(osg::Geode& readout, const Lines& lines);
 
-    // The world position of the nearest scene geometry under the window position (origin
-    // at the lower left). False over empty sky, the overlay or the sky box.
-    static bool pickPoint(osgViewer::View* view, float x, float y, osg::Vec3d& point);
-};
+// The world position of the nearest scene geometry under the window position (origin
+// at the lower left). False over empty sky, the overlay or the sky box.
+bool pickPoint(osgViewer::View* view, float x, float y, osg::Vec3d& point);
+} // namespace CoordinateReadout
 
 // Shows the eye position on the first update and on every 30th after it, so that laying
 // out text costs little; skips the refresh while the overlay shows picked points.

@@ -94,7 +94,7 @@ int HelpPage::pageHeight()
     return static_cast<int>(margin + lineHeight * static_cast<float>(lines - 1) + bottom);
 }
 
-osg::Node* HelpPage::makeHelpNode(int width, int height)
+osg::ref_ptr<osg::Node> HelpPage::makeHelpNode(int width, int height)
 {
     osg::ref_ptr<osgText::Font> font = OverlayResources::readFont();
     if (!font)

@@ -32,7 +32,7 @@ osg::Geode* makeCell(int k, const osg::Vec4& colour)
 }
 } // namespace
 
-osg::Group* ImagePanel::makePanel(int width, int height, const osg::Vec4& colour)
+osg::ref_ptr<osg::Group> ImagePanel::makePanel(int width, int height, const osg::Vec4& colour)
 {
     if (width < minimumSize || height < minimumSize)
     {

@@ -7,17 +7,15 @@
 namespace osgTAVRI
 {
 
-osg::Geode* Legend::makeLegendNode(int& legendWidth, int& legendHeight)
+SizedNode<osg::Geode> Legend::makeLegendNode()
 {
     osg::ref_ptr<osg::Image> image = OverlayResources::readImage("Legend.png");
     if (!image)
     {
         OSG_INFO << "No legend image found" << std::endl;
-        return nullptr;
+        return {};
     }
-    legendWidth = image->s();
-    legendHeight = image->t();
-    return OverlayResources::makeImageNode(image.get());
+    return {OverlayResources::makeImageNode(image.get()), image->s(), image->t()};
 }
 
 } // namespace osgTAVRI

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "viewer/overlay/OverlayResources.h"
+
 #include <osg/Geode>
 
 namespace osgTAVRI
 {
 
 // The legend: one image that explains the symbols and colours of the scene's layers.
-class Legend
+namespace Legend
 {
-public:
-    // The image node of "Legend.png" and its size; null with one line when it is missing.
-    static osg::Geode* makeLegendNode(int& legendWidth, int& legendHeight);
-};
+// The image node of "Legend.png" and its size; null with one line when it is missing.
+SizedNode<osg::Geode> makeLegendNode();
+} // namespace Legend
 
 } // namespace osgTAVRI

@@ -7,21 +7,19 @@
 namespace osgTAVRI
 {
 
-osg::Switch* Logo::makeLogoNode(int& logoWidth, int& logoHeight)
+SizedNode<osg::Switch> Logo::makeLogoNode()
 {
     osg::ref_ptr<osg::Image> light = OverlayResources::readImage("Logo_light.png");
     osg::ref_ptr<osg::Image> dark = OverlayResources::readImage("Logo_dark.png");
     if (!light || !dark)
     {
         OSG_INFO << "Error loading logo images, check existance of Logo_light and Logo_dark in /Images" << std::endl;
-        return nullptr;
+        return {};
     }
-    logoWidth = light->s();
-    logoHeight = light->t();
-    osg::Switch* logo = new osg::Switch;
+    osg::ref_ptr<osg::Switch> logo = new osg::Switch;
     logo->addChild(OverlayResources::makeImageNode(light.get()), true);
     logo->addChild(OverlayResources::makeImageNode(dark.get()), false);
-    return logo;
+    return {logo, light->s(), light->t()};
 }
 
 double Logo::luminance(const osg::Vec4& colour)

@@ -131,20 +131,28 @@ void OverlayController::build(osgViewer::View* view)
         coordinateTextTransform = makeTransform(readout.get());
         hudCamera->addChild(coordinateTextTransform.get());
     }
-    if (osg::ref_ptr<osg::Geode> compass = Compass::makeCompassNode(compassSize))
+    const SizedNode<osg::Geode> compassItem = Compass::makeCompassNode();
+    compassSize = compassItem.width;
+    if (osg::Geode* compass = compassItem.node.get())
     {
         compass->setUpdateCallback(new CompassUpdateCallback(camera.get()));
-        compassTransform = makeTransform(compass.get());
+        compassTransform = makeTransform(compass);
         hudCamera->addChild(compassTransform.get());
     }
-    if (osg::ref_ptr<osg::Switch> logo = Logo::makeLogoNode(logoWidth, logoHeight))
+    const SizedNode<osg::Switch> logoItem = Logo::makeLogoNode();
+    logoWidth = logoItem.width;
+    logoHeight = logoItem.height;
+    if (osg::Switch* logo = logoItem.node.get())
     {
-        logoTransform = makeTransform(logo.get());
+        logoTransform = makeTransform(logo);
         hudCamera->addChild(logoTransform.get());
     }
-    if (osg::ref_ptr<osg::Geode> legend = Legend::makeLegendNode(legendWidth, legendHeight))
+    const SizedNode<osg::Geode> legendItem = Legend::makeLegendNode();
+    legendWidth = legendItem.width;
+    legendHeight = legendItem.height;
+    if (osg::Geode* legend = legendItem.node.get())
     {
-        legendTransform = makeTransform(legend.get());
+        legendTransform = makeTransform(legend);
         hudCamera->addChild(legendTransform.get());
     }
     if (osg::ref_ptr<osg::Node> help = HelpPage::makeHelpNode(helpWidth, HelpPage::pageHeight()))

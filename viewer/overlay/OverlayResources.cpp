@@ -47,7 +47,7 @@ void OverlayResources::setText(osgText::Text& text, const std::string& utf8)
     text.setText(utf8, osgText::String::ENCODING_UTF8);
 }
 
-osg::Geode* OverlayResources::makeImageNode(osg::Image* image)
+osg::ref_ptr<osg::Geode> OverlayResources::makeImageNode(osg::Image* image)
 {
     osg::ref_ptr<osg::DrawPixels> pixels = new osg::DrawPixels;
     pixels->setPosition(osg::Vec3(0.0f, 0.0f, 0.0f));
@@ -61,7 +61,7 @@ osg::Geode* OverlayResources::makeImageNode(osg::Image* image)
     return geode;
 }
 
-osg::Geometry* OverlayResources::makeTexturedQuad(osg::Vec3Array* vertices)
+osg::ref_ptr<osg::Geometry> OverlayResources::makeTexturedQuad(osg::Vec3Array* vertices)
 {
     osg::Geometry* geometry = new osg::Geometry;
     geometry->setVertexArray(vertices);
@@ -75,7 +75,7 @@ osg::Geometry* OverlayResources::makeTexturedQuad(osg::Vec3Array* vertices)
     return geometry;
 }
 
-osg::Texture2D* OverlayResources::makeEdgeClampedTexture(osg::Image* image)
+osg::ref_ptr<osg::Texture2D> OverlayResources::makeEdgeClampedTexture(osg::Image* image)
 {
     osg::Texture2D* texture = new osg::Texture2D(image);
     texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);

@@ -7,7 +7,7 @@
 #include <osgText/Text>
 #include <osgUtil/UpdateVisitor>
 
-using osgTAVRI::CoordinateReadout;
+namespace CoordinateReadout = osgTAVRI::CoordinateReadout;
 using tavritest::ViewerHarness;
 
 namespace

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <map>
 
-using osgTAVRI::HelpPage;
+namespace HelpPage = osgTAVRI::HelpPage;
 using tavritest::ViewerHarness;
 
 namespace

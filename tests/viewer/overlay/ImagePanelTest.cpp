@@ -5,7 +5,7 @@
 #include <osg/Geode>
 #include <osg/Geometry>
 
-using osgTAVRI::ImagePanel;
+namespace ImagePanel = osgTAVRI::ImagePanel;
 
 namespace
 {
