@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the demo's terrain tiles into <dist>/Content/Terrain with the installed tin,
-# from a laser scan that the project's own generator writes. Quiet; does nothing when
+# from a laser scan and an orthophoto that the project's own generators write. Quiet; does nothing when
 # the tiles of the current generator and tin are already there.
 # Usage: build-terrain.sh <dist> <build>
 set -euo pipefail
@@ -8,16 +8,18 @@ dist=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 
 generator="$build/Bin-tools/make_demo_las"
+photographer="$build/Bin-tools/make_demo_orthophoto"
 tin="$dist/Bin/tin"
 out="$dist/Content/Terrain"
 las="$build/demo/demo-terrain.las"
+orthophoto="$build/demo/demo-orthophoto.tif"
 extent="100000,6400000,102000,6402000"
 tileSize=500
 tiles=16
 # Ground (2) only, of every return: no trees or rails in the terrain.
 classes="2"
 
-for tool in "$generator" "$tin"; do
+for tool in "$generator" "$photographer" "$tin"; do
   if [ ! -x "$tool" ]; then
     echo "build-terrain.sh: $tool is missing" >&2
     exit 1
@@ -25,7 +27,7 @@ for tool in "$generator" "$tin"; do
 done
 
 stamp="$out/.terrain-stamp"
-want="$(cksum < "$generator" | cut -d' ' -f1) $(cksum < "$tin" | cut -d' ' -f1) $extent $tileSize $classes"
+want="$(cksum < "$generator" | cut -d' ' -f1) $(cksum < "$photographer" | cut -d' ' -f1) $(cksum < "$tin" | cut -d' ' -f1) $extent $tileSize $classes"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] &&
    [ "$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)" -eq "$tiles" ]; then
   exit 0
@@ -34,11 +36,12 @@ fi
 mkdir -p "$out" "$(dirname "$las")"
 rm -f "$stamp"
 "$generator" "$las"
+"$photographer" "$orthophoto"
 rm -f "$out"/*.ive
 threads=$(nproc 2>/dev/null || echo 2)
 # tin writes its tiles into its working directory.
 (cd "$out" && "$tin" --extents "$extent" --tileSize "$tileSize" --keepClasses "$classes" \
-  --numThreads "$threads" "$las" >/dev/null)
+  --numThreads "$threads" --texture "$orthophoto" "$las" >/dev/null)
 count=$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)
 if [ "$count" -ne "$tiles" ]; then
   echo "build-terrain.sh: tin wrote $count of $tiles tiles" >&2

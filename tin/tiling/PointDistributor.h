@@ -9,6 +9,7 @@
 namespace osgTAVRI
 {
 
+class PointColours;
 class TileGrid;
 class TilePointStore;
 class TileQueue;
@@ -23,6 +24,9 @@ class PointDistributor
 public:
     PointDistributor(const TileGrid& grid, const TileQueue& tiles, const PointSelection& selection,
                      TilePointStore& store);
+
+    // With --colour rgb the points' colours go to `colours`, in the same order as the points.
+    void setColours(PointColours* pointColours) { colours = pointColours; }
 
     void readHeaders(const std::vector<std::string>& files);
     void readPoints();
@@ -54,6 +58,7 @@ private:
     const TileQueue& tiles;
     PointSelection selection;
     TilePointStore& store;
+    PointColours* colours = nullptr;
     std::vector<Input> inputs;
     Counts counts;
 };
