@@ -67,12 +67,13 @@ void TileImagery::decorate(osg::MatrixTransform& tile, const osg::BoundingBoxd& 
     if (!raster.valid())
         return;
     const osg::Vec3d centre = tile.getMatrix().getTrans();
+    // Whether the raster covers the tile is a matter of the tile's own box.
     const osg::BoundingBoxd box(bounds.xMin(), bounds.yMin(), 0.0, bounds.xMax(), bounds.yMax(), 0.0);
-    const double resolution =
-        options.textureResolution > 0.0 ? options.textureResolution : raster->groundResolution(box);
+    const double own = raster->groundResolution(box);
     AreaTexture texture;
-    if (resolution > 0.0)
+    if (own > 0.0)
     {
+        const double resolution = options.textureResolution > 0.0 ? options.textureResolution : own;
         texture.area = textureArea(box, groundArea(*geometry, centre), resolution);
         texture.image = raster->cut(texture.area, resolution);
     }
