@@ -197,7 +197,7 @@ Colour colourAt(const HeightGrid& heights, double x, double y)
     const double length = std::sqrt(gx * gx + gy * gy + 1.0);
     const double sx = -0.55, sy = -0.45, sz = 0.7;
     const double light = (-gx * sx - gy * sy + sz) / length / std::sqrt(sx * sx + sy * sy + sz * sz);
-    return scale(c, 0.55 + 0.55 * std::clamp(light, 0.0, 1.0));
+    return scale(c, 0.75 + 0.35 * std::clamp(light, 0.0, 1.0));
 }
 } // namespace
 

@@ -98,6 +98,24 @@ void copyFlipped(const unsigned char* topDown, int columns, int rows, osg::Image
         std::memcpy(image.data(column0, height - 1 - (row0 + r)), topDown + std::size_t(r) * columns * 3,
                     std::size_t(columns) * 3);
 }
+// The window (x0, y0, xs, ys) as bw x bh RGB pixels, rows from the north.
+bool readPixels(GDALDataset& dataset, int bands, int x0, int y0, int xs, int ys, int bw, int bh,
+                GDALRasterIOExtraArg* extra, std::vector<unsigned char>& rgb)
+{
+    rgb.resize(std::size_t(bw) * bh * 3);
+    if (bands >= 3)
+    {
+        int bandMap[3] = {1, 2, 3};
+        return dataset.RasterIO(GF_Read, x0, y0, xs, ys, rgb.data(), bw, bh, GDT_Byte, 3, bandMap, 3,
+                                GSpacing(bw) * 3, 1, extra) == CE_None;
+    }
+    GDALRasterBand* first = dataset.GetRasterBand(1);
+    if (first->RasterIO(GF_Read, x0, y0, xs, ys, rgb.data(), bw, bh, GDT_Byte, 3, GSpacing(bw) * 3, extra) != CE_None)
+        return false;
+    expandSingleBand(*first, rgb.data(), rgb.size() / 3);
+    return true;
+}
+
 } // namespace
 
 int textureEdge(double needed, int limit)
@@ -254,36 +272,78 @@ bool RasterSource::readDirect(GDALDataset& dataset, const Window& w, osg::Image&
     const int bw = c1 - c0, bh = r1 - r0;
     if (bw <= 0 || bh <= 0)
         return true;
+    const int x0 = int(std::floor(cx0)), y0 = int(std::floor(cy0));
+    const int xs = std::max(1, std::min(width, int(std::ceil(cx1))) - x0);
+    const int ys = std::max(1, std::min(height, int(std::ceil(cy1))) - y0);
+    // Raster pixels per texel.
+    const double stepX = (cx1 - cx0) / bw, stepY = (cy1 - cy0) / bh;
+    const bool palette = bands < 3 && dataset.GetRasterBand(1)->GetColorTable();
 
+    // Texels on the raster's own pixels (the usual case: tiles on the pixel grid at the raster's
+    // resolution) are a plain copy.
+    const bool aligned = std::fabs(stepX - 1.0) < 1e-6 && std::fabs(stepY - 1.0) < 1e-6 &&
+                         std::fabs(cx0 - std::round(cx0)) < 1e-6 && std::fabs(cy0 - std::round(cy0)) < 1e-6;
+    if (!palette && aligned)
+    {
+        const int ax = int(std::round(cx0)), ay = int(std::round(cy0));
+        const int cw = std::min(bw, width - ax), ch = std::min(bh, height - ay);
+        std::vector<unsigned char> native;
+        if (cw <= 0 || ch <= 0 || !readPixels(dataset, bands, ax, ay, cw, ch, cw, ch, nullptr, native))
+            return cw <= 0 || ch <= 0;
+        copyFlipped(native.data(), cw, ch, image, c0, r0);
+        return true;
+    }
+    if (!palette && stepX <= 1.5 && stepY <= 1.5)
+    {
+        // Near the raster's own resolution the window is read as it is and interpolated here:
+        // GDAL's general resampler took longer than building the rest of the tile.
+        std::vector<unsigned char> native;
+        if (!readPixels(dataset, bands, x0, y0, xs, ys, xs, ys, nullptr, native))
+            return false;
+        // Bilinear weights in 1/256 steps: integer arithmetic keeps this well below GDAL's cost.
+        auto tap = [](double at, int size, int& lo, int& weight) {
+            const double u = std::min(std::max(at - 0.5, 0.0), double(size - 1));
+            lo = std::max(0, std::min(int(u), size - 2));
+            weight = size > 1 ? int(std::lround((u - lo) * 256.0)) : 0;
+        };
+        std::vector<int> column(bw), columnWeight(bw);
+        for (int i = 0; i < bw; ++i)
+            tap(cx0 - x0 + (i + 0.5) * stepX, xs, column[i], columnWeight[i]);
+        const int next = xs > 1 ? 3 : 0;
+        for (int j = 0; j < bh; ++j)
+        {
+            int row, wy;
+            tap(cy0 - y0 + (j + 0.5) * stepY, ys, row, wy);
+            const unsigned char* upper = &native[std::size_t(row) * xs * 3];
+            const unsigned char* lower = ys > 1 ? upper + std::size_t(xs) * 3 : upper;
+            // Straight into the texture, whose rows run from the south.
+            unsigned char* out = image.data(c0, rows - 1 - (r0 + j));
+            for (int i = 0; i < bw; ++i, out += 3)
+            {
+                const unsigned char* u = upper + column[i] * 3;
+                const unsigned char* l = lower + column[i] * 3;
+                const int wx = columnWeight[i];
+                for (int k = 0; k < 3; ++k)
+                {
+                    const int top = u[k] * (256 - wx) + u[k + next] * wx;
+                    const int bottom = l[k] * (256 - wx) + l[k + next] * wx;
+                    out[k] = (unsigned char)((top * (256 - wy) + bottom * wy + 32768) >> 16);
+                }
+            }
+        }
+        return true;
+    }
+    // Coarser texels average the pixels under them (GDAL uses overviews where there are).
     GDALRasterIOExtraArg extra;
     INIT_RASTERIO_EXTRA_ARG(extra);
-    GDALRasterBand* first = dataset.GetRasterBand(1);
-    const bool palette = bands < 3 && first->GetColorTable();
-    extra.eResampleAlg = palette ? GRIORA_NearestNeighbour : GRIORA_Bilinear;
+    extra.eResampleAlg = palette ? GRIORA_NearestNeighbour : GRIORA_Average;
     extra.bFloatingPointWindowValidity = TRUE;
     extra.dfXOff = cx0;
     extra.dfYOff = cy0;
     extra.dfXSize = cx1 - cx0;
     extra.dfYSize = cy1 - cy0;
-    const int x0 = int(std::floor(cx0)), y0 = int(std::floor(cy0));
-    const int xs = std::max(1, std::min(width, int(std::ceil(cx1))) - x0);
-    const int ys = std::max(1, std::min(height, int(std::ceil(cy1))) - y0);
-
-    std::vector<unsigned char> buffer(std::size_t(bw) * bh * 3);
-    CPLErr status;
-    if (bands >= 3)
-    {
-        int bandMap[3] = {1, 2, 3};
-        status = dataset.RasterIO(GF_Read, x0, y0, xs, ys, buffer.data(), bw, bh, GDT_Byte, 3, bandMap, 3,
-                                  GSpacing(bw) * 3, 1, &extra);
-    }
-    else
-    {
-        status = first->RasterIO(GF_Read, x0, y0, xs, ys, buffer.data(), bw, bh, GDT_Byte, 3, GSpacing(bw) * 3,
-                                 &extra);
-        expandSingleBand(*first, buffer.data(), buffer.size() / 3);
-    }
-    if (status != CE_None)
+    std::vector<unsigned char> buffer;
+    if (!readPixels(dataset, bands, x0, y0, xs, ys, bw, bh, &extra, buffer))
         return false;
     copyFlipped(buffer.data(), bw, bh, image, c0, r0);
     return true;

@@ -74,7 +74,7 @@ void TileImagery::decorate(osg::MatrixTransform& tile, const osg::BoundingBoxd& 
     if (own > 0.0)
     {
         const double resolution = options.textureResolution > 0.0 ? options.textureResolution : own;
-        texture.area = textureArea(box, groundArea(*geometry, centre), resolution);
+        texture.area = textureArea(box, resolution);
         texture.image = raster->cut(texture.area, resolution);
     }
     if (texture.image.valid())

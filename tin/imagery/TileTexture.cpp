@@ -41,35 +41,15 @@ osg::Geometry* tileGeometry(osg::Node& tile)
     return geode && geode->getNumDrawables() == 1 ? geode->getDrawable(0)->asGeometry() : nullptr;
 }
 
-osg::BoundingBoxd groundArea(const osg::Geometry& geometry, const osg::Vec3d& centre)
-{
-    osg::BoundingBoxd area;
-    const osg::Vec3Array* vertices = dynamic_cast<const osg::Vec3Array*>(geometry.getVertexArray());
-    const osg::DrawElementsUInt* triangles =
-        geometry.getNumPrimitiveSets() ? dynamic_cast<const osg::DrawElementsUInt*>(geometry.getPrimitiveSet(0)) : nullptr;
-    if (!vertices || !triangles)
-        return area;
-    for (GLuint index : *triangles)
-        if (index < vertices->size())
-            area.expandBy(osg::Vec3d((*vertices)[index]) + centre);
-    return area;
-}
-
-osg::BoundingBoxd textureArea(const osg::BoundingBoxd& box, const osg::BoundingBoxd& ground, double resolution)
+osg::BoundingBoxd textureArea(const osg::BoundingBoxd& box, double resolution)
 {
     osg::BoundingBoxd area(box.xMin(), box.yMin(), 0.0, box.xMax(), box.yMax(), 0.0);
-    if (!(resolution > 0.0) || !ground.valid())
+    if (!(resolution > 0.0))
         return area;
-    auto grow = [resolution](double lo, double hi, double groundLo, double groundHi, double& newLo, double& newHi) {
-        const double size = hi - lo;
-        const double spare = 0.5 * (textureEdge(size / resolution) * resolution - size);
-        newLo = lo - std::min(std::max(0.0, lo - groundLo), spare);
-        newHi = hi + std::min(std::max(0.0, groundHi - hi), spare);
-    };
-    double x0, x1, y0, y1;
-    grow(box.xMin(), box.xMax(), ground.xMin(), ground.xMax(), x0, x1);
-    grow(box.yMin(), box.yMax(), ground.yMin(), ground.yMax(), y0, y1);
-    area.set(x0, y0, 0.0, x1, y1, 0.0);
+    const double width = box.xMax() - box.xMin(), height = box.yMax() - box.yMin();
+    const double spareX = 0.5 * (textureEdge(width / resolution) * resolution - width);
+    const double spareY = 0.5 * (textureEdge(height / resolution) * resolution - height);
+    area.set(box.xMin() - spareX, box.yMin() - spareY, 0.0, box.xMax() + spareX, box.yMax() + spareY, 0.0);
     return area;
 }
 

@@ -21,15 +21,11 @@ struct AreaTexture
 // The geometry of a tile as tin writes it: transform, geode, one geometry. Null otherwise.
 osg::Geometry* tileGeometry(osg::Node& tile);
 
-// The ground area that the tile's triangles cover, in world coordinates (vertices are relative
-// to `centre`); invalid when there is no triangle.
-osg::BoundingBoxd groundArea(const osg::Geometry& geometry, const osg::Vec3d& centre);
-
-// The area a tile's texture spans: the tile's box, grown towards the triangles that reach
-// beyond it (they cross the tile's edge) as far as the texels that rounding the box's texture
-// up to a power of two leaves over. Anything further (the long slivers along the edge of a
-// scan) takes the colour of the texture's edge.
-osg::BoundingBoxd textureArea(const osg::BoundingBoxd& tileBox, const osg::BoundingBoxd& ground, double resolution);
+// The area a tile's texture spans at `resolution` metres per texel: the tile's box, grown on
+// every side by half the texels that rounding its texture up to a power of two leaves over.
+// Texels are then exactly the resolution asked for, the triangles that cross the tile's edge
+// find their texels, and where the box lies on the raster's pixel grid so does every texel.
+osg::BoundingBoxd textureArea(const osg::BoundingBoxd& tileBox, double resolution);
 
 // Gives every vertex the texture coordinate of its place in the texture's area and the tile its
 // texture: stored with the tile, mip-mapped, modulating the lit ground colour as before, and

@@ -81,17 +81,27 @@ TEST(TileTexture, GroundPointsShowTheRastersColours)
         EXPECT_EQ(t.textureRows, 256) << tile;
     }
 
-    // 2 m per texel; the scan without a coordinate system is taken to be in the raster's.
-    TempDir coarse;
-    writeGround(coarse.file("ground.las"), groundX, groundY, groundX + side, groundY + side, "");
-    r = tintest::runTin({"--extents", extent, "--tileSize", "100", "--texture", dir.file("pattern.tif"),
-                         "--textureResolution", "2", coarse.file("ground.las")},
-                        coarse.path());
-    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_EQ(countLines(r.out + r.err, "is unknown; the two are assumed to match"), 1) << r.out << r.err;
-    EXPECT_GT(expectPattern(coarse.path(), 3.0, 12), 800u);
-    for (const std::string& tile : tintest::tileFiles(coarse.path()))
-        EXPECT_EQ(sampleTile(coarse.file(tile)).textureColumns, 64) << tile;
+    // Other resolutions, interpolated (0.4 m) and averaged (2 m) from the raster's pixels; the
+    // scan without a coordinate system is taken to be in the raster's.
+    struct Case
+    {
+        const char* resolution;
+        int edge;
+        double clear;
+    };
+    for (const Case& c : {Case{"0.4", 256, 1.0}, Case{"2", 64, 3.0}})
+    {
+        TempDir other;
+        writeGround(other.file("ground.las"), groundX, groundY, groundX + side, groundY + side, "");
+        r = tintest::runTin({"--extents", extent, "--tileSize", "100", "--texture", dir.file("pattern.tif"),
+                             "--textureResolution", c.resolution, other.file("ground.las")},
+                            other.path());
+        ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(countLines(r.out + r.err, "is unknown; the two are assumed to match"), 1) << r.out << r.err;
+        EXPECT_GT(expectPattern(other.path(), c.clear, 12), 800u) << c.resolution;
+        for (const std::string& tile : tintest::tileFiles(other.path()))
+            EXPECT_EQ(sampleTile(other.file(tile)).textureColumns, c.edge) << tile << " at " << c.resolution;
+    }
 }
 
 // The same pattern drawn in a raster in geographic coordinates lands in the same place: GDAL
