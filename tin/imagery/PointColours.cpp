@@ -1,6 +1,9 @@
 #include "tin/imagery/PointColours.h"
 
+#include "tin/las/LasHeader.h"
 #include "tin/las/LasPoint.h"
+
+#include <osg/Notify>
 
 #include <algorithm>
 #include <cmath>
@@ -18,18 +21,20 @@ double pack(const LasPoint& p)
                   (std::uint64_t(p.getBlue()) << 32));
 }
 
-osg::Vec4ub unpack(const osg::Vec3d& stored, bool eightBit)
+bool finite(const osg::Vec3d& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
+} // namespace
+
+osg::Vec4ub PointColours::unpack(const osg::Vec3d& stored, Scale scale)
 {
+    if (scale == Scale::None)
+        return osg::Vec4ub(255, 255, 255, 255);
     const std::uint64_t bits = std::uint64_t(stored.x());
     auto channel = [&](int i) -> unsigned char {
         const unsigned v = unsigned((bits >> (16 * i)) & 0xFFFF);
-        return eightBit ? (unsigned char)(v & 0xFF) : (unsigned char)((v + 128) / 257);
+        return scale == Scale::EightBit ? (unsigned char)(v & 0xFF) : (unsigned char)((v + 128) / 257);
     };
     return osg::Vec4ub(channel(0), channel(1), channel(2), 255);
 }
-
-bool finite(const osg::Vec3d& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
-} // namespace
 
 PointColours::PointColours(std::uint64_t memoryBudget, const std::string& folder) : store(memoryBudget, folder) {}
 
@@ -37,6 +42,15 @@ void PointColours::beginFile()
 {
     store.beginFile();
     fileMaximum = 0;
+    fileHasColour = true;
+}
+
+void PointColours::setFormat(unsigned pointFormat, const std::string& file)
+{
+    fileHasColour = LasHeader::colourOffset(pointFormat) != 0;
+    if (!fileHasColour)
+        OSG_WARN << "LasReader: " << file << ": point format " << pointFormat
+                 << " carries no colour; its points are white" << std::endl;
 }
 
 void PointColours::observe(const LasPoint& p)
@@ -46,15 +60,18 @@ void PointColours::observe(const LasPoint& p)
 
 void PointColours::add(std::uint64_t tile, const LasPoint& p)
 {
-    store.add(tile, osg::Vec3d(pack(p), double(maxima.size()), 0.0));
+    store.add(tile, osg::Vec3d(pack(p), double(scales.size()), 0.0));
 }
 
-void PointColours::endFile() { maxima.push_back(fileMaximum); }
+void PointColours::endFile()
+{
+    scales.push_back(!fileHasColour ? Scale::None : fileMaximum < 256 ? Scale::EightBit : Scale::SixteenBit);
+}
 
 void PointColours::dropFile()
 {
     store.dropFile();
-    maxima.push_back(0);
+    scales.push_back(Scale::None);
 }
 
 PointColours::Taken PointColours::take(std::uint64_t tile, const osg::Vec3dArray& points)
@@ -88,7 +105,8 @@ PointColours::Taken PointColours::take(std::uint64_t tile, const osg::Vec3dArray
         }
         const osg::Vec3d& c = (*stored)[order[k]];
         taken.points->push_back(p);
-        taken.colours->push_back(unpack(c, isEightBit(unsigned(c.y()))));
+        const std::size_t file = std::size_t(c.y());
+        taken.colours->push_back(unpack(c, file < scales.size() ? scales[file] : Scale::None));
     }
     return taken;
 }

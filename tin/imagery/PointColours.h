@@ -25,6 +25,8 @@ public:
     explicit PointColours(std::uint64_t memoryBudget, const std::string& folder = "");
 
     void beginFile();
+    // The point format of the file begun; one without colour gives white points, with one line.
+    void setFormat(unsigned pointFormat, const std::string& file);
     // Every point the file yields, placed or not: the file's scale is judged on all of them.
     void observe(const LasPoint& point);
     void add(std::uint64_t tile, const LasPoint& point);
@@ -45,12 +47,19 @@ public:
     // else (a simplified tile) each vertex takes the colour of the nearest point.
     static void attach(osg::Geometry& geometry, const Taken& taken);
 
-    bool isEightBit(unsigned file) const { return file < maxima.size() && maxima[file] < 256; }
-
 private:
+    enum class Scale : unsigned char
+    {
+        None, // the format has no colour
+        EightBit,
+        SixteenBit
+    };
+    static osg::Vec4ub unpack(const osg::Vec3d& stored, Scale scale);
+
     TilePointStore store;
-    std::vector<std::uint16_t> maxima; // per file, in the order read
+    std::vector<Scale> scales; // per file, in the order read
     std::uint16_t fileMaximum = 0;
+    bool fileHasColour = true;
 };
 
 } // namespace osgTAVRI

@@ -150,6 +150,8 @@ void PointDistributor::distribute(const Input& input)
     try
     {
         LasReader reader(stream, input.path);
+        if (colours)
+            colours->setFormat(reader.getHeader().getPointFormat(), input.path);
         reader.setFilters(selection.makeFilters());
         local.read = reader.getHeader().getPointCount();
         unsigned columnAt[5], rowAt[5];

@@ -85,7 +85,8 @@ TEST(PointColours, VerticesCarryTheScansColours)
 }
 
 // The scale is judged per file: in one run, a file with 8-bit colour and one with the same
-// colours in 16 bits give the same vertex colours; --colour takes only rgb.
+// colours in 16 bits give the same vertex colours, and a file of a format without colour gives
+// white, with one line; --colour takes only rgb.
 TEST(PointColours, EightBitFilesAreDetectedPerFile)
 {
     TempDir dir;
@@ -106,14 +107,26 @@ TEST(PointColours, EightBitFilesAreDetectedPerFile)
             }
         writer.finish();
     }
-    tavritest::RunResult r = tintest::runTin({"--extents", "0,0,200,100", "--tileSize", "100", "--colour", "rgb",
-                                              dir.file("narrow.las"), dir.file("wide.las")},
+    std::vector<tintest::SynthPoint> plain;
+    for (double y = 101.0; y < 200.0; y += 5.0)
+        for (double x = 1.0; x < 200.0; x += 5.0)
+            plain.push_back({x, y, 5.0});
+    tintest::writeLas(dir.file("plain.las"), plain);
+    tavritest::RunResult r = tintest::runTin({"--extents", "0,0,200,200", "--tileSize", "100", "--colour", "rgb",
+                                              dir.file("narrow.las"), dir.file("wide.las"), dir.file("plain.las")},
                                              dir.path());
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.err.find("plain.las: point format 1 carries no colour; its points are white"), std::string::npos)
+        << r.err;
     std::size_t checked = 0;
     for (const std::string& tile : tintest::tileFiles(dir.path()))
         for (const Sample& s : sampleTile(dir.file(tile)).samples)
         {
+            if (s.world.y() > 100.0)
+            {
+                EXPECT_EQ(s.colour, Rgb(255, 255, 255, 255));
+                continue;
+            }
             EXPECT_EQ(int(s.colour[0]), int(std::lround(s.world.x()) % 256)) << s.world.x();
             EXPECT_EQ(int(s.colour[1]), int(std::lround(s.world.y()) * 2 % 256)) << s.world.y();
             EXPECT_EQ(int(s.colour[2]), 200);
