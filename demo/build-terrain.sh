@@ -18,6 +18,9 @@ tileSize=500
 tiles=16
 # Ground (2) only, of every return: no trees or rails in the terrain.
 classes="2"
+# Metres a texel: 512 x 512 a tile keeps the viewer's start quick on a software renderer; the
+# orthophoto itself has 0.5 m pixels for a closer look (tin --textureResolution 0.5).
+texel=1
 
 for tool in "$generator" "$photographer" "$tin"; do
   if [ ! -x "$tool" ]; then
@@ -27,7 +30,7 @@ for tool in "$generator" "$photographer" "$tin"; do
 done
 
 stamp="$out/.terrain-stamp"
-want="$(cksum < "$generator" | cut -d' ' -f1) $(cksum < "$photographer" | cut -d' ' -f1) $(cksum < "$tin" | cut -d' ' -f1) $extent $tileSize $classes"
+want="$(cksum < "$generator" | cut -d' ' -f1) $(cksum < "$photographer" | cut -d' ' -f1) $(cksum < "$tin" | cut -d' ' -f1) $extent $tileSize $classes $texel"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] &&
    [ "$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)" -eq "$tiles" ]; then
   exit 0
@@ -41,7 +44,7 @@ rm -f "$out"/*.ive
 threads=$(nproc 2>/dev/null || echo 2)
 # tin writes its tiles into its working directory.
 (cd "$out" && "$tin" --extents "$extent" --tileSize "$tileSize" --keepClasses "$classes" \
-  --numThreads "$threads" --texture "$orthophoto" "$las" >/dev/null)
+  --numThreads "$threads" --texture "$orthophoto" --textureResolution "$texel" "$las" >/dev/null)
 count=$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)
 if [ "$count" -ne "$tiles" ]; then
   echo "build-terrain.sh: tin wrote $count of $tiles tiles" >&2

@@ -73,7 +73,7 @@ void applyTexture(osg::Geometry& geometry, const osg::Vec3d& centre, const AreaT
     map->setFilter(osg::Texture::MIN_FILTER, osg::Texture::LINEAR_MIPMAP_LINEAR);
     map->setFilter(osg::Texture::MAG_FILTER, osg::Texture::LINEAR);
     // Ground seen low over the terrain is at a grazing angle; plain mip-mapping blurs it.
-    map->setMaxAnisotropy(8.0f);
+    map->setMaxAnisotropy(4.0f);
     // The pixels are in the graphics memory once drawn; the viewer need not keep a second copy.
     map->setUnRefImageDataAfterApply(true);
     // The default modulate mode keeps the lighting of the plain ground.
