@@ -11,3 +11,6 @@ add_library(tavri_osg INTERFACE)
 target_include_directories(tavri_osg SYSTEM INTERFACE ${OPENSCENEGRAPH_INCLUDE_DIRS} ${OPENTHREADS_INCLUDE_DIR})
 target_link_libraries(tavri_osg INTERFACE ${OPENSCENEGRAPH_LIBRARIES} ${OPENTHREADS_LIBRARY}
   OpenGL::GL ${OPENGL_glu_LIBRARY} Threads::Threads)
+
+# Aerial imagery for tin's textures is read through GDAL (Debian's libgdal-dev).
+find_package(GDAL REQUIRED)

@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth xdotool x11-utils
   fonts-liberation libfreetype-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgdal-dev
   python3 imagemagick
   slurm-wlm munge
   clang libclang-rt-dev

@@ -8,6 +8,7 @@
 #include "tin/tiling/TileQueue.h"
 #include "tin/TinOptions.h"
 #include "tin/WorkerThread.h"
+#include "tin/imagery/TileImagery.h"
 
 #include <OpenThreads/Thread>
 #include <osg/Notify>
@@ -115,6 +116,15 @@ int runTin(int argc, char** argv)
         return 1;
     }
 
+    // An unreadable texture ends the run here, before the first tile.
+    TileImagery imagery(options.imagery);
+    if (!imagery.prepare(options.files, error))
+    {
+        OSG_WARN << argv[0] << ": " << error << std::endl;
+        return 1;
+    }
+    const bool decorated = !options.imagery.texture.empty() || options.imagery.colourRgb;
+
     TemporaryFiles::removeOnSignals();
     OpenThreads::Thread::Init();
     // Loaded here, before the workers write their first tile at the same time.
@@ -127,16 +137,21 @@ int runTin(int argc, char** argv)
     build.queue = &queue;
     build.noTrim = options.noTrim;
     build.maxError = options.maxError;
+    build.imagery = decorated ? &imagery : nullptr;
     PointDistributor::Counts counts;
     {
         char label[64];
         std::snprintf(label, sizeof label, "Generation of %u TIN tile(s)", count);
         ScopedTimer timer(label, osg::NOTICE);
 
-        TilePointStore store(options.memoryBudget);
+        // Colours, when asked for, share the budget with the points.
+        const std::uint64_t budget = options.imagery.colourRgb ? options.memoryBudget / 2 : options.memoryBudget;
+        TilePointStore store(budget);
+        imagery.setColourBudget(budget);
         build.store = &store;
         PointDistributor distributor(grid, queue, options.selection, store);
         distributor.setThreads(options.numThreads);
+        distributor.setColours(imagery.getColours());
         distributor.readHeaders(options.files);
         distributor.readPoints();
         counts = distributor.getCounts();
@@ -183,6 +198,9 @@ int runTin(int argc, char** argv)
             worker->join();
         workers.clear();
     }
+    const std::string uncovered = imagery.uncoveredLine(count);
+    if (!uncovered.empty())
+        OSG_NOTICE << uncovered << std::endl;
     if (build.written == 0)
         OSG_NOTICE << "No tile was written: "
                    << emptyRunReason(grid, queue, options, counts, build) << std::endl;

@@ -29,6 +29,7 @@ void registerUsage(osg::ArgumentParser& arguments)
                                      " [--thinNth <n>] [--noTrim] [--simplify maxError]"
                                      " [--namingCoordsSize | --namingTruncCoords | --namingRowCol]"
                                      " [--keepClasses <c,c...>] [--memoryBudget <MB>] [--shard <k/n>]"
+                                     " [--texture <raster>] [--textureResolution <m>] [--colour rgb]"
                                      " [--version] <files...>");
     // The options are deliberately not registered as usage entries: the parser treats
     // registered options as known and would no longer report a second naming option.
@@ -102,7 +103,10 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
                      " instead of the first returns.\n--memoryBudget: points waiting for their tiles"
                      " beyond this many MB (default 8192) go to a hidden temporary file.\n"
                      "--shard K/N builds only the tiles whose index i (row by row from the south-west,"
-                     " from 0) has i mod N = K - 1." << std::endl;
+                     " from 0) has i mod N = K - 1.\n--texture drapes a raster that GDAL reads (GeoTIFF,"
+                     " JPEG with world file, JPEG 2000, VRT) over the tiles, at --textureResolution"
+                     " metres per texel (default: the raster's own).\n--colour rgb colours the"
+                     " vertices with the points' own RGB (point formats 2, 3, 5, 7, 8, 10)." << std::endl;
         exitCode = 1;
         return false;
     }
@@ -126,6 +130,10 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
     const bool hasShard = arguments.read("--shard", shard);
     unsigned budgetMB = unsigned(options.memoryBudget >> 20);
     arguments.read("--memoryBudget", budgetMB);
+    std::string colour;
+    const bool hasColour = arguments.read("--colour", colour);
+    arguments.read("--texture", options.imagery.texture);
+    const bool hasResolution = arguments.read("--textureResolution", options.imagery.textureResolution);
 
     for (int pos = 1; pos < arguments.argc(); ++pos)
     {
@@ -174,6 +182,21 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
     if (budgetMB == 0)
     {
         OSG_WARN << arguments[0] << ": Invalid --memoryBudget: 0, give at least 1 MB" << std::endl;
+        exitCode = 1;
+        return false;
+    }
+    if (hasColour && colour != "rgb")
+    {
+        OSG_WARN << arguments[0] << ": Invalid --colour: \"" << colour << "\", the only choice is rgb" << std::endl;
+        exitCode = 1;
+        return false;
+    }
+    options.imagery.colourRgb = hasColour;
+    const double resolution = options.imagery.textureResolution;
+    if (hasResolution && !(resolution > 0.0 && std::isfinite(resolution)))
+    {
+        OSG_WARN << arguments[0] << ": Invalid --textureResolution: " << resolution
+                 << ", give metres per texel greater than 0" << std::endl;
         exitCode = 1;
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "tin/tiling/PointSelection.h"
 #include "tin/tiling/TileNaming.h"
+#include "tin/imagery/TileImagery.h"
 
 #include <osg/BoundingBox>
 
@@ -29,6 +30,7 @@ struct TinOptions
     // --shard K/N: this run builds the tiles whose index i has i mod N = K - 1.
     unsigned shardIndex = 1;
     unsigned shardCount = 1;
+    ImageryOptions imagery; // --texture, --textureResolution, --colour
     std::vector<std::string> files;
 };
 

@@ -6,6 +6,7 @@
 #include "tin/tiling/TileQueue.h"
 #include "tin/tiling/TileWriter.h"
 #include "tin/tiling/TinBuilder.h"
+#include "tin/imagery/TileImagery.h"
 #include "tin/triangulation/DelaunayTriangulator.h"
 
 #include <osg/MatrixTransform>
@@ -36,6 +37,9 @@ void WorkerThread::buildTile(std::uint64_t tile)
             return;
         }
         osg::ref_ptr<osg::Vec3dArray> points = build.store->take(tile);
+        // Taken in any case, so that a tile's colours never outlive its points.
+        const PointColours::Taken colours =
+            build.imagery ? build.imagery->takeColours(tile, *points) : PointColours::Taken();
         if (points->size() < 3)
         {
             ++build.withoutPoints;
@@ -43,6 +47,8 @@ void WorkerThread::buildTile(std::uint64_t tile)
         }
         osg::ref_ptr<osg::MatrixTransform> node =
             createTin(points.get(), build.grid->bounds(tile), build.noTrim, build.maxError);
+        if (node.valid() && build.imagery)
+            build.imagery->decorate(*node, build.grid->bounds(tile), colours);
         // The mesh holds its own vertices; the points need not wait beside it for the write.
         points = nullptr;
         if (node.valid() && writeTile(*node, name + ".ive"))

@@ -10,6 +10,7 @@ namespace osgTAVRI
 {
 
 class TileGrid;
+class TileImagery;
 class TilePointStore;
 class TileQueue;
 
@@ -22,6 +23,7 @@ struct TileBuild
     TilePointStore* store = nullptr;
     bool noTrim = false;
     double maxError = double(FLT_MAX);
+    TileImagery* imagery = nullptr; // textures and colours; null when neither is asked for
 
     std::atomic<unsigned> done{0};
     std::atomic<unsigned> written{0};

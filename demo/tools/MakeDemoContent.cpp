@@ -5,6 +5,7 @@
 // that tin has built, through the same ray casts the viewer uses.
 //
 // Usage: make_demo_content <dist>
+#include "demo/tools/DemoArea.h"
 #include "demo/tools/DemoBlocks.h"
 
 #include "common/AtomicFile.h"
@@ -36,12 +37,11 @@ using demo::mastSpacing;
 
 namespace
 {
-const double originX = 100000.0, originY = 6400000.0; // south-west corner of the terrain
-// The railway of the demo scan runs east-west along this northing.
-const double railY = 1400.0;
-// The route in local coordinates: two straight legs between the forest patches of the scan,
-// whose canopy the terrain shows, and clear of the low ground in the valley's south.
-const osg::Vec2d route[3] = {{100.0, 1000.0}, {900.0, 1100.0}, {1800.0, 1900.0}};
+using DemoArea::originX;
+using DemoArea::originY;
+using DemoArea::railY;
+// Clear of the low ground in the valley's south; the orthophoto shows its cleared corridor.
+const osg::Vec2d* const route = DemoArea::powerLineRoute;
 const double pylonSpacing = 85.0;          // the spacing the pylons keep where the ground allows
 const double longestSpan = 500.0;
 const double step = 4.0;                   // between the feet that spotting tries

@@ -22,6 +22,20 @@ unsigned LasHeader::standardRecordLength(unsigned format)
     return format < sizeof lengths / sizeof lengths[0] ? lengths[format] : 0;
 }
 
+unsigned LasHeader::colourOffset(unsigned format)
+{
+    switch (format)
+    {
+    case 2: return 20;
+    case 3:
+    case 5: return 28;
+    case 7:
+    case 8:
+    case 10: return 30;
+    default: return 0;
+    }
+}
+
 LasHeader LasHeader::read(std::istream& in, std::uint64_t size, const std::string& fileName)
 {
     unsigned char raw[size14] = {};
@@ -64,6 +78,7 @@ LasHeader LasHeader::read(std::istream& in, std::uint64_t size, const std::strin
     if (h.versionMinor >= 4 && h.headerSize >= size14 && wanted >= size14)
     {
         h.evlrStart = u64(raw + 235);
+        h.evlrCount = u32(raw + 243);
         const std::uint64_t count64 = u64(raw + 247);
         if (count64 != 0 || h.legacyPointCount == 0)
             h.pointCount = count64;

@@ -30,6 +30,8 @@ public:
 
     bool isCompressed() const { return (formatByte & 0xC0) != 0; }
     unsigned getPointFormat() const { return formatByte & 0x3F; }
+    // Byte offset of red, green and blue in a record; 0 for the formats without colour.
+    static unsigned colourOffset(unsigned format);
     // Formats 6 to 10 keep four bits for the return number instead of three.
     bool hasExtendedReturns() const { return getPointFormat() >= 6; }
 
@@ -41,6 +43,9 @@ public:
     unsigned getRecordLength() const { return recordLength; }
     std::uint64_t getPointCount() const { return pointCount; }
     std::uint64_t getFileSize() const { return fileSize; }
+    std::uint16_t getGlobalEncoding() const { return globalEncoding; }
+    std::uint64_t getEvlrStart() const { return evlrStart; }
+    std::uint32_t getEvlrCount() const { return evlrCount; }
     // End of the point block: the file's end, or the first thing stored after the points.
     std::uint64_t getDataEnd() const;
 
@@ -72,6 +77,7 @@ private:
     std::uint64_t pointCount = 0;
     std::uint64_t waveformStart = 0;
     std::uint64_t evlrStart = 0;
+    std::uint32_t evlrCount = 0;
     double scale[3] = {0.0, 0.0, 0.0};
     double offset[3] = {0.0, 0.0, 0.0};
     double minimum[3] = {0.0, 0.0, 0.0};

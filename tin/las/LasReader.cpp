@@ -109,6 +109,8 @@ void LasReader::decode(const unsigned char* r)
     point.set(i32(r) * header.getScaleX() + header.getOffsetX(),
               i32(r + 4) * header.getScaleY() + header.getOffsetY(),
               i32(r + 8) * header.getScaleZ() + header.getOffsetZ(), ret, count, cls);
+    if (const unsigned at = LasHeader::colourOffset(header.getPointFormat()))
+        point.setColour(u16(r + at), u16(r + at + 2), u16(r + at + 4));
 }
 
 bool LasReader::readNextPoint()

@@ -34,8 +34,33 @@ LasWriter::LasWriter(std::ostream& stream, const Settings& s) : out(stream), set
         minimum[i] = std::numeric_limits<double>::max();
         maximum[i] = -std::numeric_limits<double>::max();
     }
-    const std::vector<char> blank(getHeaderSize() + settings.gapBytes, 0);
+    const std::vector<char> blank(getHeaderSize(), 0);
     out.write(blank.data(), std::streamsize(blank.size()));
+    if (!settings.wkt.empty())
+    {
+        // LASF_Projection, record 2112: the coordinate system as a null-terminated WKT string.
+        std::vector<unsigned char> vlr(vlrBytes(), 0);
+        std::memcpy(vlr.data() + 2, "LASF_Projection", 15);
+        put16(vlr.data() + 18, 2112);
+        put16(vlr.data() + 20, std::uint32_t(settings.wkt.size() + 1));
+        std::memcpy(vlr.data() + 22, "OGC coordinate system WKT", 25);
+        std::memcpy(vlr.data() + 54, settings.wkt.data(), settings.wkt.size());
+        out.write(reinterpret_cast<const char*>(vlr.data()), std::streamsize(vlr.size()));
+    }
+    const std::vector<char> gap(settings.gapBytes, 0);
+    out.write(gap.data(), std::streamsize(gap.size()));
+}
+
+unsigned LasWriter::vlrBytes() const
+{
+    return settings.wkt.empty() ? 0 : unsigned(54 + settings.wkt.size() + 1);
+}
+
+void LasWriter::setColour(std::uint16_t red, std::uint16_t green, std::uint16_t blue)
+{
+    colour[0] = red;
+    colour[1] = green;
+    colour[2] = blue;
 }
 
 unsigned LasWriter::getHeaderSize() const
@@ -73,6 +98,9 @@ void LasWriter::addPoint(double x, double y, double z, unsigned ret, unsigned re
         r[14] = std::uint8_t((ret & 0x07) | ((returns & 0x07) << 3));
         r[15] = std::uint8_t(classification & 0x1F);
     }
+    if (const unsigned at = LasHeader::colourOffset(settings.pointFormat))
+        for (int i = 0; i < 3; ++i)
+            put16(r.data() + at + 2 * i, colour[i]);
     out.write(reinterpret_cast<const char*>(r.data()), std::streamsize(r.size()));
     ++count;
 }
@@ -87,8 +115,11 @@ void LasWriter::finish()
     std::memcpy(h.data() + 26, "TAVRIview", 9);
     std::memcpy(h.data() + 58, "tin LasWriter", 13);
     put16(h.data() + 94, size);
-    put32(h.data() + 96, size + settings.gapBytes);
-    put32(h.data() + 100, 0);
+    put32(h.data() + 96, size + vlrBytes() + settings.gapBytes);
+    put32(h.data() + 100, settings.wkt.empty() ? 0 : 1);
+    // LAS 1.4 says so in the global encoding when the coordinate system is WKT.
+    if (!settings.wkt.empty() && settings.versionMinor >= 4)
+        put16(h.data() + 6, 0x10);
     h[104] = std::uint8_t(settings.pointFormat);
     put16(h.data() + 105, getRecordLength());
     // Formats 6 to 10 keep the legacy count at 0; the 64-bit count holds it.

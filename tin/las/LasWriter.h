@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <string>
 
 namespace osgTAVRI
 {
@@ -20,12 +21,16 @@ public:
         unsigned gapBytes = 0;    // between the header and the points
         double scale[3] = {0.01, 0.01, 0.01};
         double offset[3] = {0.0, 0.0, 0.0};
+        // Coordinate system as OGC WKT, stored in a LASF_Projection record; "" for none.
+        std::string wkt;
     };
 
     LasWriter(std::ostream& stream, const Settings& settings);
 
     void addPoint(double x, double y, double z, unsigned returnNumber = 1,
                   unsigned numberOfReturns = 1, unsigned classification = 2);
+    // Red, green and blue of the points added from now on (formats that carry colour).
+    void setColour(std::uint16_t red, std::uint16_t green, std::uint16_t blue);
     // Writes the header; the stream then holds a complete file.
     void finish();
 
@@ -36,7 +41,10 @@ public:
 private:
     std::ostream& out;
     Settings settings;
+    unsigned vlrBytes() const;
+
     std::uint64_t count = 0;
+    std::uint16_t colour[3] = {0, 0, 0};
     double minimum[3];
     double maximum[3];
 };

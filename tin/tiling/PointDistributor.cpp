@@ -4,6 +4,7 @@
 #include "tin/tiling/TileGrid.h"
 #include "tin/tiling/TilePointStore.h"
 #include "tin/tiling/TileQueue.h"
+#include "tin/imagery/PointColours.h"
 #include "tin/las/LasError.h"
 #include "tin/las/LasReader.h"
 
@@ -162,10 +163,14 @@ void PointDistributor::distribute(const Input& input)
     const std::uint64_t columns = grid.getNumColumns();
 
     store.beginFile();
+    if (colours)
+        colours->beginFile();
     Counts local;
     try
     {
         LasReader reader(stream, input.path);
+        if (colours)
+            colours->setFormat(reader.getHeader().getPointFormat(), input.path);
         reader.setFilters(selection.makeFilters());
         reader.setThreads(threads);
         local.read = reader.getHeader().getPointCount();
@@ -176,6 +181,8 @@ void PointDistributor::distribute(const Input& input)
         {
             ++local.selected;
             const LasPoint& p = reader.getPoint();
+            if (colours)
+                colours->observe(p);
             const double x = p.getX(), y = p.getY(), z = p.getZ();
             if (!holdsHeight(z))
                 continue;
@@ -192,6 +199,8 @@ void PointDistributor::distribute(const Input& input)
                     if (!tiles.contains(tile))
                         continue;
                     store.add(tile, osg::Vec3d(x - cx[j], y - cy[i], z));
+                    if (colours)
+                        colours->add(tile, p);
                     placed = true;
                 }
             local.placed += placed;
@@ -201,9 +210,13 @@ void PointDistributor::distribute(const Input& input)
     {
         // Like a file skipped before its first point: none of its points count.
         store.dropFile();
+        if (colours)
+            colours->dropFile();
         OSG_WARN << error.what() << ", file skipped" << std::endl;
         return;
     }
+    if (colours)
+        colours->endFile();
     counts.read += local.read;
     counts.selected += local.selected;
     counts.placed += local.placed;

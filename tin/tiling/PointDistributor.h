@@ -10,6 +10,7 @@ namespace osgTAVRI
 {
 
 class LasHeader;
+class PointColours;
 class TileGrid;
 class TilePointStore;
 class TileQueue;
@@ -27,6 +28,8 @@ public:
 
     // Threads that decode a compressed file's chunks while its points are distributed.
     void setThreads(unsigned count) { threads = count; }
+    // With --colour rgb the points' colours go to `colours`, in the same order as the points.
+    void setColours(PointColours* pointColours) { colours = pointColours; }
 
     void readHeaders(const std::vector<std::string>& files);
     void readPoints();
@@ -60,6 +63,7 @@ private:
     const TileQueue& tiles;
     PointSelection selection;
     TilePointStore& store;
+    PointColours* colours = nullptr;
     std::vector<Input> inputs;
     Counts counts;
     unsigned threads = 1;

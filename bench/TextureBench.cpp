@@ -1,0 +1,162 @@
+// tin with and without --texture over the same 16 tiles, as child processes: the textured run reads each tile's
+// window of a 0.25 m orthophoto (a tiled, JPEG-compressed GeoTIFF, as agencies deliver them),
+// resamples it to a 1024 x 1024 texture and stores it in the tile. The untextured run is the
+// peer; the ratio is the price of the imagery.
+#include "tin/las/LasWriter.h"
+
+#include <gdal_priv.h>
+#include <osg/Timer>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+const double side = 1000.0;  // 4 x 4 tiles of 250 m
+const double pixel = 0.25;
+const double border = 50.0;   // raster beyond the tiles
+
+double now() { return osg::Timer::instance()->time_s(); }
+
+void makeScan(const std::string& path)
+{
+    std::ofstream out(path.c_str(), std::ios::binary);
+    osgTAVRI::LasWriter::Settings settings;
+    osgTAVRI::LasWriter writer(out, settings);
+    std::mt19937 random(2026);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    // One point a square metre, a usual density of an airborne scan.
+    for (int i = 0; i < 1000000; ++i)
+    {
+        const double x = u(random) * side, y = u(random) * side;
+        writer.addPoint(x, y, 20.0 + 8.0 * std::sin(x / 90.0) * std::cos(y / 70.0) + u(random) * 0.3);
+    }
+    writer.finish();
+}
+
+bool makeOrthophoto(const std::string& path)
+{
+    GDALAllRegister();
+    const int size = int((side + 2 * border) / pixel);
+    const char* options[] = {"TILED=YES", "COMPRESS=JPEG", "PHOTOMETRIC=YCBCR", "JPEG_QUALITY=90", nullptr};
+    GDALDatasetUniquePtr image(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+        path.c_str(), size, size, 3, GDT_Byte, const_cast<char**>(options)));
+    if (!image)
+        return false;
+    double transform[6] = {-border, pixel, 0.0, side + border, 0.0, -pixel};
+    image->SetGeoTransform(transform);
+    std::vector<unsigned char> row(std::size_t(size) * 3);
+    std::mt19937 random(5);
+    for (int j = 0; j < size; ++j)
+    {
+        for (int i = 0; i < size; ++i)
+        {
+            const double x = i * pixel, y = j * pixel;
+            unsigned char* p = &row[std::size_t(i) * 3];
+            p[0] = (unsigned char)(120 + 60 * std::sin(x / 37.0) + random() % 20);
+            p[1] = (unsigned char)(130 + 50 * std::cos(y / 23.0) + random() % 20);
+            p[2] = (unsigned char)(90 + 40 * std::sin((x + y) / 51.0));
+        }
+        if (image->RasterIO(GF_Write, 0, j, size, 1, row.data(), size, 1, GDT_Byte, 3, nullptr, 3,
+                            GSpacing(size) * 3, 1, nullptr) != CE_None)
+            return false;
+    }
+    return true;
+}
+
+struct Run
+{
+    double wall = 1e30;
+    double cpu = 1e30; // user and system time of the tin process
+};
+
+// Runs <build>/Bin/tin in a fresh `dir` as a child, for its wall and processor time; the
+// processor time is what tin itself spent, whatever else the machine runs meanwhile.
+Run runTin(const std::string& dir, const std::vector<std::string>& extra, const std::string& las)
+{
+    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
+    char self[PATH_MAX] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string exe(self, n > 0 ? std::size_t(n) : 0);
+    std::vector<std::string> args{exe.substr(0, exe.rfind('/')) + "/../Bin/tin", "--extents", "0,0,1000,1000",
+                                  "--tileSize", "250", "--numThreads", "1"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(las);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    const double t = now();
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (chdir(dir.c_str()) != 0 || quiet < 0 || dup2(quiet, STDOUT_FILENO) < 0)
+            _exit(127);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Run run;
+    run.wall = now() - t;
+    run.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
+              usage.ru_stime.tv_usec * 1e-6;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        run.wall = run.cpu = -1.0;
+    return run;
+}
+
+Run best(const Run& a, const Run& b) { return {std::min(a.wall, b.wall), std::min(a.cpu, b.cpu)}; }
+} // namespace
+
+int main()
+{
+    char pattern[] = "/tmp/tavri-texture-bench-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (!made)
+        return 1;
+    const std::string dir = made;
+    const std::string las = dir + "/scan.las", ortho = dir + "/ortho.tif";
+    makeScan(las);
+    if (!makeOrthophoto(ortho))
+    {
+        std::printf("could not write the orthophoto\n");
+        return 1;
+    }
+    Run plain, textured;
+    for (int round = 0; round < 3; ++round)
+    {
+        plain = best(plain, runTin(dir + "/plain", {}, las));
+        textured = best(textured, runTin(dir + "/textured", {"--texture", ortho}, las));
+    }
+    if (plain.cpu <= 0.0 || textured.cpu <= 0.0)
+    {
+        std::printf("tin failed\n");
+        return 1;
+    }
+    double load[1] = {0.0};
+    getloadavg(load, 1);
+    std::printf("tin over 16 tiles of 250 x 250 (1 M points), one thread, best of 3 (load average %.1f)\n", load[0]);
+    std::printf("  untextured: %.2f s processor, %.2f s wall\n", plain.cpu, plain.wall);
+    std::printf("  textured with a 0.25 m orthophoto (1024 x 1024 a tile): %.2f s processor, %.2f s wall\n",
+                textured.cpu, textured.wall);
+    std::printf("  wall time ratio %.2f (meaningful on an idle machine only)\n", textured.wall / plain.wall);
+    std::printf("tin textured vs untextured: ratio %.2f (processor time; goal <= 1.3)\n", textured.cpu / plain.cpu);
+    std::system(("rm -rf '" + dir + "'").c_str());
+    return 0;
+}

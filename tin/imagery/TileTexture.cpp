@@ -1,0 +1,155 @@
+#include "tin/imagery/TileTexture.h"
+
+#include "tin/imagery/RasterSource.h"
+
+#include <osg/Geode>
+#include <osg/Texture2D>
+
+#include <algorithm>
+#include <cmath>
+
+namespace osgTAVRI
+{
+
+namespace
+{
+const unsigned char uncovered = 170;
+
+osg::Vec3d translationOf(const osg::Node& tile)
+{
+    const osg::MatrixTransform* transform = dynamic_cast<const osg::MatrixTransform*>(&tile);
+    return transform ? transform->getMatrix().getTrans() : osg::Vec3d();
+}
+
+// One axis of a texture's area from the vertex with the smallest and the one with the largest
+// coordinate: the coordinates grow linearly with world position.
+bool recoverAxis(double worldA, double coordA, double worldB, double coordB, double& lo, double& hi)
+{
+    if (!(coordB - coordA > 1e-6))
+        return false;
+    const double size = (worldB - worldA) / (coordB - coordA);
+    lo = worldA - coordA * size;
+    hi = lo + size;
+    return true;
+}
+} // namespace
+
+osg::Geometry* tileGeometry(osg::Node& tile)
+{
+    osg::Group* group = tile.asGroup();
+    osg::Geode* geode = group && group->getNumChildren() == 1 ? group->getChild(0)->asGeode() : nullptr;
+    return geode && geode->getNumDrawables() == 1 ? geode->getDrawable(0)->asGeometry() : nullptr;
+}
+
+osg::BoundingBoxd textureArea(const osg::BoundingBoxd& box, double resolution)
+{
+    osg::BoundingBoxd area(box.xMin(), box.yMin(), 0.0, box.xMax(), box.yMax(), 0.0);
+    if (!(resolution > 0.0))
+        return area;
+    const double width = box.xMax() - box.xMin(), height = box.yMax() - box.yMin();
+    const double spareX = 0.5 * (textureEdge(width / resolution) * resolution - width);
+    const double spareY = 0.5 * (textureEdge(height / resolution) * resolution - height);
+    area.set(box.xMin() - spareX, box.yMin() - spareY, 0.0, box.xMax() + spareX, box.yMax() + spareY, 0.0);
+    return area;
+}
+
+void applyTexture(osg::Geometry& geometry, const osg::Vec3d& centre, const AreaTexture& texture)
+{
+    const osg::Vec3Array* vertices = dynamic_cast<const osg::Vec3Array*>(geometry.getVertexArray());
+    if (!vertices || !texture.image.valid())
+        return;
+    const osg::BoundingBoxd& area = texture.area;
+    const double width = area.xMax() - area.xMin(), height = area.yMax() - area.yMin();
+    osg::ref_ptr<osg::Vec2Array> coordinates = new osg::Vec2Array;
+    coordinates->reserve(vertices->size());
+    for (const osg::Vec3& v : *vertices)
+        coordinates->push_back(osg::Vec2(float((v.x() + centre.x() - area.xMin()) / width),
+                                         float((v.y() + centre.y() - area.yMin()) / height)));
+    geometry.setTexCoordArray(0, coordinates.get(), osg::Array::BIND_PER_VERTEX);
+
+    osg::ref_ptr<osg::Texture2D> map = new osg::Texture2D(texture.image.get());
+    map->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
+    map->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
+    map->setFilter(osg::Texture::MIN_FILTER, osg::Texture::LINEAR_MIPMAP_LINEAR);
+    map->setFilter(osg::Texture::MAG_FILTER, osg::Texture::LINEAR);
+    // Ground seen low over the terrain is at a grazing angle; plain mip-mapping blurs it.
+    map->setMaxAnisotropy(4.0f);
+    // The pixels are in the graphics memory once drawn; the viewer need not keep a second copy.
+    map->setUnRefImageDataAfterApply(true);
+    // The default modulate mode keeps the lighting of the plain ground.
+    geometry.getOrCreateStateSet()->setTextureAttributeAndModes(0, map.get(), osg::StateAttribute::ON);
+}
+
+AreaTexture tileTexture(osg::Node& tile)
+{
+    AreaTexture result;
+    osg::Geometry* geometry = tileGeometry(tile);
+    const osg::StateSet* state = geometry ? geometry->getStateSet() : nullptr;
+    const osg::Texture2D* map =
+        state ? dynamic_cast<const osg::Texture2D*>(state->getTextureAttribute(0, osg::StateAttribute::TEXTURE)) : nullptr;
+    const osg::Vec2Array* coordinates = geometry ? dynamic_cast<const osg::Vec2Array*>(geometry->getTexCoordArray(0)) : nullptr;
+    const osg::Vec3Array* vertices = geometry ? dynamic_cast<const osg::Vec3Array*>(geometry->getVertexArray()) : nullptr;
+    if (!map || !map->getImage() || !coordinates || !vertices || coordinates->size() != vertices->size() ||
+        vertices->empty())
+        return result;
+    std::size_t sMin = 0, sMax = 0, tMin = 0, tMax = 0;
+    for (std::size_t i = 1; i < coordinates->size(); ++i)
+    {
+        const osg::Vec2& c = (*coordinates)[i];
+        if (c.x() < (*coordinates)[sMin].x()) sMin = i;
+        if (c.x() > (*coordinates)[sMax].x()) sMax = i;
+        if (c.y() < (*coordinates)[tMin].y()) tMin = i;
+        if (c.y() > (*coordinates)[tMax].y()) tMax = i;
+    }
+    const osg::Vec3d centre = translationOf(tile);
+    double x0, x1, y0, y1;
+    if (!recoverAxis((*vertices)[sMin].x() + centre.x(), (*coordinates)[sMin].x(), (*vertices)[sMax].x() + centre.x(),
+                     (*coordinates)[sMax].x(), x0, x1) ||
+        !recoverAxis((*vertices)[tMin].y() + centre.y(), (*coordinates)[tMin].y(), (*vertices)[tMax].y() + centre.y(),
+                     (*coordinates)[tMax].y(), y0, y1))
+        return result;
+    result.image = const_cast<osg::Image*>(map->getImage());
+    result.area.set(x0, y0, 0.0, x1, y1, 0.0);
+    return result;
+}
+
+osg::ref_ptr<osg::Image> composeTexture(const std::vector<AreaTexture>& children, const osg::BoundingBoxd& area,
+                                        int columns, int rows)
+{
+    osg::ref_ptr<osg::Image> image = new osg::Image;
+    image->allocateImage(columns, rows, 1, GL_RGB, GL_UNSIGNED_BYTE);
+    const double texelX = (area.xMax() - area.xMin()) / columns, texelY = (area.yMax() - area.yMin()) / rows;
+    for (int j = 0; j < rows; ++j)
+        for (int i = 0; i < columns; ++i)
+        {
+            const double x0 = area.xMin() + i * texelX, y0 = area.yMin() + j * texelY;
+            const double cx = x0 + 0.5 * texelX, cy = y0 + 0.5 * texelY;
+            unsigned char* out = image->data(i, j);
+            out[0] = out[1] = out[2] = uncovered;
+            for (const AreaTexture& child : children)
+            {
+                const osg::BoundingBoxd& a = child.area;
+                const osg::Image* from = child.image.get();
+                if (!from || from->s() < 1 || from->t() < 1 || cx < a.xMin() || cx >= a.xMax() || cy < a.yMin() ||
+                    cy >= a.yMax())
+                    continue;
+                // The child's texels under this texel's footprint, averaged (a box filter).
+                const double sx = from->s() / (a.xMax() - a.xMin()), sy = from->t() / (a.yMax() - a.yMin());
+                const int u0 = std::max(0, int(std::floor((x0 - a.xMin()) * sx)));
+                const int u1 = std::min(from->s(), std::max(u0 + 1, int(std::ceil((x0 + texelX - a.xMin()) * sx))));
+                const int v0 = std::max(0, int(std::floor((y0 - a.yMin()) * sy)));
+                const int v1 = std::min(from->t(), std::max(v0 + 1, int(std::ceil((y0 + texelY - a.yMin()) * sy))));
+                osg::Vec4 sum;
+                for (int v = v0; v < v1; ++v)
+                    for (int u = u0; u < u1; ++u)
+                        sum += from->getColor(u, v);
+                sum /= float((u1 - u0) * (v1 - v0));
+                for (int c = 0; c < 3; ++c)
+                    out[c] = (unsigned char)std::lround(std::min(1.0f, std::max(0.0f, sum[c])) * 255.0f);
+                break;
+            }
+        }
+    return image;
+}
+
+} // namespace osgTAVRI
