@@ -338,3 +338,43 @@ TEST_F(LazPairs, ChunksOfVaryingSizeFollowTheirTable)
     EXPECT_EQ(untabled.warnings.size(), 1u);
     EXPECT_TRUE(untabled.records == layeredTwin);
 }
+
+// What is not decoded is refused when the file is opened, in one line that names the file
+// and says what it holds: items of an old writer (version 1), an unchunked compressor, wave
+// packets of a 1.4 format, items that do not make up the point format.
+TEST_F(LazPairs, WhatIsNotDecodedIsNamedInOneLine)
+{
+    const std::string file = tavritest::readFile(folder + "laz/autzen_trim.laz");
+    const std::size_t vlr = layoutOf(file).vlrPayload;
+    struct Case
+    {
+        std::size_t at;
+        std::uint64_t value;
+        int size;
+        std::string line;
+    };
+    const std::string holds = "holds compressor 2 (point-wise, chunked) with items point version ";
+    const Case cases[] = {
+        {vlr + 34 + 4, 1, 2, holds + "1, GPS time version 2, RGB version 2; point version 1 is not decoded"},
+        {vlr, 1, 2, "holds compressor 1 (point-wise) with items point version 2, GPS time version 2, RGB version 2; "
+                    "only the chunked compressors 2 and 3 are decoded"},
+        {vlr + 34 + 6, 13, 2, holds + "2, wave packet (1.4) version 2, RGB version 2; wave packet (1.4) version 2 "
+                              "is not decoded"},
+        {vlr + 34 + 12, 0, 2, holds + "2, GPS time version 2, extra bytes version 2, which do not make up "
+                              "point format 3"}};
+    for (const Case& c : cases)
+    {
+        std::string bytes = file;
+        put(bytes, c.at, c.value, c.size);
+        std::istringstream in(bytes);
+        try
+        {
+            LasReader reader(in, "old.laz");
+            ADD_FAILURE() << c.line;
+        }
+        catch (const LasError& error)
+        {
+            EXPECT_EQ(std::string(error.what()), "LasReader: old.laz: " + c.line);
+        }
+    }
+}
