@@ -13,7 +13,7 @@ namespace
 {
 // Points read from one input at most: a chunk's decoding is the same for its first points
 // as for the rest, and claims of billions of points must not slow the target down.
-const std::uint64_t maxPoints = 64;
+const std::uint64_t maxPoints = 16;
 
 void put(std::string& bytes, std::size_t at, std::uint64_t value, int size)
 {

@@ -67,7 +67,7 @@ bool LasReader::fillBuffer()
     {
         // Decoded a few records first, then more at a time: a reader that stops early
         // (a fuzzer, a caller after the first points) decodes little.
-        lazSlice = std::min<std::size_t>(2 * lazSlice, std::max<std::size_t>(64, blockBytes / header.getRecordLength()));
+        lazSlice = std::min<std::size_t>(2 * lazSlice, std::max<std::size_t>(16, blockBytes / header.getRecordLength()));
         bufferRecords = laz->read(buffer, lazSlice);
         bufferPos = 0;
         return bufferRecords > 0;

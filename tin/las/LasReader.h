@@ -49,7 +49,7 @@ private:
     LasPoint point;
     std::vector<unsigned char> buffer;
     std::unique_ptr<LazReader> laz;
-    std::size_t lazSlice = 32;      // half the records decoded at the next fill
+    std::size_t lazSlice = 8;       // half the records decoded at the next fill
     std::uint64_t nextRecord = 0;   // index of the first record not yet loaded
     std::size_t bufferRecords = 0;  // records currently in the buffer
     std::size_t bufferPos = 0;      // next record in the buffer

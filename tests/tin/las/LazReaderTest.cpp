@@ -1,4 +1,5 @@
 #include "tests/tin/TinTestSupport.h"
+#include "tests/tin/las/ChunkTableEncoder.h"
 #include "tests/support/TestSupport.h"
 
 #include "tin/las/LasBytes.h"
@@ -6,6 +7,7 @@
 #include "tin/las/LasHeader.h"
 #include "tin/las/LasReader.h"
 #include "tin/las/LazReader.h"
+#include "tin/las/laz/IntegerDecoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -260,4 +262,119 @@ TEST_F(LazPairs, TinBuildsTheTilesOfTheTwin)
             EXPECT_GE(tiles[0].size(), 2u);
             EXPECT_TRUE(tiles[0] == tiles[1]);
         }
+}
+
+namespace
+{
+// Where a file's compression record starts its payload, and its chunk table.
+struct Layout
+{
+    std::size_t vlrPayload = 0;
+    std::size_t tableAt = 0;
+    std::vector<std::uint32_t> sizes;
+};
+
+Layout layoutOf(const std::string& file)
+{
+    using namespace LasBytes;
+    const unsigned char* d = reinterpret_cast<const unsigned char*>(file.data());
+    std::istringstream in(file);
+    const LasHeader header = LasHeader::read(in, file.size(), "layout");
+    Layout layout;
+    std::size_t at = header.getHeaderSize();
+    for (std::uint32_t i = 0; i < header.getVlrCount(); ++i)
+    {
+        if (u16(d + at + 18) == 22204)
+            layout.vlrPayload = at + 54;
+        at += 54 + u16(d + at + 20);
+    }
+    layout.tableAt = std::size_t(u64(d + header.getDataOffset()));
+    ArithmeticDecoder dec;
+    dec.init(d + layout.tableAt + 8, d + file.size());
+    IntegerDecoder ic(32, 2);
+    std::uint32_t last = 0;
+    for (std::uint32_t i = 0; i < u32(d + layout.tableAt + 4); ++i)
+        layout.sizes.push_back(last = std::uint32_t(ic.decompress(dec, std::int32_t(last), 1)));
+    return layout;
+}
+
+// The file with chunks of varying size: its table rewritten to list `counts` too.
+std::string withVariableChunks(const std::string& file, const std::vector<std::uint32_t>& counts)
+{
+    const Layout layout = layoutOf(file);
+    std::string bytes = file.substr(0, layout.tableAt) + lazt::encodeChunkTable(layout.sizes, counts);
+    put(bytes, layout.vlrPayload + 12, 0xFFFFFFFFu, 4);
+    return bytes;
+}
+} // namespace
+
+// Tables written here, as a writer with chunks of varying size would: the table coder gives
+// back the real file's own table, and variable chunks decode to the twin, also point-wise
+// and layered without a table; counts that disagree with the header give one line.
+TEST_F(LazPairs, ChunksOfVaryingSizeFollowTheirTable)
+{
+    const std::string autzen = tavritest::readFile(folder + "laz/autzen_trim.laz");
+    const Layout layout = layoutOf(autzen);
+    ASSERT_EQ(layout.sizes.size(), 3u);
+    const std::string table = lazt::encodeChunkTable(layout.sizes, {});
+    EXPECT_TRUE(autzen.compare(layout.tableAt, table.size(), table) == 0);
+
+    const std::string twin = recordsOf(tavritest::readFile(folder + "autzen_trim.las"));
+    for (unsigned threads : {1u, 2u})
+        EXPECT_TRUE(decodeAll(withVariableChunks(autzen, {50000, 50000, 10000}), threads) == twin);
+    const Outcome wrong = readDamaged(withVariableChunks(autzen, {50000, 50000, 9999}), 1);
+    EXPECT_EQ(wrong.error, "LasReader: cut.laz: the chunk table's chunks hold 109999 points, the header says "
+                           "110000, and chunks of varying size cannot be found without it");
+
+    const std::string layered = tavritest::readFile(folder + "laz/append-bug.laz");
+    const std::string layeredTwin = recordsOf(tavritest::readFile(folder + "append-bug.las"));
+    std::string variable = withVariableChunks(layered, {37805});
+    EXPECT_TRUE(decodeAll(variable, 2) == layeredTwin);
+    // Without its table a layered chunk still tells its own count.
+    std::istringstream in(variable);
+    put(variable, LasHeader::read(in, variable.size(), "v").getDataOffset(), ~std::uint64_t(0), 8);
+    const Outcome untabled = readDamaged(variable, 1);
+    EXPECT_EQ(untabled.error, "");
+    EXPECT_EQ(untabled.warnings.size(), 1u);
+    EXPECT_TRUE(untabled.records == layeredTwin);
+}
+
+// What is not decoded is refused when the file is opened, in one line that names the file
+// and says what it holds: items of an old writer (version 1), an unchunked compressor, wave
+// packets of a 1.4 format, items that do not make up the point format.
+TEST_F(LazPairs, WhatIsNotDecodedIsNamedInOneLine)
+{
+    const std::string file = tavritest::readFile(folder + "laz/autzen_trim.laz");
+    const std::size_t vlr = layoutOf(file).vlrPayload;
+    struct Case
+    {
+        std::size_t at;
+        std::uint64_t value;
+        int size;
+        std::string line;
+    };
+    const std::string holds = "holds compressor 2 (point-wise, chunked) with items point version ";
+    const Case cases[] = {
+        {vlr + 34 + 4, 1, 2, holds + "1, GPS time version 2, RGB version 2; point version 1 is not decoded"},
+        {vlr, 1, 2, "holds compressor 1 (point-wise) with items point version 2, GPS time version 2, RGB version 2; "
+                    "only the chunked compressors 2 and 3 are decoded"},
+        {vlr + 34 + 6, 13, 2, holds + "2, wave packet (1.4) version 2, RGB version 2; wave packet (1.4) version 2 "
+                              "is not decoded"},
+        {vlr + 34 + 12, 0, 2, holds + "2, GPS time version 2, extra bytes version 2, which do not make up "
+                              "point format 3"}};
+    for (const Case& c : cases)
+    {
+        std::string bytes = file;
+        put(bytes, c.at, c.value, c.size);
+        std::istringstream in(bytes);
+        try
+        {
+            LasReader reader(in, "old.laz");
+            ADD_FAILURE() << c.line;
+        }
+        catch (const LasError& error)
+        {
+            EXPECT_EQ(std::string(error.what()), "LasReader: old.laz: " + c.line);
+        }
+    }
 }

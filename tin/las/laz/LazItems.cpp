@@ -105,14 +105,14 @@ LazItems LazItems::parse(const unsigned char* data, std::size_t size, const LasH
     std::string holds;
     for (const Item& item : result.items)
         holds += (holds.empty() ? "" : ", ") + describe(item);
-    const std::string what = "compressor " + std::to_string(compressor) + " with " +
-                             (holds.empty() ? std::string("no items") : holds);
+    const char* kinds[] = {"uncompressed", "point-wise", "point-wise, chunked", "layered, chunked"};
+    const std::string what = "holds compressor " + std::to_string(compressor) +
+                             (compressor < 4 ? std::string(" (") + kinds[compressor] + ")" : std::string()) +
+                             " with " + (holds.empty() ? std::string("no items") : "items " + holds);
     if (coder != 0)
-        throw LasError(context + "compressed with coder " + std::to_string(coder) +
-                       ", which is not decoded (" + what + ")");
+        throw LasError(context + what + "; its coder " + std::to_string(coder) + " is not decoded");
     if (compressor != 2 && compressor != 3)
-        throw LasError(context + "compressed with " + what +
-                       ", which is not decoded (only the chunked compressors 2 and 3 are)");
+        throw LasError(context + what + "; only the chunked compressors 2 and 3 are decoded");
     result.layered = compressor == 3;
 
     // Every item must be one we decode, in the version its compressor writes.
@@ -124,8 +124,7 @@ LazItems LazItems::parse(const unsigned char* data, std::size_t size, const LasH
         const unsigned version = wave ? 1 : wanted;
         const bool known = extra || (fixedSize(item.type) != 0 && (item.type >= Point14) == result.layered);
         if (!known || item.version != version || item.type == WavePacket14)
-            throw LasError(context + "compressed with " + what + ", of which " + describe(item) +
-                           " is not decoded");
+            throw LasError(context + what + "; " + describe(item) + " is not decoded");
         if (!extra && item.size != fixedSize(item.type))
             throw LasError(context + "compression record gives " + describe(item) + " " +
                            std::to_string(item.size) + " bytes instead of " +
@@ -142,7 +141,7 @@ LazItems LazItems::parse(const unsigned char* data, std::size_t size, const LasH
     const bool extraLast = at + 1 == result.items.size() &&
                            result.items[at].type == (result.layered ? Byte14 : Byte);
     if (at != expected.size() || (at != result.items.size() && !extraLast))
-        throw LasError(context + what + " do not make up point format " +
+        throw LasError(context + what + ", which do not make up point format " +
                        std::to_string(header.getPointFormat()));
     if (result.recordLength != header.getRecordLength())
         throw LasError(context + "compressed items make records of " + std::to_string(result.recordLength) +
