@@ -42,5 +42,6 @@ rm -rf "$build/package-out"
 }
 deb=$(find "$build/package-out" -maxdepth 1 -name 'tavriview_*.deb' | head -n 1)
 [ -n "$deb" ] || { cat "$build/package-out.log" >&2; exit 1; }
+rm -f "$out"/tavriview_*_amd64.deb
 mv "$deb" "$out/"
 echo "$out/$(basename "$deb")"

@@ -55,9 +55,13 @@ bool parseViewerOptions(int& argc, char** argv, ViewerOptions& options, int& exi
     for (int i = 1; i < arguments.argc(); ++i)
     {
         if (arguments.isOption(i))
+        {
             OSG_WARN << "TAVRIview: unknown option " << arguments[i] << " ignored" << std::endl;
+        }
         else if (!options.configurationPath.empty())
+        {
             OSG_WARN << "TAVRIview: one configuration at a time; " << arguments[i] << " ignored" << std::endl;
+        }
         else
         {
             useFile(options, arguments[i]);
