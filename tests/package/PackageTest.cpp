@@ -407,6 +407,27 @@ TEST(Package, OpensAConfigurationNamedOnTheCommandLineAndTheDemo)
     }
 }
 
+// dpkg itself, into a root of its own: every file it installs, it removes again.
+TEST(Package, InstallsAndRemovesCleanlyInAScratchRoot)
+{
+    REQUIRE_PACKAGE(deb);
+    TempDir scratch;
+    const std::string root = scratch.file("root");
+    fs::create_directories(root + "/var/lib/dpkg/info");
+    fs::create_directories(root + "/var/lib/dpkg/updates");
+    tavritest::writeFile(root + "/var/lib/dpkg/status", "");
+    // The dependencies are on this machine, not in the scratch root's empty database.
+    const std::string dpkg = "dpkg --root='" + root + "' --force-not-root --force-script-chrootless ";
+    const tavritest::RunResult install = sh(dpkg + "--force-depends -i '" + deb + "' 2>&1");
+    ASSERT_EQ(install.exitCode, 0) << install.out;
+    EXPECT_NE(sh(dpkg + "-s tavriview").out.find("Status: install ok installed"), std::string::npos);
+    EXPECT_EQ(sh("'" + root + "/usr/bin/tin' --version").exitCode, 0);
+    const tavritest::RunResult remove = sh(dpkg + "-r tavriview 2>&1");
+    ASSERT_EQ(remove.exitCode, 0) << remove.out;
+    EXPECT_EQ(tavritest::listDir(root), std::vector<std::string>{"var"}) << "nothing but dpkg's own database";
+    EXPECT_EQ(sh("find '" + root + "' -mindepth 1 -not -path '" + root + "/var/lib/dpkg*' -not -type d").out, "");
+}
+
 // dpkg -i changes the machine, so it runs only where the machine is thrown away afterwards:
 // as root in CI (CI=true) or where TAVRI_THROWAWAY_SYSTEM=1 says so.
 TEST(Package, InstallsAndRemovesWithDpkg)
