@@ -41,7 +41,8 @@ demo: dist
 # tavriview_<version>_amd64.deb in PACKAGE_DIR: the tree under /opt/tavriview with the demo.
 PACKAGE_DIR ?= $(CURDIR)
 package: build
-	@bash scripts/make-package.sh $(BUILD) $(PACKAGE_DIR)
+	@$(STAGE) "Package" bash scripts/make-package.sh $(BUILD) $(PACKAGE_DIR)
+	@ls $(PACKAGE_DIR)/tavriview_*_amd64.deb
 
 # The tests include a short pass of every fuzz target; the benchmarks are built with them, so
 # that they keep building, and run by make bench.

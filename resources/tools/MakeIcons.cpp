@@ -4,6 +4,7 @@
 // Usage: make_icons <output folder>  writes tavriview.svg and tavriview-<size>.png
 
 #include "common/AtomicFile.h"
+#include "common/AtomicSceneFile.h"
 #include "resources/tools/Canvas.h"
 
 #include <algorithm>
@@ -170,7 +171,7 @@ int main(int argc, char** argv)
     const std::vector<Shape> shapes = drawing();
     bool written = osgTAVRI::AtomicFile::write(folder + "/tavriview.svg", svg(shapes));
     for (int size : {48, 128, 256})
-        written = osgTAVRI::AtomicFile::writeImage(*render(shapes, size).toImage(),
+        written = osgTAVRI::AtomicSceneFile::writeImage(*render(shapes, size).toImage(),
                                                    folder + "/tavriview-" + std::to_string(size) + ".png") &&
                   written;
     if (!written)

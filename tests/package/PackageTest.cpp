@@ -2,6 +2,8 @@
 // Debian's own tools, unpacked with dpkg -x and run from there under our X server.
 #include "tests/support/TestSupport.h"
 
+#include "common/Version.h"
+
 #include <osg/Image>
 #include <osg/ShapeDrawable>
 #include <osgDB/ReadFile>
@@ -31,6 +33,9 @@ std::string packagePath()
             return folder + "/" + name;
     return std::string();
 }
+
+// The viewer's first line when it reads a configuration other than the installation's.
+const std::string started = std::string("TAVRIview ") + osgTAVRI::programVersion + ", configuration ";
 
 #define REQUIRE_PACKAGE(deb)                                                                      \
     const std::string deb = packagePath();                                                        \
@@ -349,7 +354,7 @@ TEST(Package, AReadOnlyTreeKeepsEveryUsersStateInTheirOwnFolders)
                  {{"HOME", home}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", ""}});
     ASSERT_FALSE(viewer.window().empty()) << viewer.process.output() << viewer.process.errorOutput();
     const std::string configuration = home + "/.config/tavriview/Configuration.xml";
-    EXPECT_EQ(viewer.firstLine(), "TAVRIview 1.02, configuration " + configuration);
+    EXPECT_EQ(viewer.firstLine(), started + configuration);
     EXPECT_EQ(readFile(configuration), readFile(treeConfiguration)) << "seeded from the tree's";
     viewer.key("F12");
     const std::string shot = home + "/Bilder/TAVRIview_0_0.jpg";
@@ -382,8 +387,7 @@ TEST(Package, OpensAConfigurationNamedOnTheCommandLineAndTheDemo)
         WrappedViewer viewer;
         viewer.start("'" + unpacked.program("tavriview") + "' project/Configuration.xml", unpacked.temp().path());
         ASSERT_FALSE(viewer.window().empty()) << viewer.process.output() << viewer.process.errorOutput();
-        EXPECT_EQ(viewer.firstLine(), "TAVRIview 1.02, configuration " + fs::canonical(project).string() +
-                                          "/Configuration.xml");
+        EXPECT_EQ(viewer.firstLine(), started + fs::canonical(project).string() + "/Configuration.xml");
         viewer.key("F3");
         EXPECT_TRUE(
             waitFor([&] { return readFile(project + "/Configuration.xml").find("<Overlay") != std::string::npos; }));
@@ -399,7 +403,7 @@ TEST(Package, OpensAConfigurationNamedOnTheCommandLineAndTheDemo)
         WrappedViewer viewer;
         viewer.start("'" + unpacked.program("tavriview") + "' --demo", "/");
         ASSERT_FALSE(viewer.window().empty()) << viewer.process.output() << viewer.process.errorOutput();
-        EXPECT_EQ(viewer.firstLine(), "TAVRIview 1.02, configuration ../Resources/Demo.xml");
+        EXPECT_EQ(viewer.firstLine(), started + "../Resources/Demo.xml");
         EXPECT_EQ(viewer.quit(), 0);
         EXPECT_EQ(viewer.process.errorOutput(), "");
         const std::string out = viewer.process.output();
