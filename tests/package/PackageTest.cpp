@@ -141,7 +141,7 @@ public:
     {
         key("Escape");
         int code = -1;
-        return process.wait(60.0, code) ? code : -1000;
+        return process.wait(120.0, code) ? code : -1000;
     }
     std::string firstLine() const
     {
@@ -358,10 +358,11 @@ TEST(Package, AReadOnlyTreeKeepsEveryUsersStateInTheirOwnFolders)
     EXPECT_EQ(readFile(configuration), readFile(treeConfiguration)) << "seeded from the tree's";
     viewer.key("F12");
     const std::string shot = home + "/Bilder/TAVRIview_0_0.jpg";
-    EXPECT_TRUE(waitFor([&] { return fs::exists(shot) && fs::file_size(shot) > 0; }));
+    // Generous limits: on a loaded machine software GL draws slowly.
+    EXPECT_TRUE(waitFor([&] { return fs::exists(shot) && fs::file_size(shot) > 0; }, 120.0));
     viewer.key("F3");
-    EXPECT_TRUE(waitFor([&] { return readFile(configuration).find("<Window title=") != std::string::npos; }));
-    EXPECT_TRUE(waitFor([&] { return fs::exists(home + "/.local/share/tavriview/InfoPoints.ive"); }));
+    EXPECT_TRUE(waitFor([&] { return readFile(configuration).find("<Window title=") != std::string::npos; }, 120.0));
+    EXPECT_TRUE(waitFor([&] { return fs::exists(home + "/.local/share/tavriview/InfoPoints.ive"); }, 120.0));
     EXPECT_EQ(viewer.quit(), 0);
 
     EXPECT_EQ(viewer.process.errorOutput(), "");
@@ -390,7 +391,8 @@ TEST(Package, OpensAConfigurationNamedOnTheCommandLineAndTheDemo)
         EXPECT_EQ(viewer.firstLine(), started + fs::canonical(project).string() + "/Configuration.xml");
         viewer.key("F3");
         EXPECT_TRUE(
-            waitFor([&] { return readFile(project + "/Configuration.xml").find("<Overlay") != std::string::npos; }));
+            waitFor([&] { return readFile(project + "/Configuration.xml").find("<Overlay") != std::string::npos; },
+                    120.0));
         EXPECT_EQ(viewer.quit(), 0);
         EXPECT_EQ(viewer.process.errorOutput(), "") << "the model was found";
         EXPECT_NE(viewer.process.output().find("\nLaddar Box\n"), std::string::npos);
@@ -404,10 +406,14 @@ TEST(Package, OpensAConfigurationNamedOnTheCommandLineAndTheDemo)
         viewer.start("'" + unpacked.program("tavriview") + "' --demo", "/");
         ASSERT_FALSE(viewer.window().empty()) << viewer.process.output() << viewer.process.errorOutput();
         EXPECT_EQ(viewer.firstLine(), started + "../Resources/Demo.xml");
-        EXPECT_EQ(viewer.quit(), 0);
-        EXPECT_EQ(viewer.process.errorOutput(), "");
+        // The demo is read before the window opens; its first frames, water and all, are for
+        // other tests to wait for.
         const std::string out = viewer.process.output();
-        EXPECT_TRUE(std::regex_search(out, std::regex("Laddar Terrain [0-9_]+"))) << out;
+        const std::regex terrain("\nLaddar Terrain [0-9_]+");
+        EXPECT_EQ(std::distance(std::sregex_iterator(out.begin(), out.end(), terrain), std::sregex_iterator()), 16)
+            << out;
+        viewer.process.kill();
+        EXPECT_EQ(viewer.process.errorOutput(), "");
     }
 }
 
