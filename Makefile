@@ -13,7 +13,7 @@ FUZZ_SECONDS ?= 60
 LOG     ?= $(abspath $(BUILD))/setup.log
 STAGE   := bash scripts/stage.sh $(LOG)
 
-.PHONY: all deps configure build dist install demo test bench test-sanitize test-tsan fuzz-build fuzz clean
+.PHONY: all deps configure build dist install demo package test bench test-sanitize test-tsan fuzz-build fuzz clean
 
 all: build
 
@@ -37,6 +37,12 @@ install: build
 
 demo: dist
 	@bash scripts/run-demo.sh $(DIST)
+
+# tavriview_<version>_amd64.deb in PACKAGE_DIR: the tree under /opt/tavriview with the demo.
+PACKAGE_DIR ?= $(CURDIR)
+package: build
+	@$(STAGE) "Package" bash scripts/make-package.sh $(BUILD) $(PACKAGE_DIR)
+	@ls $(PACKAGE_DIR)/tavriview_*_amd64.deb
 
 # The tests include a short pass of every fuzz target; the benchmarks are built with them, so
 # that they keep building, and run by make bench.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Lays the demo into an installation tree: the terrain tiles, the content
-# and, unless one is there already, a Configuration.xml that loads them, into <dist>/Resources.
+# Lays the demo into an installation tree: the terrain tiles, the content, Demo.xml that
+# loads them and, unless one is there already, Configuration.xml as its copy, into
+# <dist>/Resources.
 # Usage: build-demo.sh <dist> <build>
 set -euo pipefail
 dist=$(cd "$1" && pwd)
@@ -23,12 +24,16 @@ if [ -d "$dist/Content/Terrain" ]; then
 fi
 
 mkdir -p "$dist/Resources"
-target="$dist/Resources/Configuration.xml"
-# A configuration already there may hold a view the user saved with F3: keep it.
-[ -f "$target" ] && exit 0
-tmp="$target.tmp.$$"
+# Demo.xml is the demo as shipped (TAVRIview --demo), always rewritten.
+demo="$dist/Resources/Demo.xml"
+tmp="$demo.tmp.$$"
 awk -v models="$models" '
   /<!-- terrain tiles -->/ { while ((getline line < models) > 0) print line; next }
   { print }
 ' "$here/Configuration.xml" > "$tmp"
-mv "$tmp" "$target"
+mv "$tmp" "$demo"
+target="$dist/Resources/Configuration.xml"
+# A configuration already there may hold a view the user saved with F3: keep it.
+[ -f "$target" ] && exit 0
+cp "$demo" "$target.tmp.$$"
+mv "$target.tmp.$$" "$target"

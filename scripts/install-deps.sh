@@ -15,6 +15,7 @@ PACKAGES=(
   python3 imagemagick
   slurm-wlm munge
   clang libclang-rt-dev
+  dpkg-dev file lintian desktop-file-utils man-db shared-mime-info
 )
 
 missing=()

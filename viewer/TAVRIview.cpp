@@ -5,6 +5,8 @@
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/SaveConfigurationHandler.h"
+#include "viewer/ScreenshotWriter.h"
+#include "viewer/StatePaths.h"
 #include "viewer/scene/SceneController.h"
 #include "viewer/window/WindowController.h"
 
@@ -26,7 +28,13 @@ namespace
 const int noKey = -1;
 } // namespace
 
-TAVRIview::TAVRIview() : configurationPath("../Resources/Configuration.xml"), viewer(new osgViewer::Viewer) {}
+TAVRIview::TAVRIview() : configurationPath(StatePaths::treeConfigurationPath()), viewer(new osgViewer::Viewer) {}
+
+void TAVRIview::setConfiguration(const std::string& path, const std::string& folder)
+{
+    configurationPath = path;
+    modelFolder = folder;
+}
 
 int TAVRIview::run()
 {
@@ -68,6 +76,7 @@ void TAVRIview::setup()
     overlayController = new OverlayController(overlay, camera);
     viewer->addEventHandler(overlayController);
     sceneController = new SceneController(scene);
+    sceneController->setModelFolder(modelFolder);
     viewer->addEventHandler(sceneController);
     windowController = new WindowController(camera);
     viewer->addEventHandler(windowController);
@@ -95,9 +104,13 @@ void TAVRIview::setup()
     stats->setKeyEventPrintsOutStats(noKey);
     viewer->addEventHandler(stats);
 
-    osg::ref_ptr<osgViewer::ScreenCaptureHandler::WriteToFile> writer =
-        new osgViewer::ScreenCaptureHandler::WriteToFile("../TAVRIview", "jpg",
-                                                         osgViewer::ScreenCaptureHandler::WriteToFile::SEQUENTIAL_NUMBER);
+    // Shots in a shared pictures folder are numbered on past the earlier ones.
+    osg::ref_ptr<osgViewer::ScreenCaptureHandler::WriteToFile> writer;
+    if (StatePaths::isTreeWritable())
+        writer = new osgViewer::ScreenCaptureHandler::WriteToFile(
+            StatePaths::screenshotPrefix(), "jpg", osgViewer::ScreenCaptureHandler::WriteToFile::SEQUENTIAL_NUMBER);
+    else
+        writer = new ScreenshotWriter(StatePaths::screenshotPrefix());
     osg::ref_ptr<osgViewer::ScreenCaptureHandler> capture = new osgViewer::ScreenCaptureHandler(writer, 1);
     capture->setKeyEventTakeScreenShot(osgGA::GUIEventAdapter::KEY_F12);
     capture->setKeyEventToggleContinuousCapture(noKey);
@@ -109,7 +122,11 @@ void TAVRIview::setup()
     options->setObjectCacheHint(osgDB::Options::CACHE_ALL);
     osgDB::Registry::instance()->setOptions(options);
 
-    OSG_NOTICE << "TAVRIview " << programVersion << std::endl;
+    // Any configuration but the installation's own is named, so that one can tell which was read.
+    std::string started = std::string("TAVRIview ") + programVersion;
+    if (configurationPath != StatePaths::treeConfigurationPath())
+        started += ", configuration " + configurationPath;
+    OSG_NOTICE << started << std::endl;
 
     loadConfiguration();
 

@@ -30,6 +30,10 @@ public:
     void loadConfiguration();
     void saveConfiguration();
 
+    // The configuration read at start and written on F3, and the folder that its relative model
+    // paths are read from (empty: the working directory). Set before setup.
+    void setConfiguration(const std::string& path, const std::string& folder);
+
     bool isSetupDone() const { return setupDone; }
     const std::string& getConfigurationPath() const { return configurationPath; }
     osgViewer::Viewer& getViewer() { return *viewer; }
@@ -46,6 +50,7 @@ protected:
 
     bool setupDone = false;
     std::string configurationPath;
+    std::string modelFolder;
     osg::ref_ptr<OverlayController> overlayController;
     osg::ref_ptr<SceneController> sceneController;
     osg::ref_ptr<WindowController> windowController;

@@ -1,5 +1,6 @@
 #include "common/ConsoleNotifyHandler.h"
 #include "viewer/TAVRIview.h"
+#include "viewer/ViewerOptions.h"
 #include "viewer/platform/PluginPath.h"
 #include "viewer/platform/WindowFactory.h"
 
@@ -7,7 +8,12 @@ int main(int argc, char** argv)
 {
     osgTAVRI::prepareWindowSystem();
     osgTAVRI::installConsole();
+    osgTAVRI::ViewerOptions options;
+    int exitCode = 0;
+    if (!osgTAVRI::parseViewerOptions(argc, argv, options, exitCode))
+        return exitCode;
     osgTAVRI::addProgramFolderToPluginPath(argc > 0 ? argv[0] : nullptr);
     osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
+    view->setConfiguration(options.configurationPath, options.modelFolder);
     return view->run();
 }

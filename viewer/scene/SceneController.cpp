@@ -28,7 +28,8 @@ SceneController::SceneController(const SceneController& other, const osg::CopyOp
     : osg::Object(other, copyop), osg::Callback(other, copyop), osgGA::GUIEventHandler(other, copyop),
       models(other.models), scene(other.scene), layers(other.layers), initialised(other.initialised),
       loadInfoPoints(other.loadInfoPoints), generatePowerline(other.generatePowerline), offsetX(other.offsetX),
-      offsetY(other.offsetY), offsetZ(other.offsetZ), infoPointsBuilder(other.infoPointsBuilder),
+      offsetY(other.offsetY), offsetZ(other.offsetZ), modelFolder(other.modelFolder),
+      infoPointsBuilder(other.infoPointsBuilder),
       powerlineBuilder(other.powerlineBuilder)
 {
 }
@@ -90,7 +91,9 @@ void SceneController::registerZipPassword()
 
 void SceneController::addModel(const std::string& name, const std::string& filename, int layerNum, bool visible)
 {
-    osg::ref_ptr<osg::Node> node = readModel(name, filename);
+    const bool relative = !osgDB::isAbsolutePath(filename) && filename.find("://") == std::string::npos;
+    osg::ref_ptr<osg::Node> node =
+        readModel(name, relative && !modelFolder.empty() ? osgDB::concatPaths(modelFolder, filename) : filename);
     models.push_back({name, filename, layerNum, visible, node});
     if (!node)
         return;

@@ -58,6 +58,10 @@ public:
     void setPowerlineBuilder(ContentBuilder builder) { powerlineBuilder = std::move(builder); }
     osg::ref_ptr<osg::Node> createPowerline();
 
+    // The folder that relative model paths are read from; empty for the working directory.
+    // Models keep their paths as configured.
+    void setModelFolder(const std::string& folder) { modelFolder = folder; }
+
     // Loads a configured model into its layer (layer 0 when layerNum is out of range) and
     // records it, also when it cannot be loaded.
     void addModel(const std::string& name, const std::string& filename, int layerNum, bool visible);
@@ -97,6 +101,7 @@ protected:
     double offsetX = 0.0;
     double offsetY = 0.0;
     double offsetZ = 0.0;
+    std::string modelFolder;
     ContentBuilder infoPointsBuilder;
     ContentBuilder powerlineBuilder;
 };

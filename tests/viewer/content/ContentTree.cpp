@@ -90,6 +90,7 @@ osgTAVRI::InfoPointsBuilder::Settings ContentTree::infoPointsSettings() const
 {
     osgTAVRI::InfoPointsBuilder::Settings settings;
     settings.folder = infoPoints();
+    settings.storedPath = infoPoints() + "InfoPoints.ive";
     settings.fontFile = path("Resources/Fonts/arial.ttf");
     return settings;
 }

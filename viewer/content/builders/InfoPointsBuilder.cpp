@@ -1,8 +1,9 @@
 #include "viewer/content/builders/InfoPointsBuilder.h"
 
 #include "common/AtomicSceneFile.h"
-#include "viewer/content/readers/FieldReader.h"
+#include "viewer/StatePaths.h"
 #include "viewer/content/builders/LabelBillboard.h"
+#include "viewer/content/readers/FieldReader.h"
 #include "viewer/content/readers/ProblemLog.h"
 #include "viewer/FontFile.h"
 
@@ -70,7 +71,7 @@ osg::ref_ptr<osg::Group> InfoPointsBuilder::createLabels(const std::vector<Label
 
 osg::ref_ptr<osg::Group> InfoPointsBuilder::readStored(const std::vector<std::string>& labelFiles) const
 {
-    const std::string storedPath = settings.folder + settings.storedFile;
+    const std::string& storedPath = settings.storedPath;
     std::error_code error;
     const fs::file_time_type storedTime = fs::last_write_time(storedPath, error);
     if (error)
@@ -140,12 +141,17 @@ osg::ref_ptr<osg::Group> InfoPointsBuilder::build() const
         root->addChild(labels.get());
     }
 
-    const std::string storedPath = settings.folder + settings.storedFile;
+    const std::string& storedPath = settings.storedPath;
     if (!AtomicSceneFile::writeNode(*root, storedPath))
         OSG_INFO << "Could not store the information points in " << storedPath << std::endl;
     return root;
 }
 
-osg::ref_ptr<osg::Group> createInfoPoints() { return InfoPointsBuilder().build(); }
+osg::ref_ptr<osg::Group> createInfoPoints()
+{
+    InfoPointsBuilder::Settings settings;
+    settings.storedPath = StatePaths::infoPointsStore();
+    return InfoPointsBuilder(settings).build();
+}
 
 } // namespace osgTAVRI

@@ -16,8 +16,8 @@ namespace osgTAVRI
 // Builds the information points: the labels of every "csv" file of the folder, one group a
 // file named after it, white text facing the viewer. Each label has its own LOD, so that it
 // is hidden beyond visibleRange by its own distance, not by that of its file's centre. What it
-// builds is stored in the folder as one scene file, which later starts load instead of the
-// text files as long as no label file is newer and the set of label files is the same.
+// builds is stored as one scene file, which later starts load instead of the text files as
+// long as no label file is newer and the set of label files is the same.
 class InfoPointsBuilder
 {
 public:
@@ -26,7 +26,7 @@ public:
     struct Settings
     {
         std::string folder = "../Content/InfoPoints/";
-        std::string storedFile = "InfoPoints.ive"; // inside `folder`
+        std::string storedPath = "../Content/InfoPoints/InfoPoints.ive";
         std::string fontFile = ResourcePaths::font;
     };
 
