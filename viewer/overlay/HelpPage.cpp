@@ -3,6 +3,7 @@
 #include "viewer/overlay/OverlayResources.h"
 #include "viewer/overlay/SnapshotNode.h"
 
+#include <osg/MatrixTransform>
 #include <osg/Notify>
 
 #include <vector>
@@ -94,7 +95,7 @@ int HelpPage::pageHeight()
     return static_cast<int>(margin + lineHeight * static_cast<float>(lines - 1) + bottom);
 }
 
-osg::ref_ptr<osg::Node> HelpPage::makeHelpNode(int width, int height)
+osg::ref_ptr<osg::Node> HelpPage::makeHelpNode(int width, int height, osg::Node* background)
 {
     osg::ref_ptr<osgText::Font> font = OverlayResources::readFont();
     if (!font)
@@ -114,8 +115,16 @@ osg::ref_ptr<osg::Node> HelpPage::makeHelpNode(int width, int height)
     geode->addDrawable(keys.get());
     geode->addDrawable(descriptions.get());
     geode->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
-    // The page hangs from its upper left corner.
-    return new SnapshotNode(geode.get(), 0, -height, width, height);
+    // The page hangs from its upper left corner; its background lies below the texts.
+    osg::ref_ptr<osg::Group> page = new osg::Group;
+    if (background)
+    {
+        osg::ref_ptr<osg::MatrixTransform> corner = new osg::MatrixTransform(osg::Matrixd::translate(0.0, -height, 0.0));
+        corner->addChild(background);
+        page->addChild(corner.get());
+    }
+    page->addChild(geode.get());
+    return new SnapshotNode(page.get(), 0, -height, width, height);
 }
 
 } // namespace osgTAVRI

@@ -19,10 +19,12 @@ const std::string& descriptionColumn();
 // Height in pixels of a page that holds every line with the usual margins (500 for 24 lines).
 int pageHeight();
 
-// A page of width x height hanging from the node's origin: the key column at (50, -50)
-// and the description column at (380, -50), drawn once into a SnapshotNode whose content
-// is the geode of the two texts. Null with one warning line when the font is missing.
-osg::ref_ptr<osg::Node> makeHelpNode(int width, int height);
+// A page of width x height hanging from the node's origin: `background` (its lower left
+// corner at the page's), the key column at (50, -50) and the description column at
+// (380, -50), drawn once into a SnapshotNode whose content is a group of the background's
+// place and the geode of the two texts, in that order. Null with one warning line when the
+// font is missing.
+osg::ref_ptr<osg::Node> makeHelpNode(int width, int height, osg::Node* background);
 } // namespace HelpPage
 
 } // namespace osgTAVRI

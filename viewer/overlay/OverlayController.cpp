@@ -155,13 +155,14 @@ void OverlayController::build(osgViewer::View* view)
         legendTransform = makeTransform(legend);
         hudCamera->addChild(legendTransform.get());
     }
-    if (osg::ref_ptr<osg::Node> help = HelpPage::makeHelpNode(helpWidth, HelpPage::pageHeight()))
+    helpHeight = HelpPage::pageHeight();
+    osg::ref_ptr<osg::Group> helpPanel = ImagePanel::makePanel(ImagePanel::minimumSize, ImagePanel::minimumSize, white);
+    if (osg::ref_ptr<osg::Node> help = HelpPage::makeHelpNode(helpWidth, helpHeight, helpPanel.get()))
     {
-        helpHeight = HelpPage::pageHeight();
-        osg::ref_ptr<osg::Group> panel = ImagePanel::makePanel(ImagePanel::minimumSize, ImagePanel::minimumSize, white);
-        helpPanelTransform = makeTransform(panel.get());
+        // The panel is drawn into the page's image under the texts, so that an open page costs
+        // one quad; its transform stays out of the overlay and keeps the panel's place and size.
+        helpPanelTransform = makeTransform(helpPanel.get());
         helpTextTransform = makeTransform(help.get());
-        hudCamera->addChild(helpPanelTransform.get());
         hudCamera->addChild(helpTextTransform.get());
     }
 

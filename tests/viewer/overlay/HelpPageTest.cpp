@@ -23,7 +23,8 @@ osgTAVRI::SnapshotNode* page(ViewerHarness& h)
 
 osgText::Text* keyColumn(ViewerHarness& h)
 {
-    return static_cast<osgText::Text*>(page(h)->getContent()->asGeode()->getDrawable(0));
+    osg::Group* content = page(h)->getContent()->asGroup();
+    return static_cast<osgText::Text*>(content->getChild(content->getNumChildren() - 1)->asGeode()->getDrawable(0));
 }
 
 std::vector<std::string> lines(const std::string& text)

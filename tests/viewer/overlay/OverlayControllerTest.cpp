@@ -31,7 +31,8 @@ std::pair<osg::Vec2i, osg::Vec2i> panelExtent(const osg::MatrixTransform* transf
 
 osg::Vec2i textStart(osg::MatrixTransform* transform, unsigned int drawable)
 {
-    const osg::Geode* texts = static_cast<osgTAVRI::SnapshotNode*>(transform->getChild(0))->getContent()->asGeode();
+    const osg::Group* page = static_cast<osgTAVRI::SnapshotNode*>(transform->getChild(0))->getContent()->asGroup();
+    const osg::Geode* texts = page->getChild(page->getNumChildren() - 1)->asGeode();
     const osgText::Text* text = dynamic_cast<const osgText::Text*>(texts->getDrawable(drawable));
     return origin(transform) + osg::Vec2i(static_cast<int>(text->getPosition().x()), static_cast<int>(text->getPosition().y()));
 }
@@ -62,8 +63,8 @@ TEST(OverlayController, LaysOutAWindowOf1280By1024)
     EXPECT_EQ(hud->getReferenceFrame(), osg::Transform::ABSOLUTE_RF);
     EXPECT_EQ(hud->getViewport()->width(), 1280);
     EXPECT_EQ(hud->getProjectionMatrix(), osg::Matrixd::ortho2D(0, 1280, 0, 1024));
-    // Readout panel, readout, compass, logo, legend, help panel, help texts.
-    EXPECT_EQ(hud->getNumChildren(), 7u);
+    // Readout panel, readout, compass, logo, legend, help page (its panel drawn into it).
+    EXPECT_EQ(hud->getNumChildren(), 6u);
 
     // 800 pixels wide, as high as its lines need (500 for 24), centred.
     const int page = osgTAVRI::HelpPage::pageHeight();
