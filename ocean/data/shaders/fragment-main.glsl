@@ -28,7 +28,10 @@ void main()
     if (hasPlanarReflectionMap != 0)
     {
         vec3 t = vRelative * planarReflectionMapMatrix;
-        vec2 uv = t.xy / t.z + nLocal.xy * planarReflectionDisplacementScale;
+        // A tilted facet mirrors a point beside the one above it, by the height of what it
+        // mirrors times the tilt, which looks the smaller the farther away it is.
+        float shift = planarHeight / max(distance, max(planarAdjust, 1.0e-3));
+        vec2 uv = t.xy / t.z + nLocal.xy * planarReflectionDisplacementScale * shift;
         vec4 scene = texture2D(planarReflectionMap, uv);
         sky = mix(sky, scene.rgb, scene.a * planarReflectionBlend);
     }
@@ -46,7 +49,7 @@ void main()
     float glitter = pow(max(dot(reflect(-V, facet), L), 0.0), 40.0 * shininess);
     color += lightColor * glitter * (1.0 + 0.3 * shininess) * step(0.0, dot(L, up));
 
-    float lace = texture2D(foamTex, vLocal / foamScale).a;
+    float lace = texture2D(foamTex, vLocal * tiling(foamScale)).a;
     float foamAmount = clamp((foam * foamBlend * 2.0 + vWake) * lace, 0.0, 1.0);
 #ifdef PROPELLER_WASH
     foamAmount = max(foamAmount, vWake * texture2D(washTex, vec2(0.5, vLocal.y / 50.0)).r * 2.0);
