@@ -39,7 +39,7 @@ const unsigned int libraryTextureUnits = 8;
 void forgetBindings(osg::State& state)
 {
     const osg::GLExtensions* gl = state.get<osg::GLExtensions>();
-    if (gl->isVertexBufferObjectSupported)
+    if (gl->isVBOSupported)
     {
         gl->glBindBuffer(GL_ARRAY_BUFFER_ARB, 0);
         gl->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
@@ -134,6 +134,9 @@ SeaDrawable::SeaDrawable(double state, double direction, osg::TextureCubeMap* sk
     osg::StateSet* stateSet = getOrCreateStateSet();
     stateSet->setMode(GL_DEPTH_CLAMP, osg::StateAttribute::ON);
     stateSet->setAttributeAndModes(new osg::Depth(osg::Depth::LEQUAL), osg::StateAttribute::ON);
+    // After the opaque models, whose depth then spares the shading of the water they hide,
+    // and before the transparent ones, over which it would not blend.
+    stateSet->setRenderBinDetails(5, "RenderBin");
 }
 
 SeaDrawable::SeaDrawable(const SeaDrawable& other, const osg::CopyOp& copyop)

@@ -109,13 +109,12 @@ osg::ref_ptr<osg::ClearNode> createSkyBox(osg::ref_ptr<osg::TextureCubeMap>& cub
 
     osg::ref_ptr<osg::Transform> transform = new MoveEarthySkyWithEyePointTransform;
     transform->setCullingActive(false);
+    transform->addChild(geode);
     // Without its images the sky would be a flat grey dome over the configured background.
-    if (cubeMap->getImage(0))
-        transform->addChild(geode);
+    if (!cubeMap->getImage(0))
+        geode->setNodeMask(0);
 
-    // The camera clears to the configured background; the sky paints over it.
     osg::ref_ptr<osg::ClearNode> clearNode = new osg::ClearNode;
-    clearNode->setRequiresClear(false);
     clearNode->setCullCallback(new TexMatCallback(*texMat));
     clearNode->addChild(transform);
     return clearNode;

@@ -43,9 +43,11 @@ void main()
     deep += refractColor * lightColor * 0.4 * max(dot(nLocal.xy, -L.xy), 0.0) * sunUp;
     vec3 color = mix(deep, sky, fresnel);
 
-    // The sun's glitter comes from facets far smaller than the simulated waves: the ripples,
-    // made rough, break the highlight into a path of sparkles.
-    vec3 facet = normalize(N + basis * vec3(ripples(vLocal * 4.0) * 0.25, 0.0));
+    // The sun's glitter comes from facets far smaller than the simulated waves: fine noise,
+    // made rough, breaks the highlight into a path of sparkles (one look-up: on software
+    // renderers every texture read counts).
+    vec2 roughness = texture2D(noiseTex, vLocal * tiling(5.75)).xy - 0.5;
+    vec3 facet = normalize(N + basis * vec3(roughness * 0.5, 0.0));
     float glitter = pow(max(dot(reflect(-V, facet), L), 0.0), 40.0 * shininess);
     color += lightColor * glitter * (1.0 + 0.3 * shininess) * step(0.0, dot(L, up));
 

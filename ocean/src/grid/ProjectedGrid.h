@@ -89,7 +89,7 @@ protected:
     Vector3 anchor; // origin of the local frame on round earths
     bool anchored = false;
     double antiAliasing = 1.0;
-    double pixelsPerPoint = 4.0;
+    double pixelsPerPoint = 8.0;
     float planarHeight = 100.0f;
     double maxDisplacement = 1.5;
     float planarAdjust = 10.0f;
