@@ -88,7 +88,7 @@ public:
     // The foam value (1 - J) above which the surface shows whitecaps for the current wind,
     // and the range over which the foam fades in above it.
     float GetFoamThreshold() const { return foamThreshold; }
-    static constexpr float foamWidth = 0.15f;
+    static constexpr float foamWidth = 0.05f;
     static constexpr float noFoam = 1.0e6f;
 
 protected:
