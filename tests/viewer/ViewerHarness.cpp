@@ -183,14 +183,14 @@ void ViewerHarness::closeWindow() { eventQueue()->closeWindow(); }
 
 void ViewerHarness::addEvent(osgGA::GUIEventAdapter* event) { eventQueue()->addEvent(event); }
 
-osg::ref_ptr<osg::Image> ViewerHarness::readPixels()
+osg::ref_ptr<osg::Image> ViewerHarness::readPixels(double simulationTime)
 {
     osg::Camera* camera = viewer().getCamera();
     osg::ref_ptr<CaptureCallback> capture = new CaptureCallback;
     capture->image = new osg::Image;
     osg::ref_ptr<osg::Camera::DrawCallback> previous = camera->getFinalDrawCallback();
     camera->setFinalDrawCallback(capture);
-    frame();
+    viewer().frame(simulationTime);
     if (!singleThreaded)
         viewer().stopThreading(); // makes sure the draw has finished
     camera->setFinalDrawCallback(previous);

@@ -100,8 +100,9 @@ public:
     // Any other event, e.g. a files-dropped event built by the caller.
     void addEvent(osgGA::GUIEventAdapter* event);
 
-    // The colour buffer of the next frame (it steps one frame), RGBA, origin bottom left.
-    osg::ref_ptr<osg::Image> readPixels();
+    // The colour buffer of the next frame (it steps one frame, at the given simulation time
+    // or else the real one), RGBA, origin bottom left.
+    osg::ref_ptr<osg::Image> readPixels(double simulationTime = USE_REFERENCE_TIME);
 
 private:
     TempDir temp;

@@ -125,7 +125,10 @@ void EnvironmentController::setupWater()
     sceneRoot->addChild(reflection);
 
     osg::ref_ptr<osg::TextureCubeMap> cubeMap;
-    sceneRoot->addChild(SkyBox::createSkyBox(cubeMap));
+    osg::ref_ptr<osg::ClearNode> sky = SkyBox::createSkyBox(cubeMap);
+    // The sky's node clears the view; where the sky has no images, the background shows.
+    sky->setClearColor(backgroundColor);
+    sceneRoot->addChild(sky);
 
     // The view's own light is not used for the scene's lighting; it carries the sun to the sea.
     if (osg::View* view = camera->getView())

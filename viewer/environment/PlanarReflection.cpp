@@ -1,5 +1,6 @@
 #include "viewer/environment/PlanarReflection.h"
 
+#include <osg/FrameStamp>
 #include <osgUtil/CullVisitor>
 
 namespace osgTAVRI
@@ -33,10 +34,37 @@ PlanarReflection::PlanarReflection(const PlanarReflection& other, const osg::Cop
 {
 }
 
+void PlanarReflection::judgeSpeed(const osg::FrameStamp& stamp)
+{
+    const unsigned int frame = stamp.getFrameNumber();
+    const double now = stamp.getReferenceTime();
+    if (judgedSince < 0.0 || frame < judgedFrom || now < judgedSince)
+    {
+        judgedFrom = frame;
+        judgedSince = now;
+        return;
+    }
+    if (frame - judgedFrom < framesJudged)
+        return;
+    const double perFrame = (now - judgedSince) / double(frame - judgedFrom);
+    if (perFrame > slowFrame)
+        reduced = true;
+    else if (perFrame < 0.5 * slowFrame)
+        reduced = false;
+    judgedFrom = frame;
+    judgedSince = now;
+}
+
 void PlanarReflection::accept(osg::NodeVisitor& nv)
 {
     if (nv.asCullVisitor() && mainCamera.valid())
     {
+        if (const osg::FrameStamp* stamp = nv.getFrameStamp())
+            judgeSpeed(*stamp);
+        const int size = getDrawnSize();
+        if (!getViewport() || int(getViewport()->width()) != size)
+            setViewport(new osg::Viewport(0, 0, size, size));
+        const double used = double(size) / double(textureSize);
         const osg::Matrixd view = mainCamera->getViewMatrix();
         const osg::Matrixd projection = mainCamera->getProjectionMatrix();
         setViewMatrix(view);
@@ -51,7 +79,7 @@ void PlanarReflection::accept(osg::NodeVisitor& nv)
         for (int row = 0; row < 4; ++row)
             toW(row, 2) = toW(row, 3);
         textureMatrix->set(rotation * toW * osg::Matrixd::translate(1.0, 1.0, 1.0) *
-                           osg::Matrixd::scale(0.5, 0.5, 0.5));
+                           osg::Matrixd::scale(0.5 * used, 0.5 * used, 0.5));
     }
     osg::Camera::accept(nv);
 }

@@ -1,10 +1,12 @@
 #include "viewer/environment/SeaDrawable.h"
 
+#include "viewer/environment/SeaMessages.h"
 #include "viewer/environment/SeaUpdateCallback.h"
 
 #include <osg/ContextData>
 #include <osg/Depth>
 #include <osg/FrameStamp>
+#include <osg/GLExtensions>
 #include <osg/GLObjects>
 #include <osg/Light>
 #include <osg/Notify>
@@ -12,7 +14,6 @@
 #include <osg/View>
 
 #include "Sea/Environment.h"
-#include "Sea/MessageChannel.h"
 #include "Sea/Ocean.h"
 #include "Sea/ResourceLoader.h"
 
@@ -28,47 +29,30 @@ namespace osgTAVRI
 
 namespace
 {
-// The texture units the library binds while it draws.
+// The texture units the library binds on.
 const unsigned int libraryTextureUnits = 8;
 
-// Collects the lines the library writes while it lives. It is put around every call into
-// the library, so that what the library says reaches the toolkit's notification stream as
-// the viewer decides: once, not in every frame.
-class LibraryMessages : public Sea::MessageHandler
+// The library binds buffers, textures and texture units of its own, also while it starts,
+// outside any push and pop of state. The toolkit would go on believing its own objects bound
+// (its State::dirtyAllVertexArrays does not reset that record), so the bindings are put back
+// to none and the toolkit is told so.
+void forgetBindings(osg::State& state)
 {
-public:
-    LibraryMessages() { Sea::MessageChannel::SetHandler(this); }
-    ~LibraryMessages() override { Sea::MessageChannel::SetHandler(nullptr); }
-    void Write(const char* line, bool alert) override
+    const osg::GLExtensions* gl = state.get<osg::GLExtensions>();
+    if (gl->isVBOSupported)
     {
-        if (!alert)
-            lines.emplace_back(line);
+        gl->glBindBuffer(GL_ARRAY_BUFFER_ARB, 0);
+        gl->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
     }
-
-    // All lines as one, without their "SEA: " prefixes; a line that ends in a colon runs on
-    // into the next ("Failed to load the following resource: <path>").
-    std::string joined() const
+    state.setCurrentVertexBufferObject(nullptr);
+    state.setCurrentElementBufferObject(nullptr);
+    for (unsigned int unit = 0; unit < libraryTextureUnits; ++unit)
+        state.haveAppliedTextureAttribute(unit, osg::StateAttribute::TEXTURE);
+    if (gl->isMultiTexturingSupported)
     {
-        const std::string prefix = "SEA: ";
-        std::string text;
-        for (const std::string& line : lines)
-        {
-            const std::string words = line.compare(0, prefix.size(), prefix) == 0 ? line.substr(prefix.size()) : line;
-            if (!text.empty())
-                text += text.back() == ':' ? " " : "; ";
-            text += words;
-        }
-        return text;
+        gl->glActiveTexture(GL_TEXTURE0 + state.getActiveTextureUnit());
+        gl->glClientActiveTexture(GL_TEXTURE0 + state.getClientActiveTextureUnit());
     }
-
-    std::vector<std::string> lines;
-};
-
-void destroy(Sea::Ocean* ocean, Sea::Environment* environment, Sea::ResourceLoader* loader)
-{
-    delete ocean;
-    delete environment;
-    delete loader;
 }
 
 unsigned int textureName(const osg::Texture* texture, unsigned int contextID)
@@ -85,6 +69,14 @@ void upperLeft(const osg::Matrixd& m, double out[9])
             out[row * 3 + column] = m(row, column);
 }
 
+// The library objects of one sea, destroyed ocean first.
+struct SeaObjects
+{
+    std::unique_ptr<Sea::ResourceLoader> loader;
+    std::unique_ptr<Sea::Environment> environment;
+    std::unique_ptr<Sea::Ocean> ocean;
+};
+
 // The library objects of seas that were let go, kept for their graphics context until it is
 // current again: the toolkit flushes this with its own GL objects in every frame and when the
 // context closes. The scene itself may outlive the context, so the drawable cannot wait for
@@ -94,22 +86,20 @@ class SeaReleaseQueue : public osg::GraphicsObjectManager
 public:
     explicit SeaReleaseQueue(unsigned int contextID) : osg::GraphicsObjectManager("SeaReleaseQueue", contextID) {}
 
-    void add(Sea::Ocean* ocean, Sea::Environment* environment, Sea::ResourceLoader* loader)
+    void add(SeaObjects objects)
     {
         std::lock_guard<std::mutex> lock(mutex);
-        pending.push_back({ocean, environment, loader});
+        pending.push_back(std::move(objects));
     }
 
     void flushDeletedGLObjects(double, double&) override { flushAllDeletedGLObjects(); }
     void flushAllDeletedGLObjects() override
     {
-        std::vector<Objects> due;
+        std::vector<SeaObjects> due;
         {
             std::lock_guard<std::mutex> lock(mutex);
             due.swap(pending);
         }
-        for (const Objects& objects : due)
-            destroy(objects.ocean, objects.environment, objects.loader);
     }
     void deleteAllGLObjects() override { flushAllDeletedGLObjects(); }
     // The context is gone: the library's GL calls reach no context, its memory is freed.
@@ -119,14 +109,8 @@ protected:
     ~SeaReleaseQueue() override { flushAllDeletedGLObjects(); }
 
 private:
-    struct Objects
-    {
-        Sea::Ocean* ocean;
-        Sea::Environment* environment;
-        Sea::ResourceLoader* loader;
-    };
     std::mutex mutex;
-    std::vector<Objects> pending;
+    std::vector<SeaObjects> pending;
 };
 } // namespace
 
@@ -139,15 +123,20 @@ SeaDrawable::SeaDrawable(double state, double direction, osg::TextureCubeMap* sk
       reflectionMatrix(reflectionTextureMatrix ? reflectionTextureMatrix : new osg::RefMatrixd), seaState(state),
       windDirection(direction), fixedFunction(new osg::Program)
 {
+    SeaMessages::install();
     setDataVariance(osg::Object::DYNAMIC);
     setUseVertexBufferObjects(false);
     setUseDisplayList(false);
+    setUpdateCallback(new SeaUpdateCallback);
     // The sea runs out to the horizon, far beyond the far plane that the models set: depth
     // clamping keeps it from being cut off there, and LEQUAL lets it cover the sky, which
     // lies at the same clamped depth.
     osg::StateSet* stateSet = getOrCreateStateSet();
     stateSet->setMode(GL_DEPTH_CLAMP, osg::StateAttribute::ON);
     stateSet->setAttributeAndModes(new osg::Depth(osg::Depth::LEQUAL), osg::StateAttribute::ON);
+    // After the opaque models, whose depth then spares the shading of the water they hide,
+    // and before the transparent ones, over which it would not blend.
+    stateSet->setRenderBinDetails(5, "RenderBin");
 }
 
 SeaDrawable::SeaDrawable(const SeaDrawable& other, const osg::CopyOp& copyop)
@@ -155,10 +144,15 @@ SeaDrawable::SeaDrawable(const SeaDrawable& other, const osg::CopyOp& copyop)
       reflectionTexture(other.reflectionTexture), reflectionMatrix(other.reflectionMatrix), seaState(other.seaState),
       windDirection(other.windDirection), fixedFunction(new osg::Program)
 {
-    setUpdateCallback(nullptr);
 }
 
-SeaDrawable::~SeaDrawable() { destroy(ocean, environment, resourceLoader); }
+SeaDrawable::~SeaDrawable() = default;
+
+void SeaDrawable::advance(double simulationTime) const
+{
+    if (Sea::Ocean* sea = advancing.load())
+        sea->Advance(simulationTime);
+}
 
 void SeaDrawable::drawImplementation(osg::RenderInfo& renderInfo) const
 {
@@ -167,26 +161,20 @@ void SeaDrawable::drawImplementation(osg::RenderInfo& renderInfo) const
     state.dirtyAllVertexArrays();
 
     const osg::FrameStamp* frameStamp = state.getFrameStamp();
-    const double now = frameStamp ? frameStamp->getReferenceTime() : 0.0;
-    if (!ocean && (!failed || now - lastAttempt >= retryInterval))
+    const double now = frameStamp ? frameStamp->getSimulationTime() : 0.0;
+    if (!ocean && (!failed || now - lastAttempt >= retryInterval || now < lastAttempt))
         initOcean(renderInfo);
 
     if (ocean)
     {
-        LibraryMessages messages;
         const osg::Matrixd modelView(state.getModelViewMatrix());
         const osg::Matrixd projection(state.getProjectionMatrix());
         environment->SetCameraMatrix(modelView.ptr());
         environment->SetProjectionMatrix(projection.ptr());
         state.dirtyAllVertexArrays();
         handOver(renderInfo);
-        ocean->Render(frameStamp ? frameStamp->getSimulationTime() : 0.0, true, true, true);
-        for (unsigned int unit = 0; unit < libraryTextureUnits; ++unit)
-            state.haveAppliedTextureAttribute(unit, osg::StateAttribute::TEXTURE);
-        // A GL error in every frame would otherwise flood the console.
-        for (const std::string& line : messages.lines)
-            if (reportedLines.insert(line).second)
-                OSG_WARN << line << std::endl;
+        ocean->Render(now, true, true, true);
+        forgetBindings(state);
     }
     restoreRenderState(state);
 }
@@ -195,23 +183,23 @@ void SeaDrawable::initOcean(osg::RenderInfo& renderInfo) const
 {
     osg::State& state = *renderInfo.getState();
     contextID = state.getContextID();
-    lastAttempt = state.getFrameStamp() ? state.getFrameStamp()->getReferenceTime() : 0.0;
+    lastAttempt = state.getFrameStamp() ? state.getFrameStamp()->getSimulationTime() : 0.0;
 
-    LibraryMessages messages;
-    resourceLoader = new Sea::ResourceLoader(resourcePath(), false);
-    environment = new Sea::Environment;
+    SeaMessages::Collector messages;
+    SeaObjects made;
+    made.loader.reset(new Sea::ResourceLoader(resourcePath(), false));
+    made.environment.reset(new Sea::Environment);
     // Without its configuration the library could make no sea, only more messages.
-    if (environment->Setup(Sea::FLAT_ZUP, Sea::OPENGL_2_0, resourceLoader, nullptr, false) == Sea::SUCCEEDED)
+    if (made.environment->Setup(Sea::FLAT_ZUP, Sea::OPENGL_2_0, made.loader.get(), nullptr, false) ==
+        Sea::SUCCEEDED)
     {
-        environment->SimulateSeaState(seaState, windDirection);
-        ocean = Sea::Ocean::Create(environment, Sea::FFT_JONSWAP, false, false);
+        made.environment->SimulateSeaState(seaState, windDirection);
+        made.ocean.reset(Sea::Ocean::Create(made.environment.get(), Sea::FFT_JONSWAP, false, false));
     }
+    forgetBindings(state);
 
-    if (!ocean)
+    if (!made.ocean)
     {
-        destroy(nullptr, environment, resourceLoader);
-        environment = nullptr;
-        resourceLoader = nullptr;
         // Written once, and again only when the reason changes; the retries are quiet.
         const std::string reason = messages.joined();
         if (!failed || reason != failureReason)
@@ -224,9 +212,12 @@ void SeaDrawable::initOcean(osg::RenderInfo& renderInfo) const
 
     failed = false;
     failureReason.clear();
-    for (const std::string& line : messages.lines)
-        OSG_INFO << line << std::endl;
-    const_cast<SeaDrawable*>(this)->setUpdateCallback(new SeaUpdateCallback(ocean));
+    // What the library had to say about a start-up that worked (a doubtful setting) is shown.
+    messages.report();
+    resourceLoader = std::move(made.loader);
+    environment = std::move(made.environment);
+    ocean = std::move(made.ocean);
+    advancing.store(ocean.get());
 }
 
 void SeaDrawable::handOver(osg::RenderInfo& renderInfo) const
@@ -265,11 +256,12 @@ void SeaDrawable::releaseGLObjects(osg::State* state) const
     osg::Drawable::releaseGLObjects(state);
     if (!ocean || (state && state->getContextID() != contextID))
         return;
-    const_cast<SeaDrawable*>(this)->setUpdateCallback(nullptr);
-    osg::get<SeaReleaseQueue>(contextID)->add(ocean, environment, resourceLoader);
-    ocean = nullptr;
-    environment = nullptr;
-    resourceLoader = nullptr;
+    advancing.store(nullptr);
+    SeaObjects objects;
+    objects.ocean = std::move(ocean);
+    objects.environment = std::move(environment);
+    objects.loader = std::move(resourceLoader);
+    osg::get<SeaReleaseQueue>(contextID)->add(std::move(objects));
 }
 
 } // namespace osgTAVRI

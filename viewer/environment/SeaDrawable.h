@@ -7,7 +7,8 @@
 #include <osg/Texture2D>
 #include <osg/TextureCubeMap>
 
-#include <set>
+#include <atomic>
+#include <memory>
 #include <string>
 
 namespace Sea
@@ -24,6 +25,8 @@ namespace osgTAVRI
 // first draw, where the graphics context is current; every draw hands the library the
 // camera, the sun, the sky's cube map and the planar reflection, lets it draw, and puts the
 // toolkit's render state back. The drawable has no bounds: the sea reaches the horizon.
+// Its update callback, installed here, advances the sea to the frame's simulation time once
+// the sea exists; the frame stamp is the sea's only clock.
 class SeaDrawable : public osg::Drawable
 {
 public:
@@ -33,7 +36,7 @@ public:
         return "Failed to initialize the sea - is the resource path passed in to the ResourceLoader constructor "
                "valid?";
     }
-    // A failed start-up is tried again quietly after this many seconds.
+    // A failed start-up is tried again quietly after this many seconds of simulation time.
     static constexpr double retryInterval = 1.0;
 
     SeaDrawable();
@@ -50,10 +53,13 @@ public:
     // current next (at the latest when it closes); the next draw starts a new sea.
     void releaseGLObjects(osg::State* state = nullptr) const override;
 
+    // Advances the sea, if there is one yet; called by the update callback.
+    void advance(double simulationTime) const;
+
     double getSeaState() const { return seaState; }
     double getWindDirection() const { return windDirection; }
-    Sea::Ocean* getOcean() const { return ocean; }
-    Sea::Environment* getEnvironment() const { return environment; }
+    Sea::Ocean* getOcean() const { return ocean.get(); }
+    Sea::Environment* getEnvironment() const { return environment.get(); }
 
 protected:
     // Destroys what no graphics context took (a drawable that was never released).
@@ -67,9 +73,13 @@ protected:
     osg::ref_ptr<osg::RefMatrixd> cubeMapMatrix;
     osg::ref_ptr<osg::Texture2D> reflectionTexture;
     osg::ref_ptr<osg::RefMatrixd> reflectionMatrix;
-    mutable Sea::ResourceLoader* resourceLoader = nullptr;
-    mutable Sea::Environment* environment = nullptr;
-    mutable Sea::Ocean* ocean = nullptr;
+    // Declared in the order of making, so that they go in the reverse: ocean, environment,
+    // loader. The library's `delete` returns their memory to its allocator.
+    mutable std::unique_ptr<Sea::ResourceLoader> resourceLoader;
+    mutable std::unique_ptr<Sea::Environment> environment;
+    mutable std::unique_ptr<Sea::Ocean> ocean;
+    // The ocean as the update traversal sees it, which may run on another thread than drawing.
+    mutable std::atomic<Sea::Ocean*> advancing{nullptr};
     double seaState = 3.0;
     double windDirection = 0.0;
 
@@ -79,8 +89,6 @@ protected:
     mutable double lastAttempt = 0.0;
     mutable bool failed = false;
     mutable std::string failureReason;
-    // The library's lines already written while drawing, so that none is written twice.
-    mutable std::set<std::string> reportedLines;
     osg::ref_ptr<osg::Program> fixedFunction;
 };
 

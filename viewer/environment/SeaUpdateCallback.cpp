@@ -1,25 +1,23 @@
 #include "viewer/environment/SeaUpdateCallback.h"
 
+#include "viewer/environment/SeaDrawable.h"
+
 #include <osg/FrameStamp>
 #include <osg/NodeVisitor>
-
-#include "Sea/Ocean.h"
 
 namespace osgTAVRI
 {
 
-SeaUpdateCallback::SeaUpdateCallback(Sea::Ocean* seaOcean) : ocean(seaOcean) {}
-
 SeaUpdateCallback::SeaUpdateCallback(const SeaUpdateCallback& other, const osg::CopyOp& copyop)
-    : osg::Object(other, copyop), osg::Callback(other, copyop), osg::Drawable::UpdateCallback(other, copyop),
-      ocean(other.ocean)
+    : osg::Object(other, copyop), osg::Callback(other, copyop), osg::Drawable::UpdateCallback(other, copyop)
 {
 }
 
-void SeaUpdateCallback::update(osg::NodeVisitor* nv, osg::Drawable*)
+void SeaUpdateCallback::update(osg::NodeVisitor* nv, osg::Drawable* drawable)
 {
-    if (ocean && nv && nv->getFrameStamp())
-        ocean->Advance(nv->getFrameStamp()->getSimulationTime());
+    const auto* sea = dynamic_cast<const SeaDrawable*>(drawable);
+    if (sea && nv && nv->getFrameStamp())
+        sea->advance(nv->getFrameStamp()->getSimulationTime());
 }
 
 } // namespace osgTAVRI

@@ -2,21 +2,15 @@
 
 #include <osg/Drawable>
 
-namespace Sea
-{
-class Ocean;
-}
-
 namespace osgTAVRI
 {
 
-// Advances the sea's waves to the frame's simulation time in the update traversal.
+// Advances the sea of the sea drawable it is installed on to the frame's simulation time in
+// the update traversal; nothing happens until that drawable has made its sea.
 class SeaUpdateCallback : public osg::Drawable::UpdateCallback
 {
 public:
     SeaUpdateCallback() = default;
-    // The ocean belongs to the sea drawable, which removes this callback before it lets go.
-    explicit SeaUpdateCallback(Sea::Ocean* ocean);
     SeaUpdateCallback(const SeaUpdateCallback& other, const osg::CopyOp& copyop = osg::CopyOp::SHALLOW_COPY);
 
     META_Object(osgTAVRI, SeaUpdateCallback);
@@ -25,8 +19,6 @@ public:
 
 protected:
     ~SeaUpdateCallback() override = default;
-
-    Sea::Ocean* ocean = nullptr;
 };
 
 } // namespace osgTAVRI

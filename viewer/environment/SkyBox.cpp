@@ -110,6 +110,9 @@ osg::ref_ptr<osg::ClearNode> createSkyBox(osg::ref_ptr<osg::TextureCubeMap>& cub
     osg::ref_ptr<osg::Transform> transform = new MoveEarthySkyWithEyePointTransform;
     transform->setCullingActive(false);
     transform->addChild(geode);
+    // Without its images the sky would be a flat grey dome over the configured background.
+    if (!cubeMap->getImage(0))
+        geode->setNodeMask(0);
 
     osg::ref_ptr<osg::ClearNode> clearNode = new osg::ClearNode;
     clearNode->setCullCallback(new TexMatCallback(*texMat));

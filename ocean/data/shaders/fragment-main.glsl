@@ -28,7 +28,10 @@ void main()
     if (hasPlanarReflectionMap != 0)
     {
         vec3 t = vRelative * planarReflectionMapMatrix;
-        vec2 uv = t.xy / t.z + nLocal.xy * planarReflectionDisplacementScale;
+        // A tilted facet mirrors a point beside the one above it, by the height of what it
+        // mirrors times the tilt, which looks the smaller the farther away it is.
+        float shift = planarHeight / max(distance, max(planarAdjust, 1.0e-3));
+        vec2 uv = t.xy / t.z + nLocal.xy * planarReflectionDisplacementScale * shift;
         vec4 scene = texture2D(planarReflectionMap, uv);
         sky = mix(sky, scene.rgb, scene.a * planarReflectionBlend);
     }
@@ -40,13 +43,15 @@ void main()
     deep += refractColor * lightColor * 0.4 * max(dot(nLocal.xy, -L.xy), 0.0) * sunUp;
     vec3 color = mix(deep, sky, fresnel);
 
-    // The sun's glitter comes from facets far smaller than the simulated waves: the ripples,
-    // made rough, break the highlight into a path of sparkles.
-    vec3 facet = normalize(N + basis * vec3(ripples(vLocal * 4.0) * 0.25, 0.0));
+    // The sun's glitter comes from facets far smaller than the simulated waves: fine noise,
+    // made rough, breaks the highlight into a path of sparkles (one look-up: on software
+    // renderers every texture read counts).
+    vec2 roughness = texture2D(noiseTex, vLocal * tiling(5.75)).xy - 0.5;
+    vec3 facet = normalize(N + basis * vec3(roughness * 0.5, 0.0));
     float glitter = pow(max(dot(reflect(-V, facet), L), 0.0), 40.0 * shininess);
     color += lightColor * glitter * (1.0 + 0.3 * shininess) * step(0.0, dot(L, up));
 
-    float lace = texture2D(foamTex, vLocal / foamScale).a;
+    float lace = texture2D(foamTex, vLocal * tiling(foamScale)).a;
     float foamAmount = clamp((foam * foamBlend * 2.0 + vWake) * lace, 0.0, 1.0);
 #ifdef PROPELLER_WASH
     foamAmount = max(foamAmount, vWake * texture2D(washTex, vec2(0.5, vLocal.y / 50.0)).r * 2.0);

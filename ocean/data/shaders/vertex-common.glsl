@@ -15,6 +15,9 @@ uniform float seaLevel;
 uniform int hasHeightMap;
 uniform sampler2D heightMap;   // terrain heights in red, metres
 uniform mat4 heightMapMatrix;  // world position to its texture coordinates
+uniform vec3 floorPlanePoint;  // the sea floor below the camera: a point and the normal
+uniform vec3 floorPlaneNormal;
+uniform float depthOffset;     // pushes the sea back in depth, a share of the depth range
 
 varying vec3 vRelative;  // surface point minus camera, world axes
 varying vec2 vLocal;     // surface point in the sea's local frame, for texturing
@@ -72,20 +75,59 @@ float kelvinWakes(vec3 relative)
 }
 #endif
 
+#ifdef BREAKING_WAVES
+uniform float kexp;
+uniform float breakerWavelength;
+uniform float breakerWavelengthVariance;
+uniform vec3 breakerDirection;
+uniform float breakerAmplitude;
+uniform float breakerPhaseConstant;
+uniform float surgeDepth;
+uniform float steepnessVariance;
+
+// A train of waves running towards the shore: it grows as the water gets shallow (shoaling,
+// exp(-kexp depth)), slows by the shallow-water dispersion, and its crests lean forward and
+// break where the water is shallower than the surge depth.
+vec3 breakingWave(vec2 local, float depth)
+{
+    float shoal = exp(-kexp * depth);
+    if (shoal < 1.0e-3)
+        return vec3(0.0);
+    vec2 direction = normalize(breakerDirection.xy + vec2(0.0, 1.0e-6));
+    float along = dot(local, direction);
+    float across = dot(local, vec2(-direction.y, direction.x));
+    // Crests not quite parallel: the wavelength and steepness vary slowly along them.
+    float wavelength = max(breakerWavelength + breakerWavelengthVariance * sin(across * 0.013), 1.0);
+    float k = 6.2831853 / wavelength;
+    // tanh, which GLSL 1.20 lacks, of k d: deep water beyond k d = 10.
+    float e = exp(-2.0 * min(k * max(depth, 0.1), 10.0));
+    float omega = sqrt(9.81 * k * (1.0 - e) / (1.0 + e));
+    float phase = k * along - omega * time + breakerPhaseConstant;
+    float amplitude = breakerAmplitude * shoal;
+    float lean = clamp(1.0 - depth / max(surgeDepth, 1.0e-3), 0.0, 1.0) *
+                 (1.0 + steepnessVariance * sin(across * 0.031));
+    return vec3(direction * lean * amplitude * cos(phase), amplitude * sin(phase));
+}
+#endif
+
 // Displaces the surface point, adds the wakes and projects it.
 void emit(vec3 relative)
 {
     float distance = length(relative);
     vec2 local = localCoordinates(relative);
     vec3 offset = waveDisplacement(local, distance);
-    // Waves die down where the water gets shallow.
-    vDepth = 1.0e4;
+    // The water's depth: down to the sea floor plane, or to the terrain of the height map
+    // where it is shallower. Waves die down where the water gets shallow.
+    vDepth = dot(relative - (floorPlanePoint - cameraPos), floorPlaneNormal);
     if (hasHeightMap != 0)
     {
         vec4 uv = heightMapMatrix * vec4(cameraPos + relative, 1.0);
-        vDepth = seaLevel - texture2DLod(heightMap, uv.xy, 0.0).r;
-        offset *= clamp(vDepth / 10.0, 0.0, 1.0);
+        vDepth = min(vDepth, seaLevel - texture2DLod(heightMap, uv.xy, 0.0).r);
     }
+    offset *= clamp(vDepth / 10.0, 0.0, 1.0);
+#ifdef BREAKING_WAVES
+    offset += breakingWave(local, max(vDepth, 0.0));
+#endif
     vWake = 0.0;
 #ifdef KELVIN_WAKES
     offset.z += kelvinWakes(relative);
@@ -96,4 +138,5 @@ void emit(vec3 relative)
     vLocal = local;
     // Relative to the camera the view is a rotation alone: no large world coordinates in floats.
     gl_Position = projection * vec4(mat3(modelview) * displaced, 1.0);
+    gl_Position.z += depthOffset * gl_Position.w;
 }

@@ -8,7 +8,8 @@ uniform float textureLODBias;
 // chosen by the spacing of the grid at this distance and faded out far away.
 vec3 waveDisplacement(vec2 local, float distance)
 {
-    float spacing = distance * 2.0 / (gridSize * projection[1][1]);
+    // Anti-aliasing above 1 blurs the waves more than the grid's spacing asks for.
+    float spacing = distance * 2.0 / (gridSize * projection[1][1]) * max(antiAliasing, 1.0e-3);
     float texel = textureSize.x / textureResolution.x;
     float lod = max(log2(max(spacing / texel, 1.0e-6)) + textureLODBias, 0.0);
     vec3 d = texture2DLod(displacementMap, local / textureSize, lod).xyz;

@@ -93,6 +93,8 @@ public:
     void SetUnitScale(double scale) { unitScale = scale; }
     double GetUnitScale() const { return unitScale; }
 
+    // The top of the Beaufort scale; higher sea states are reported and taken as this.
+    static constexpr double maxSeaState = 12.0;
     // One wind over the whole sea for a sea state on the Beaufort scale; direction in radians.
     virtual void SimulateSeaState(double seaState, double windDirection);
     void AddWindFetch(const WindFetch& fetch);

@@ -55,6 +55,9 @@ public:
     void AddWakeSource(WakeSource* source);
     void RemoveWakeSource(WakeSource* source);
 
+    // A finer grid than this costs memory and time and shows nothing more on any screen.
+    static constexpr int maxGridResolution = 2048;
+
     bool IsValid() const { return valid; }
     int GetWaterModelType() const { return type; }
     double GetDisplacementDampingDistance() const { return displacementDampingDistance; }

@@ -76,6 +76,12 @@ void Environment::SimulateSeaState(double seaState, double windDirection)
     // A negative or undefined sea state would give an undefined wind; it counts as calm.
     if (!(seaState > 0.0))
         seaState = 0.0;
+    // Beyond hurricane force the relation means nothing, and the waves would outgrow the patch.
+    if (seaState > maxSeaState)
+    {
+        MessageChannel::LogFormatted("Sea state %g is above %g; %g is used.", seaState, maxSeaState, maxSeaState);
+        seaState = maxSeaState;
+    }
     // The Beaufort relation between wind speed and sea state.
     double speed = 0.836 * std::pow(seaState, 1.5) / unitScale;
     ClearWindFetches();

@@ -47,6 +47,12 @@ void Ocean::Construct()
     if (Configuration::GetDoubleValue("fft-displacement-damping-distance", displacementDampingDistance))
         displacementDampingDistance /= environment->GetUnitScale();
     Configuration::GetIntValue("default-grid-resolution", gridResolution);
+    if (gridResolution > maxGridResolution)
+    {
+        MessageChannel::LogFormatted("default-grid-resolution %d is above %d; %d is used.", gridResolution,
+                                     maxGridResolution, maxGridResolution);
+        gridResolution = maxGridResolution;
+    }
 
     const int renderer = environment->GetRenderer();
     const bool openGL = renderer >= OPENGL_2_0 && renderer <= OPENGL_4_1;

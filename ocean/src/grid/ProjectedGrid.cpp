@@ -11,8 +11,16 @@ namespace Sea
 {
 namespace
 {
-// Shader coordinates stay below this; a multiple of every tiling of the sea's textures.
-const double wrapPeriod = 65536.0;
+// Shader coordinates stay below about this; the wrap is a whole number of the wave model's
+// periods, and the shaders tile their textures by whole fractions of it.
+const double wrapLength = 65536.0;
+
+double wholeMultiple(double period)
+{
+    if (!(period > 0.0) || period >= wrapLength)
+        return wrapLength;
+    return period * std::floor(wrapLength / period + 0.5);
+}
 // A round earth's local frame moves with the camera once it is this far away.
 const double reanchorDistance = 50000.0;
 } // namespace
@@ -30,6 +38,7 @@ bool ProjectedGrid::Initialize(Environment* env, bool patchOption, unsigned int 
     patch = patchOption;
     const double u = env->GetUnitScale();
     Configuration::GetDoubleValue("grid-anti-aliasing", antiAliasing);
+    Configuration::GetDoubleValue("grid-pixels-per-point", pixelsPerPoint);
     if (Configuration::GetFloatValue("grid-planar-height", planarHeight))
         planarHeight = float(planarHeight / u);
     if (Configuration::GetFloatValue("planar-adjust", planarAdjust))
@@ -162,10 +171,21 @@ Vector3 ProjectedGrid::WorldToLocal(const Vector3& world) const
 
 Vector3 ProjectedGrid::LocalToWorldDirection(const Vector3& local) const { return basis.Transform(local); }
 
+Vector3 ProjectedGrid::GetWrapPeriod() const
+{
+    double x = 0.0, y = 0.0;
+    if (waterModel)
+        waterModel->GetPeriod(x, y);
+    return Vector3(wholeMultiple(x), wholeMultiple(y), 0.0);
+}
+
+// Without an offset: a position's local coordinates in the shaders differ from its world
+// coordinates by whole wraps only, so that height queries see the surface that is drawn.
 Vector3 ProjectedGrid::GetReferenceLocation() const
 {
     Vector3 local = environment ? WorldToLocal(environment->GetCameraPosition()) : Vector3();
-    return Vector3(std::fmod(local.x + 50000.0, wrapPeriod), std::fmod(local.y + 50000.0, wrapPeriod), 0.0);
+    const Vector3 wrap = GetWrapPeriod();
+    return Vector3(std::fmod(local.x, wrap.x), std::fmod(local.y, wrap.y), 0.0);
 }
 
 // Round earths: the local frame is the tangent frame (east, north, up) at an anchor on the

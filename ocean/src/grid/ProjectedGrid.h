@@ -40,6 +40,10 @@ public:
     void SetWakeManager(WakeManager* manager) { wakeManager = manager; }
     WaterModel* GetWaterModel() const { return waterModel; }
     void SetWireframe(bool on) { wireframe = on; }
+    // Pushes the sea back in depth by this share of the depth range, so that a coast drawn
+    // at the water line wins over it.
+    void SetDepthOffset(float offset) { depthOffset = offset; }
+    float GetDepthOffset() const { return depthOffset; }
 
     // World position to the sea's local frame (x east, y north, z above sea level), and a
     // local direction back to the world.
@@ -60,8 +64,10 @@ public:
     const Matrix4& GetGridScale() const { return gridScale; }
     // The sea surface as (n, d) for the shaders.
     void GetPlane(double plane[4]) const;
-    // The camera's local position wrapped to keep shader coordinates small.
+    // The camera's local position wrapped to keep shader coordinates small, and the wrap
+    // along x and y.
     Vector3 GetReferenceLocation() const;
+    Vector3 GetWrapPeriod() const;
     bool IsCameraAboveWater() const { return cameraAboveWater; }
     const Vector3& GetFloorPlanePoint() const { return floorPlanePoint; }
     const Vector3& GetFloorPlaneNormal() const { return floorPlaneNormal; }
@@ -83,6 +89,7 @@ protected:
     Vector3 anchor; // origin of the local frame on round earths
     bool anchored = false;
     double antiAliasing = 1.0;
+    double pixelsPerPoint = 8.0;
     float planarHeight = 100.0f;
     double maxDisplacement = 1.5;
     float planarAdjust = 10.0f;

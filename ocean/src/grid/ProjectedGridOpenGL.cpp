@@ -22,7 +22,7 @@ const char* const uniformNames[ProjectedGridOpenGL::NUM_UNIFORMS] = {
     "planarAdjust", "referenceLocation", "hasHeightMap", "heightMap", "heightMapMatrix", "seaLevel",
     "planarReflectionBlend", "modelview", "projection", "depthOffset", "kexp", "breakerWavelength",
     "breakerWavelengthVariance", "breakerDirection", "breakerAmplitude", "breakerPhaseConstant", "surgeDepth",
-    "steepnessVariance", "modelMatrix", "invRotationProj"};
+    "steepnessVariance", "modelMatrix", "invRotationProj", "wrapPeriod"};
 
 void setMatrix4(int location, const Matrix4& m)
 {
@@ -88,7 +88,7 @@ bool ProjectedGridOpenGL::Initialize(Environment* env, bool patchOption, unsigne
         MessageChannel::Log("OpenGL 2.0 capabilities not present on this system.");
         return false;
     }
-    if (!CreateMesh() || !CreatePrograms())
+    if (!CreateMesh(resolution) || !CreatePrograms())
         return false;
     glGenTextures(1, &placeholderTexture);
     glBindTexture(GL_TEXTURE_2D, placeholderTexture);
@@ -134,13 +134,28 @@ bool ProjectedGridOpenGL::BuildMesh(unsigned int n, Buffer<float>& vertices, Buf
     return true;
 }
 
-bool ProjectedGridOpenGL::CreateMesh()
+unsigned int ProjectedGridOpenGL::ResolutionForViewport(unsigned int configured, int width, int height,
+                                                        double pixelsPerPoint)
+{
+    const int pixels = width > height ? width : height;
+    const double points = std::ceil(double(pixels) / (pixelsPerPoint > 0.1 ? pixelsPerPoint : 0.1)) + 1.0;
+    const unsigned int wanted = points < double(configured) ? unsigned(points) : configured;
+    const unsigned int least = 32;
+    return configured < least ? configured : wanted < least ? least : wanted;
+}
+
+bool ProjectedGridOpenGL::CreateMesh(unsigned int n)
 {
     Buffer<float> vertices;
     Buffer<unsigned int> indices;
-    if (!BuildMesh(resolution, vertices, indices))
+    if (!BuildMesh(n, vertices, indices))
         return false;
     const GLFunctions& gl = GLFunctions::Get();
+    if (vertexBuffer)
+        gl.DeleteBuffers(1, &vertexBuffer);
+    if (indexBuffer)
+        gl.DeleteBuffers(1, &indexBuffer);
+    meshResolution = n;
     gl.GenBuffers(1, &vertexBuffer);
     gl.BindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
     gl.BufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.Size() * sizeof(float)), vertices.Data(), GL_STATIC_DRAW);
@@ -200,11 +215,13 @@ bool ProjectedGridOpenGL::SetProgramValues(Program& p, const Matrix4* modelMatri
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     aspectRatio = viewport[3] > 0 ? double(viewport[2]) / double(viewport[3]) : 1.0;
+    viewportWidth = viewport[2];
+    viewportHeight = viewport[3];
     gl.UseProgram(p.program);
 
     setFloat(u[ANTI_ALIASING], antiAliasing);
     setVector3(u[CAMERA_POS], environment->GetCameraPosition());
-    setFloat(u[GRID_SIZE], double(resolution));
+    setFloat(u[GRID_SIZE], double(ResolutionForViewport(resolution, viewportWidth, viewportHeight, pixelsPerPoint)));
     const Matrix4& modelview = environment->GetCameraMatrix();
     const Matrix4& projection = environment->GetProjectionMatrix();
     Matrix4 inverse;
@@ -280,6 +297,11 @@ bool ProjectedGridOpenGL::SetProgramValues(Program& p, const Matrix4* modelMatri
     if (u[PLANE] != -1)
         gl.Uniform4f(u[PLANE], float(plane[0]), float(plane[1]), float(plane[2]), float(plane[3]));
     setVector3(u[REFERENCE_LOCATION], GetReferenceLocation());
+    if (u[WRAP_PERIOD] != -1)
+    {
+        const Vector3 wrap = GetWrapPeriod();
+        gl.Uniform2f(u[WRAP_PERIOD], float(wrap.x), float(wrap.y));
+    }
     if (!IsFlat())
     {
         const double h = environment->GetSeaLevel();
@@ -303,8 +325,13 @@ void ProjectedGridOpenGL::DrawWater(bool depthWrites)
 {
     if (!waterModel || !lightingModel || !wakeManager || !gridProgram.program)
         return;
-    if (!SetProgramValues(gridProgram, nullptr) || !SetModelValues(gridProgram.program) || !vertexBuffer ||
-        !indexBuffer)
+    if (!SetProgramValues(gridProgram, nullptr) || !SetModelValues(gridProgram.program))
+    {
+        GLFunctions::Get().UseProgram(0);
+        return;
+    }
+    const unsigned int drawn = ResolutionForViewport(resolution, viewportWidth, viewportHeight, pixelsPerPoint);
+    if ((drawn != meshResolution && !CreateMesh(drawn)) || !vertexBuffer || !indexBuffer)
     {
         GLFunctions::Get().UseProgram(0);
         return;

@@ -56,6 +56,7 @@ public:
         STEEPNESS_VARIANCE,
         MODEL_MATRIX,
         INV_ROTATION_PROJ,
+        WRAP_PERIOD,
         NUM_UNIFORMS
     };
 
@@ -73,6 +74,11 @@ public:
     void SetDefaultRenderState() override;
 
     unsigned int GetIndexCount() const { return indexCount; }
+    // The grid is drawn with one point per "grid-pixels-per-point" pixels of the viewport's
+    // longer side, and at most the configured resolution: finer grids cost a software
+    // renderer dearly and show no more.
+    static unsigned int ResolutionForViewport(unsigned int configured, int width, int height, double pixelsPerPoint);
+    unsigned int GetDrawnResolution() const { return meshResolution; }
     // The mesh as built, for checks: vertices (two floats each) and strip indices.
     static bool BuildMesh(unsigned int resolution, Buffer<float>& vertices, Buffer<unsigned int>& indices);
 
@@ -84,7 +90,7 @@ private:
         int vertexAttribute = -1;
     };
 
-    bool CreateMesh();
+    bool CreateMesh(unsigned int n);
     bool CreatePrograms();
     bool BuildProgram(bool patchVariant, Program& out);
     bool SetProgramValues(Program& p, const Matrix4* modelMatrix);
@@ -94,6 +100,8 @@ private:
     unsigned int vertexBuffer = 0;
     unsigned int indexBuffer = 0;
     unsigned int indexCount = 0;
+    unsigned int meshResolution = 0;
+    int viewportWidth = 0, viewportHeight = 0;
     unsigned int placeholderTexture = 0;
     unsigned int vertexArray = 0;
     Program gridProgram;

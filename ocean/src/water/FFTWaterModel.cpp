@@ -8,6 +8,7 @@
 #include "water/FFT.h"
 #include "water/FastMath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -47,11 +48,28 @@ inline void storeTriples(float* out, __m128 x, __m128 y, __m128 z)
 }
 #endif
 
-inline float wrapIndex(float v, int n, int& i0, int& i1)
+// The simulated patch is held in several arrays of this many cells squared, each frame.
+const int maxDimension = 1024;
+
+void clampDimension(const char* key, int& value)
 {
-    float f = std::floor(v);
-    float frac = v - f;
-    int i = int(f) % n;
+    if (value <= maxDimension)
+        return;
+    MessageChannel::LogFormatted("%s %d is above %d; %d is used.", key, value, maxDimension, maxDimension);
+    value = maxDimension;
+}
+
+// Observed share of the sea covered by whitecaps at a wind speed of `v` m/s at 10 m
+// (Monahan and O'Muircheartaigh): a few per mille at force 4, some per cent at 6, about a
+// sixth at 9; capped so that a hurricane sea does not turn white.
+double whitecapCoverage(double v) { return std::min(0.4, 3.84e-6 * std::pow(std::max(v, 0.0), 3.41)); }
+
+// In double precision: national grid coordinates in cells exceed what a float resolves.
+inline float wrapIndex(double v, int n, int& i0, int& i1)
+{
+    double f = std::floor(v);
+    float frac = float(v - f);
+    int i = int(std::fmod(f, double(n)));
     if (i < 0)
         i += n;
     i0 = i;
@@ -71,6 +89,8 @@ FFTWaterModel::FFTWaterModel(Environment* env, int spectrumType) : WaterModel(en
     Configuration::GetFloatValue("fft-lod-bias", lodBias);
     Configuration::GetIntValue("fft-grid-dimension-x", columns);
     Configuration::GetIntValue("fft-grid-dimension-y", rows);
+    clampDimension("fft-grid-dimension-x", columns);
+    clampDimension("fft-grid-dimension-y", rows);
     if (Configuration::GetFloatValue("fft-grid-size-x", sizeX))
         sizeX /= u;
     if (Configuration::GetFloatValue("fft-grid-size-y", sizeY))
@@ -111,11 +131,16 @@ void FFTWaterModel::SetBackEnd(FFT* backEnd)
     fft = backEnd;
 }
 
+// Stronger winds build steeper, sharper crests: the configured choppiness holds up to sea
+// state 3 and grows in proportion to the sea state above it.
 float FFTWaterModel::GetEffectiveChoppiness() const
 {
     if (!choppy)
         return 0.0f;
-    return choppiness < heightMaxChop ? choppiness : heightMaxChop;
+    const double speed = std::max(lastWindSpeed, 0.0) * environment->GetUnitScale();
+    const double seaState = std::pow(speed / 0.836, 2.0 / 3.0);
+    const float lambda = choppiness * float(std::max(1.0, seaState / 3.0));
+    return lambda < heightMaxChop ? lambda : heightMaxChop;
 }
 
 bool FFTWaterModel::Initialize(unsigned int, unsigned int)
@@ -165,6 +190,11 @@ bool FFTWaterModel::AllocateArrays()
     if (!waveVectors.Allocate(points))
     {
         MessageChannel::Log("Failed to allocate kVectors");
+        return false;
+    }
+    if (!foamSample.Allocate(points))
+    {
+        MessageChannel::Log("Failed to allocate memory for FFTWaterModel's buffers.");
         return false;
     }
     frameCells = size_t(rows) * size_t(fft->TransformsRealData() ? columns / 2 + 1 : columns);
@@ -263,17 +293,10 @@ float FFTWaterModel::Spectrum(int spectrum, const Frequency& f, double windSpeed
     if (f.omega <= 0.0f)
         return 0.0f;
     const double omega = f.omega;
-    double alpha, omegaP;
-    if (spectrum == FFT_JONSWAP)
-    {
-        alpha = jonswapConstant * std::pow(windSpeed * windSpeed / (g * fetch), 0.22);
-        omegaP = 22.0 * std::cbrt(g * g / (windSpeed * fetch));
-    }
-    else
-    {
-        alpha = pmConstant;
-        omegaP = 0.855 * g / windSpeed;
-    }
+    const double alpha = spectrum == FFT_JONSWAP
+                             ? jonswapConstant * std::pow(windSpeed * windSpeed / (g * fetch), 0.22)
+                             : pmConstant;
+    const double omegaP = PeakFrequency(spectrum, windSpeed, fetch);
     double ratio = omegaP / omega;
     double e = alpha * g * g / f.omega5 * FastMath::Exp(float(-1.25 * ratio * ratio * ratio * ratio));
     if (spectrum == FFT_JONSWAP)
@@ -298,9 +321,43 @@ float FFTWaterModel::Spectrum(int spectrum, const Frequency& f, double windSpeed
     return float(e * spreading * f.jacobian);
 }
 
+double FFTWaterModel::PeakFrequency(int spectrum, double windSpeed, double fetch) const
+{
+    if (!(windSpeed > 0.0))
+        return 0.0;
+    const double g = 9.81 / environment->GetUnitScale();
+    if (spectrum == FFT_JONSWAP && fetch > 0.0)
+        return 22.0 * std::cbrt(g * g / (windSpeed * fetch));
+    // The Phillips spectrum peaks at |k| = 1 / (sqrt(2) L), nearly where Pierson-Moskowitz does.
+    return 0.855 * g / windSpeed;
+}
+
+// The compression that marks a whitecap: the level of 1 - J that the observed share of the
+// sea exceeds at this wind, taken from the first frame after the wind changed.
+void FFTWaterModel::UpdateFoamThreshold()
+{
+    foamThresholdPending = false;
+    const size_t points = foamSample.Size();
+    const double coverage = whitecapCoverage(lastWindSpeed * environment->GetUnitScale());
+    const size_t above = size_t(coverage * double(points));
+    if (above == 0)
+    {
+        foamThreshold = noFoam;
+        return;
+    }
+    const float* slope = slopeFoam.Data();
+    for (size_t i = 0; i < points; ++i)
+        foamSample[i] = slope[3 * i + 2];
+    float* first = foamSample.Data();
+    std::nth_element(first, first + (points - above), first + points);
+    foamThreshold = first[points - above];
+}
+
 void FFTWaterModel::RecomputeAmplitudes(double windSpeed, double windDirection, double fetch)
 {
     effectiveType = type == FFT_JONSWAP && !(fetch > 0.0) ? FFT_PIERSON_MOSKOWITZ : type;
+    swellOmega = PeakFrequency(effectiveType, windSpeed, fetch);
+    foamThresholdPending = true;
     const size_t stride = size_t(columns + 1);
     const float invSqrt2 = 0.70710678f;
     for (int r = 0; r <= rows; ++r)
@@ -312,6 +369,9 @@ void FFTWaterModel::RecomputeAmplitudes(double windSpeed, double windDirection, 
             bool nyquist = r == 0 || r == rows || c == 0 || c == columns;
             float s = nyquist ? 0.0f : Spectrum(effectiveType, frequencies[i], windSpeed, windDirection, fetch);
             float amplitude = s <= 0.0f ? 0.0f : sqrtApproximation ? FastMath::Sqrt(s) : std::sqrt(s);
+            // Swell: the waves longer than those the wind builds most, which have outrun it.
+            if (frequencies[i].omega < swellOmega)
+                amplitude *= swellHeightMultiplier;
             h0[i].re = amplitude * invSqrt2 * gaussians[2 * i];
             h0[i].im = amplitude * invSqrt2 * gaussians[2 * i + 1];
         }
@@ -579,6 +639,8 @@ bool FFTWaterModel::UpdateSimulation(double t)
         GatherFields<1>();
     else
         GatherFields<2>();
+    if (foamThresholdPending && doFoam && choppy)
+        UpdateFoamThreshold();
     ++generation;
     return true;
 }
@@ -587,8 +649,8 @@ bool FFTWaterModel::UpdateSimulation(double t)
 void FFTWaterModel::SamplePoint(double x, double y, float out[6]) const
 {
     int c0, c1, r0, r1;
-    float fx = wrapIndex(float(x / sizeX * columns), columns, c0, c1);
-    float fy = wrapIndex(float(y / sizeY * rows), rows, r0, r1);
+    float fx = wrapIndex(x / sizeX * columns, columns, c0, c1);
+    float fy = wrapIndex(y / sizeY * rows, rows, r0, r1);
     const float* d = displacement.Data();
     const float* s = slopeFoam.Data();
     const int idx[4] = {r0 * columns + c0, r0 * columns + c1, r1 * columns + c0, r1 * columns + c1};
@@ -634,7 +696,8 @@ float FFTWaterModel::GetFoam(double x, double y) const
         return 0.0f;
     float v[6];
     SamplePoint(x, y, v);
-    return v[5] < 0.0f ? 0.0f : (v[5] > 1.0f ? 1.0f : v[5]);
+    const float foam = (v[5] - foamThreshold) / foamWidth;
+    return foam < 0.0f ? 0.0f : (foam > 1.0f ? 1.0f : foam);
 }
 
 } // namespace Sea

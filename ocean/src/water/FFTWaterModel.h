@@ -47,6 +47,12 @@ public:
     bool UpdateSimulation(double time) override;
     double GetHeight(double x, double y, Vector3& normal) const override;
     float GetFoam(double x, double y) const override;
+    bool GetPeriod(double& x, double& y) const override
+    {
+        x = sizeX;
+        y = sizeY;
+        return true;
+    }
 
     // Seconds after which the sea repeats itself; 0 for never.
     void SetLoopPeriod(double seconds) { loopPeriod = seconds; }
@@ -76,6 +82,14 @@ public:
 
     // The spectrum value of one cell for a wind; exposed for checks of its shape.
     float Spectrum(int type, const Frequency& f, double windSpeed, double windDirection, double fetch) const;
+    // Angular frequency where the spectrum of a wind peaks; waves below it count as swell.
+    double PeakFrequency(int type, double windSpeed, double fetch) const;
+
+    // The foam value (1 - J) above which the surface shows whitecaps for the current wind,
+    // and the range over which the foam fades in above it.
+    float GetFoamThreshold() const { return foamThreshold; }
+    static constexpr float foamWidth = 0.05f;
+    static constexpr float noFoam = 1.0e6f;
 
 protected:
     float lodBias = 0.8f;
@@ -101,6 +115,7 @@ private:
                                   float* disp, float* slope, int columns, float lambda, float invSpacingX,
                                   float invSpacingY);
     void SamplePoint(double x, double y, float out[6]) const;
+    void UpdateFoamThreshold();
 
     int type;
     int columns = 128;
@@ -108,7 +123,10 @@ private:
     float sizeX = 1024.0f;
     float sizeY = 1024.0f;
     bool sqrtApproximation = true;
-    float phillipsConstant = 0.008f;
+    // Like the two below, for the 1024 m patch: with it the significant wave height of a sea
+    // state matches 0.21 V^2 / g, as the Phillips spectrum's own Hs is 86.5 sqrt(A) V^2 / g at
+    // this cell size.
+    float phillipsConstant = 4.7e-8f;
     // The physical constants (8.1e-3 and 7.6e-2) times half the area of one spectrum cell of the
     // default 1024 m patch, (2 pi / 1024)^2 / 2: the amplitudes carry no cell area of their own and
     // every wave is summed twice, at k and -k. With these the significant wave height of a sea
@@ -120,6 +138,10 @@ private:
     float swellHeightMultiplier = 1.0f;
     bool doFoam = true;
     int transformsPerFrame = 1;
+    double swellOmega = 0.0;
+    float foamThreshold = noFoam;
+    bool foamThresholdPending = true;
+    Buffer<float> foamSample;
 
     FFT* fft = nullptr;
     Buffer<float> displacement;

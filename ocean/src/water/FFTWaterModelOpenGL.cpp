@@ -55,6 +55,8 @@ void FFTWaterModelOpenGL::FindLocations(unsigned int program, Locations& l)
     l.invDampingDistance = gl.GetUniformLocation(program, "invDampingDistance");
     l.textureLODBias = gl.GetUniformLocation(program, "textureLODBias");
     l.time = gl.GetUniformLocation(program, "time");
+    l.foamThreshold = gl.GetUniformLocation(program, "foamThreshold");
+    l.foamWidth = gl.GetUniformLocation(program, "foamWidth");
 }
 
 // The simulation may have run on another thread; the textures follow it here, where the
@@ -106,6 +108,10 @@ bool FFTWaterModelOpenGL::SetShaderValues(unsigned int program, double t)
         gl.Uniform1f(l->textureLODBias, lodBias);
     if (l->time != -1)
         gl.Uniform1f(l->time, float(t));
+    if (l->foamThreshold != -1)
+        gl.Uniform1f(l->foamThreshold, GetFoamThreshold());
+    if (l->foamWidth != -1)
+        gl.Uniform1f(l->foamWidth, foamWidth);
     return SEA_CHECK_GL_ERROR();
 }
 

@@ -24,7 +24,7 @@ private:
     {
         unsigned int program = 0;
         int displacementMap = -1, slopeFoamMap = -1, textureSize = -1, textureResolution = -1, noiseAmplitude = -1, invNoiseDistance = -1,
-            invDampingDistance = -1, textureLODBias = -1, time = -1;
+            invDampingDistance = -1, textureLODBias = -1, time = -1, foamThreshold = -1, foamWidth = -1;
     };
     static void FindLocations(unsigned int program, Locations& locations);
     void Upload();

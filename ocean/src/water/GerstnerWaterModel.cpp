@@ -70,7 +70,13 @@ bool GerstnerWaterModel::UpdateSimulation(double t)
         return false;
     double speed, direction, fetch;
     GetWindAtCamera(speed, direction, fetch);
-    ratio = (2.0 * std::sqrt(speed)) * 0.66 * 0.5 / medianWavelength;
+    // Amplitudes in proportion to the wavelengths, scaled so that the waves' significant
+    // height, 4 sqrt(sum A^2 / 2), is the Pierson-Moskowitz height 0.21 V^2 / g of the wind.
+    const double g = 9.81 / environment->GetUnitScale();
+    double squares = 0.0;
+    for (int i = 0; i < numWaves; ++i)
+        squares += double(waves[size_t(i)].wavelength) * waves[size_t(i)].wavelength;
+    ratio = squares > 0.0 ? 0.21 * speed * speed / g / (4.0 * std::sqrt(squares / 2.0)) : 0.0;
     totalAmplitude = 0.0;
     for (int i = 0; i < numWaves; ++i)
     {

@@ -26,6 +26,12 @@ public:
     virtual double GetHeight(double x, double y, Vector3& normal) const = 0;
     // How much the water foams at a local position, from 0 to 1.
     virtual float GetFoam(double x, double y) const;
+    // The lengths along x and y after which the surface repeats; false when it does not.
+    virtual bool GetPeriod(double& x, double& y) const
+    {
+        x = y = 0.0;
+        return false;
+    }
     // Normal of the sea floor below a flat sea, zero when the model has none.
     virtual Vector3 GetSeaFloorNormal() const { return Vector3(); }
 

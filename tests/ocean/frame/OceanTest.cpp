@@ -76,7 +76,7 @@ TEST_F(OceanTest, GerstnerWavesKeepToTheirRangesAndRunWithTheWind)
 
     auto* model = static_cast<Sea::GerstnerWaterModel*>(ocean->GetWaterModel());
     ASSERT_EQ(model->GetNumWaves(), 4);
-    double total = 0.0;
+    double total = 0.0, squares = 0.0;
     const double speed = 0.836 * 8.0;
     for (int i = 0; i < model->GetNumWaves(); ++i)
     {
@@ -84,13 +84,16 @@ TEST_F(OceanTest, GerstnerWavesKeepToTheirRangesAndRunWithTheWind)
         EXPECT_GE(w.wavelength, 50.0f);
         EXPECT_LE(w.wavelength, 200.0f);
         EXPECT_LE(std::fabs(w.directionOffset), 10.0 * M_PI / 180.0 + 1e-6);
-        EXPECT_NEAR(w.amplitude, w.wavelength * 0.66 * std::sqrt(speed) / 100.0, 1e-4);
+        EXPECT_NEAR(w.amplitude / w.wavelength, model->GetWaves()[0].amplitude / model->GetWaves()[0].wavelength,
+                    1e-6);
+        squares += double(w.amplitude) * w.amplitude;
         // The wave travels along the wind's compass bearing, within the spread.
         double along = w.dx * std::sin(windDirection) + w.dy * std::cos(windDirection);
         EXPECT_GE(along, std::cos(10.0 * M_PI / 180.0) - 1e-6);
         total += w.amplitude;
     }
     EXPECT_NEAR(model->GetTotalAmplitude(), total, 1e-4);
+    EXPECT_NEAR(4.0 * std::sqrt(squares / 2.0), 0.21 * speed * speed / 9.81, 1e-4) << "Pierson-Moskowitz height";
 
     // The closed-form normal leans the way the height falls.
     double h0, hx, hy;

@@ -7,6 +7,7 @@
 #include "Sea/Ocean.h"
 #include "Sea/ResourceLoader.h"
 #include "Sea/WakeSource.h"
+#include "grid/ProjectedGridOpenGL.h"
 #include "particles/SprayManager.h"
 
 #include <filesystem>
@@ -15,7 +16,10 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
 
 using seatest::GLWindow;
 
@@ -102,6 +106,72 @@ PixelStats stats(const std::vector<unsigned char>& pixels, int rowBegin, int row
     s.meanB /= n;
     s.deviation = std::sqrt(std::max(sum2 / n - (sum / n) * (sum / n), 0.0));
     return s;
+}
+
+// Share of the pixels that differ by more than `tolerance` in any channel.
+double differingShare(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int tolerance)
+{
+    size_t differing = 0;
+    for (size_t i = 0; i + 2 < a.size() && i + 2 < b.size(); i += 3)
+        for (size_t c = 0; c < 3; ++c)
+            if (std::abs(int(a[i + c]) - int(b[i + c])) > tolerance)
+            {
+                ++differing;
+                break;
+            }
+    return a.empty() ? 0.0 : double(differing) / double(a.size() / 3);
+}
+
+// A grey square of sea floor 1 m under the water, 40 m wide, 30 to 70 m ahead.
+void drawSeaFloor(const Camera& camera)
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixd(camera.projection.ptr());
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixd(camera.view.ptr());
+    glEnable(GL_DEPTH_TEST);
+    glColor3f(0.5f, 0.5f, 0.5f);
+    glBegin(GL_QUADS);
+    glVertex3f(-20, 30, -1);
+    glVertex3f(20, 30, -1);
+    glVertex3f(20, 70, -1);
+    glVertex3f(-20, 70, -1);
+    glEnd();
+}
+
+// A reflection texture as the viewer's mirrored camera would draw it: a red left half,
+// nothing (alpha 0) on the right.
+unsigned int makeHalfRedReflection()
+{
+    const int size = 64;
+    std::vector<unsigned char> texels(size * size * 4, 0);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size / 2; ++x)
+        {
+            texels[(y * size + x) * 4] = 255;
+            texels[(y * size + x) * 4 + 3] = 255;
+        }
+    unsigned int texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
+}
+
+// Positions relative to the camera to reflection texture coordinates: the view's rotation,
+// the projection and the shift from [-1, 1] to [0, 1], row by row.
+void reflectionMatrix(const Camera& camera, double matrix[9])
+{
+    osg::Matrixd rotation = camera.view;
+    rotation.setTrans(0, 0, 0);
+    const osg::Matrixd m =
+        rotation * camera.projection * osg::Matrixd::translate(1, 1, 1) * osg::Matrixd::scale(0.5, 0.5, 0.5);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            matrix[r * 3 + c] = m(r, c);
 }
 
 class OceanRenderTest : public seatest::SeaTest
@@ -243,33 +313,9 @@ TEST_F(OceanRenderTest, ThePlanarReflectionShowsWhereTheSceneIsMirrored)
     ASSERT_NE(ocean, nullptr) << messages.all();
     Camera camera = lookOverTheSea(20.0, 10.0);
 
-    // A reflection texture as the viewer's mirrored camera would draw it: here a red band
-    // over the left half of the screen, nothing (alpha 0) on the right.
-    const int size = 64;
-    std::vector<unsigned char> texels(size * size * 4, 0);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size / 2; ++x)
-        {
-            unsigned char* p = &texels[(y * size + x) * 4];
-            p[0] = 255;
-            p[3] = 255;
-        }
-    unsigned int reflection = 0;
-    glGenTextures(1, &reflection);
-    glBindTexture(GL_TEXTURE_2D, reflection);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    // Positions relative to the camera to texture coordinates: the view's rotation, the
-    // projection and the shift from [-1, 1] to [0, 1].
-    osg::Matrixd rotation = camera.view;
-    rotation.setTrans(0, 0, 0);
-    osg::Matrixd m = rotation * camera.projection * osg::Matrixd::translate(1, 1, 1) * osg::Matrixd::scale(0.5, 0.5, 0.5);
+    unsigned int reflection = makeHalfRedReflection();
     double matrix[9];
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            matrix[r * 3 + c] = m(r, c);
+    reflectionMatrix(camera, matrix);
     env->SetPlanarReflectionMap(reflection, matrix, 0.125);
 
     drawFrame(*env, ocean, camera, 1.0);
@@ -437,3 +483,166 @@ TEST_F(OceanRenderTest, AHeightMapLetsTheShoreShowThrough)
     delete ocean;
     glDeleteTextures(1, &terrain);
 }
+
+namespace
+{
+// One setting of the surface: configuration lines, and what is set on the environment before
+// the ocean is made or on its grid after.
+struct SurfaceSetting
+{
+    const char* name;
+    std::string configuration;
+    bool breakingWaves;
+    std::function<void(Sea::Environment&)> beforeCreate;
+    std::function<void(Sea::Ocean&)> afterCreate;
+};
+
+void PrintTo(const SurfaceSetting& setting, std::ostream* out) { *out << setting.name; }
+
+class SurfaceSettingTest : public OceanRenderTest, public testing::WithParamInterface<SurfaceSetting>
+{
+protected:
+    // The sea at sea state 5, 12 m below the eye, over a grey patch of floor, with a reflection,
+    // at one moment; the picture is also written for a look.
+    std::vector<unsigned char> draw(const GLWindow& window, const SurfaceSetting* setting, const std::string& picture)
+    {
+        Sea::Configuration::Clear();
+        setUp(seatest::resourceDirectory(), 5.0);
+        Sea::Configuration::Parse(shore);
+        if (setting)
+        {
+            Sea::Configuration::Parse(setting->configuration.c_str());
+            if (setting->beforeCreate)
+                setting->beforeCreate(*env);
+        }
+        const Camera camera = lookOverTheSea(12.0, 14.0);
+        double matrix[9];
+        reflectionMatrix(camera, matrix);
+        env->SetPlanarReflectionMap(reflection, matrix, 0.125);
+        std::unique_ptr<Sea::Ocean> ocean(Sea::Ocean::Create(env, Sea::FFT_JONSWAP, setting && setting->breakingWaves));
+        EXPECT_NE(ocean, nullptr) << messages.all();
+        if (!ocean)
+            return {};
+        if (setting && setting->afterCreate)
+            setting->afterCreate(*ocean);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        drawSeaFloor(camera);
+        env->SetCameraMatrix(camera.view.ptr());
+        env->SetProjectionMatrix(camera.projection.ptr());
+        ocean->Render(7.0);
+        std::vector<unsigned char> pixels = window.readPixels();
+        window.writePNG(tavritest::buildDir() + "/ocean-setting-" + picture + ".png");
+        EXPECT_FALSE(messages.contains("GL error")) << messages.all();
+        EXPECT_EQ(ocean->GetSprayManager()->GetNumParticles(), 0) << "spray is off by default";
+        ocean.reset();
+        delete env;
+        env = nullptr;
+        delete loader;
+        loader = nullptr;
+        return pixels;
+    }
+    // Shallow water near a coast, where the floor, the breakers and the depth offset show.
+    const char* shore = "fft-depth = 6\n";
+    unsigned int reflection = 0;
+};
+} // namespace
+
+// Each setting of the surface shows: the picture with it differs from the one without, same
+// camera, same moment.
+TEST_P(SurfaceSettingTest, ChangesThePicture)
+{
+    GLWindow window(width, height);
+    reflection = makeHalfRedReflection();
+    std::string picture = GetParam().name;
+    std::replace(picture.begin(), picture.end(), ' ', '-');
+    const std::vector<unsigned char> without = draw(window, nullptr, picture + "-without");
+    const std::vector<unsigned char> with = draw(window, &GetParam(), picture);
+    ASSERT_EQ(without.size(), with.size());
+    EXPECT_GT(differingShare(without, with, 3), 0.01);
+    glDeleteTextures(1, &reflection);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EverySetting, SurfaceSettingTest,
+    testing::Values(SurfaceSetting{"swell height multiplier", "swell-height-multiplier = 4", false, nullptr, nullptr},
+                    SurfaceSetting{"grid anti-aliasing", "grid-anti-aliasing = 12", false, nullptr, nullptr},
+                    SurfaceSetting{"planar height", "grid-planar-height = 1500", false, nullptr, nullptr},
+                    SurfaceSetting{"planar adjust", "planar-adjust = 300", false, nullptr, nullptr},
+                    SurfaceSetting{"floor plane", "fft-depth = 1.5", false, nullptr, nullptr},
+                    SurfaceSetting{"depth offset", "", false, nullptr,
+                                   [](Sea::Ocean& ocean) { ocean.GetProjectedGrid()->SetDepthOffset(0.001f); }},
+                    SurfaceSetting{"breaking waves", "", true,
+                                   [](Sea::Environment& environment) {
+                                       Sea::BreakingWaveSettings breakers;
+                                       breakers.amplitude = 2.0f;
+                                       breakers.wavelength = 40.0f;
+                                       environment.SetBreakingWaveSettings(breakers);
+                                   },
+                                   nullptr}),
+    [](const testing::TestParamInfo<SurfaceSetting>& param) {
+        std::string name = param.param.name;
+        name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }), name.end());
+        return name;
+    });
+
+// Where the shaders' coordinates wrap round (every 65 536 m here) nothing jumps: a step of
+// 2 cm across the wrap changes the picture as little as the same step beside it.
+TEST_F(OceanRenderTest, NothingJumpsWhereTheShaderCoordinatesWrap)
+{
+    GLWindow window(160, 120);
+    setUp(seatest::resourceDirectory(), 4.0);
+    std::unique_ptr<Sea::Ocean> ocean(Sea::Ocean::Create(env, Sea::FFT_JONSWAP));
+    ASSERT_NE(ocean, nullptr) << messages.all();
+    glViewport(0, 0, 160, 120);
+    auto drawAt = [&](double north) {
+        Camera camera;
+        const osg::Vec3d eye(3000.0, north, 15.0);
+        camera.view = osg::Matrixd::lookAt(eye, eye + osg::Vec3d(0.3, 1.0, -0.25), osg::Vec3d(0, 0, 1));
+        camera.projection = osg::Matrixd::perspective(50.0, 160.0 / 120.0, 0.5, 20000.0);
+        drawFrame(*env, ocean.get(), camera, 3.0);
+        return window.readPixels();
+    };
+    // 6 438 064 m, inside the national grid, is where a wrap used to fall.
+    for (double wrap : {98.0 * 65536.0, 6438064.0})
+    {
+        const double across = differingShare(drawAt(wrap - 0.01), drawAt(wrap + 0.01), 12);
+        const double beside = differingShare(drawAt(wrap - 10.01), drawAt(wrap - 9.99), 12);
+        EXPECT_LT(across, beside + 0.01) << "at " << wrap;
+    }
+    EXPECT_FALSE(messages.contains("GL error")) << messages.all();
+}
+
+// Drawn with one grid point for every eight pixels, the default view looks as it did with the
+// full grid of 512 points.
+TEST_F(OceanRenderTest, TheCoarserGridKeepsThePicture)
+{
+    GLWindow window(640, 480);
+    std::vector<unsigned char> pictures[2];
+    for (const char* pixelsPerPoint : {"1", "8"})
+    {
+        Sea::Configuration::Clear();
+        setUp(seatest::resourceDirectory(), 3.0);
+        Sea::Configuration::Set("grid-pixels-per-point", pixelsPerPoint);
+        std::unique_ptr<Sea::Ocean> ocean(Sea::Ocean::Create(env, Sea::FFT_JONSWAP));
+        ASSERT_NE(ocean, nullptr) << messages.all();
+        Camera camera = lookOverTheSea(60.0, 12.0);
+        camera.projection = osg::Matrixd::perspective(50.0, 640.0 / 480.0, 0.5, 20000.0);
+        glViewport(0, 0, 640, 480);
+        drawFrame(*env, ocean.get(), camera, 4.0);
+        pictures[pixelsPerPoint[0] == '8'] = window.readPixels();
+        window.writePNG(tavritest::buildDir() + "/ocean-grid-" + pixelsPerPoint + ".png");
+        EXPECT_EQ(static_cast<Sea::ProjectedGridOpenGL*>(ocean->GetProjectedGrid())->GetDrawnResolution(),
+                  pixelsPerPoint[0] == '8' ? 81u : 512u);
+        ocean.reset();
+        delete env;
+        env = nullptr;
+        delete loader;
+        loader = nullptr;
+    }
+    double difference = 0.0;
+    for (size_t i = 0; i < pictures[0].size(); ++i)
+        difference += std::abs(int(pictures[0][i]) - int(pictures[1][i]));
+    EXPECT_LT(difference / double(pictures[0].size()), 4.0) << "mean difference per channel";
+}
+

@@ -11,11 +11,12 @@
 namespace tavritest
 {
 
-std::string waterConfiguration(const osg::Vec3d& eye, const osg::Vec3d& centre, bool water)
+std::string waterConfiguration(const osg::Vec3d& eye, const osg::Vec3d& centre, bool water, double windDirection)
 {
     std::ostringstream text;
     text << "<Window x=\"0\" y=\"0\" width=\"320\" height=\"240\" numSamples=\"0\"/>"
-         << "<Environment enableWater=\"" << (water ? 1 : 0) << "\" seaState=\"2\" windDirection=\"250\" "
+         << "<Environment enableWater=\"" << (water ? 1 : 0) << "\" seaState=\"2\" windDirection=\""
+         << windDirection << "\" "
          << "backgroundColorRed=\"1\" backgroundColorGreen=\"0\" backgroundColorBlue=\"0\"/>"
          << "<Navigation homeEyeX=\"" << eye.x() << "\" homeEyeY=\"" << eye.y() << "\" homeEyeZ=\"" << eye.z()
          << "\" homeCenterX=\"" << centre.x() << "\" homeCenterY=\"" << centre.y() << "\" homeCenterZ=\""

@@ -22,7 +22,8 @@ namespace tavritest
 
 // A 320 x 240 window looking from `eye` at `centre`, with the water on or off and a red
 // background, so that any pixel the sky or the sea leaves uncovered shows.
-std::string waterConfiguration(const osg::Vec3d& eye, const osg::Vec3d& centre, bool water = true);
+std::string waterConfiguration(const osg::Vec3d& eye, const osg::Vec3d& centre, bool water = true,
+                               double windDirection = 250.0);
 // The sea's data as built (the library's files and the sky faces) into the harness's tree.
 void installSeaData(ViewerHarness& harness);
 
