@@ -29,6 +29,10 @@ struct TinOptions
     // --shard K/N: this run builds the tiles whose index i has i mod N = K - 1.
     unsigned shardIndex = 1;
     unsigned shardCount = 1;
+    // --pagedDatabase FILE.ive: also write a paged level-of-detail database over the tiles;
+    // with --indexOnly, from tiles already written (by the shards of a run, say), reading no input.
+    std::string pagedDatabase;
+    bool indexOnly = false;
     std::vector<std::string> files;
 };
 
