@@ -5,6 +5,7 @@
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
 #include "viewer/SaveConfigurationHandler.h"
+#include "viewer/scene/PagedTerrain.h"
 #include "viewer/scene/SceneController.h"
 #include "viewer/window/WindowController.h"
 
@@ -93,6 +94,7 @@ void TAVRIview::setup()
     OSG_NOTICE << programName() << programVersion() << std::endl;
 
     loadConfiguration();
+    PagedTerrain::setup(*viewer, scene.get(), sceneController->getPagedMemory());
 
     viewer->realize();
     setupDone = true;
