@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the demo's terrain tiles into <dist>/Content/Terrain with the installed tin,
-# from a laser scan that the project's own generator writes. Quiet; does nothing when
+# from a laser scan that the project's own generator writes, and over them the paged
+# database that the demo loads: terrain.ive and its levels in terrain_levels/. Quiet; does nothing when
 # the tiles of the current generator and tin are already there.
 # Usage: build-terrain.sh <dist> <build>
 set -euo pipefail
@@ -14,6 +15,7 @@ las="$build/demo/demo-terrain.las"
 extent="100000,6400000,102000,6402000"
 tileSize=500
 tiles=16
+root="terrain.ive"
 # Ground (2) only, of every return: no trees or rails in the terrain.
 classes="2"
 
@@ -25,23 +27,24 @@ for tool in "$generator" "$tin"; do
 done
 
 stamp="$out/.terrain-stamp"
-want="$(cksum < "$generator" | cut -d' ' -f1) $(cksum < "$tin" | cut -d' ' -f1) $extent $tileSize $classes"
-if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] &&
-   [ "$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)" -eq "$tiles" ]; then
+want="$(cksum < "$generator" | cut -d' ' -f1) $(cksum < "$tin" | cut -d' ' -f1) $extent $tileSize $classes $root"
+countTiles() { find "$out" -maxdepth 1 -name '*.ive' ! -name "$root" | wc -l; }
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] && [ -f "$out/$root" ] &&
+   [ "$(countTiles)" -eq "$tiles" ]; then
   exit 0
 fi
 
 mkdir -p "$out" "$(dirname "$las")"
 rm -f "$stamp"
 "$generator" "$las"
-rm -f "$out"/*.ive
+rm -rf "$out"/*.ive "$out/${root%.ive}_levels"
 threads=$(nproc 2>/dev/null || echo 2)
 # tin writes its tiles into its working directory.
 (cd "$out" && "$tin" --extents "$extent" --tileSize "$tileSize" --keepClasses "$classes" \
-  --numThreads "$threads" "$las" >/dev/null)
-count=$(find "$out" -maxdepth 1 -name '*.ive' | wc -l)
-if [ "$count" -ne "$tiles" ]; then
-  echo "build-terrain.sh: tin wrote $count of $tiles tiles" >&2
+  --numThreads "$threads" --pagedDatabase "$root" "$las" >/dev/null)
+count=$(countTiles)
+if [ "$count" -ne "$tiles" ] || [ ! -f "$out/$root" ]; then
+  echo "build-terrain.sh: tin wrote $count of $tiles tiles$([ -f "$out/$root" ] || echo " and no $root")" >&2
   exit 1
 fi
 echo "$want" > "$stamp"

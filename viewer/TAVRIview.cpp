@@ -93,8 +93,9 @@ void TAVRIview::setup()
 
     OSG_NOTICE << programName() << programVersion() << std::endl;
 
+    PagedTerrain::setupReading();
     loadConfiguration();
-    PagedTerrain::setup(*viewer, scene.get(), sceneController->getPagedMemory());
+    PagedTerrain::boundPager(*viewer, scene.get(), sceneController->getPagedMemory());
 
     viewer->realize();
     setupDone = true;

@@ -68,16 +68,18 @@ std::string fileCacheFolder()
     return std::string(home ? home : "/tmp") + "/.cache/TAVRIview";
 }
 
-void setup(osgViewer::Viewer& viewer, osg::Node* scene, unsigned memoryMB)
+void setupReading()
 {
     PagedFileGuard::install();
     osgDB::Registry* registry = osgDB::Registry::instance();
     if (!registry->getFileCache())
         registry->setFileCache(new osgDB::FileCache(fileCacheFolder()));
-    osgDB::DatabasePager* pager = viewer.getDatabasePager();
-    if (!pager)
-        return;
-    pager->setTargetMaximumNumberOfPageLOD(pagedNodeBudget(scene, memoryMB));
+}
+
+void boundPager(osgViewer::Viewer& viewer, osg::Node* scene, unsigned memoryMB)
+{
+    if (osgDB::DatabasePager* pager = viewer.getDatabasePager())
+        pager->setTargetMaximumNumberOfPageLOD(pagedNodeBudget(scene, memoryMB));
 }
 
 } // namespace PagedTerrain

@@ -26,10 +26,13 @@ constexpr double memoryPerFileByte = 3.0;
 // by tin name their average tile size in their root; others count as 2 MB a file.
 unsigned pagedNodeBudget(osg::Node* scene, unsigned memoryMB);
 
-// Bounds the viewer's pager by pagedNodeBudget, makes files that cannot be read stay coarse
-// with one line each, and keeps files fetched from a server in the toolkit's file cache
+// Before any model is read: files that cannot be read stay coarse with one line each
+// (PagedFileGuard), and files fetched from a server go to the toolkit's file cache
 // (OSG_FILE_CACHE, else $XDG_CACHE_HOME/TAVRIview or ~/.cache/TAVRIview).
-void setup(osgViewer::Viewer& viewer, osg::Node* scene, unsigned memoryMB);
+void setupReading();
+
+// Once the configured models are there: bounds the viewer's pager by pagedNodeBudget.
+void boundPager(osgViewer::Viewer& viewer, osg::Node* scene, unsigned memoryMB);
 
 std::string fileCacheFolder();
 

@@ -3,14 +3,20 @@
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/navigation/TerrainFollowing.h"
 #include "viewer/scene/PagedIntersectionCache.h"
+#include "viewer/scene/SceneController.h"
 
 #include <osg/Geometry>
 #include <osg/KdTree>
 #include <osg/PagedLOD>
 #include <osgDB/DatabasePager>
 #include <osgDB/ReadFile>
+#include <osgDB/Registry>
 
+#include <arpa/inet.h>
 #include <cmath>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
@@ -29,28 +35,32 @@ std::string tileName(int row, int column)
     return std::to_string(int(originY + row * tileSize)) + "_" + std::to_string(int(originX + column * tileSize)) + "_50.ive";
 }
 
-// Writes the scan and runs tin on it in `folder`; the database's root is terrain.ive.
-void makeDatabase(const std::string& folder)
+// Writes the scan and runs tin on it in `folder`; the database's root is terrain.ive. With
+// `tiles` below 32, only the south-west tiles x tiles of the area.
+void makeDatabase(const std::string& folder, int tiles = 32)
 {
     std::filesystem::create_directories(folder);
     const std::string las = folder + "/scan.las";
     {
         std::ofstream out(las.c_str(), std::ios::binary);
         osgTAVRI::LasWriter writer(out, osgTAVRI::LasWriter::Settings());
-        for (int j = 0; j <= 640; ++j)
-            for (int i = 0; i <= 640; ++i)
+        for (int j = 0; j <= 20 * tiles; ++j)
+            for (int i = 0; i <= 20 * tiles; ++i)
             {
                 const double x = originX + 2.5 * i, y = originY + 2.5 * j;
                 writer.addPoint(x, y, ground(x, y));
             }
         writer.finish();
     }
-    const tavritest::RunResult r = tavritest::run(
-        {tavritest::buildDir() + "/Bin/tin", "--extents", "100000,6400000,101600,6401600", "--tileSize", "50",
-         "--numThreads", "2", "--pagedDatabase", "terrain.ive", las},
-        folder, 300.0);
+    const std::string extent = "100000,6400000," + std::to_string(int(originX + tiles * tileSize)) + "," +
+                               std::to_string(int(originY + tiles * tileSize));
+    const tavritest::RunResult r =
+        tavritest::run({tavritest::buildDir() + "/Bin/tin", "--extents", extent, "--tileSize", "50", "--numThreads",
+                        "2", "--pagedDatabase", "terrain.ive", las},
+                       folder, 300.0);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    ASSERT_NE(r.out.find("Paged database terrain.ive: 1024 tile(s) under 5 coarser level(s)"), std::string::npos)
+    ASSERT_NE(r.out.find("Paged database terrain.ive: " + std::to_string(tiles * tiles) + " tile(s)"),
+              std::string::npos)
         << r.out;
 }
 
@@ -194,4 +204,80 @@ TEST(PagedTerrain, TerrainFollowingUsesTheFinestGroundBeforeItIsLoaded)
     }
     EXPECT_GT(osgTAVRI::PagedIntersectionCache::instance()->getNumReads(), readsBefore);
     EXPECT_TRUE(loadedTiles(paged.get()).empty());
+}
+
+namespace
+{
+int freePort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(s);
+    return ntohs(address.sin_port);
+}
+
+bool answers(int port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(s);
+    return ok;
+}
+} // namespace
+
+// A database served by a plain HTTP server opens through the network reader: its root, then
+// the levels and tiles where the eye goes, each kept in the file cache once fetched. A model
+// on a server that does not answer is one line, and the viewer goes on.
+TEST(PagedTerrain, OpensADatabaseOnAWebServerWithTheFileCache)
+{
+    tavritest::TempDir served, cache;
+    makeDatabase(served.path(), 4);
+    const int port = freePort();
+    tavritest::Process server;
+    server.start({"/usr/bin/python3", "-m", "http.server", std::to_string(port), "--bind", "127.0.0.1", "--directory",
+                  served.path()});
+    ASSERT_TRUE(tavritest::waitFor([&] { return answers(port); }, 30.0)) << server.errorOutput();
+    ::setenv("XDG_CACHE_HOME", cache.path().c_str(), 1);
+    osgDB::Registry::instance()->setFileCache(nullptr); // the viewer makes its own
+
+    ViewerHarness h;
+    const std::string address = "http://127.0.0.1:" + std::to_string(port) + "/terrain.ive";
+    h.writeConfiguration("<Scene><Model name=\"Terrain\" filename=\"" + address +
+                         "\" layerNum=\"0\" visible=\"1\"/>"
+                         "<Model name=\"Gone\" filename=\"http://127.0.0.1:1/terrain.ive\" layerNum=\"1\" "
+                         "visible=\"1\"/></Scene>\n"
+                         "<Window x=\"0\" y=\"0\" width=\"320\" height=\"240\" numSamples=\"0\"/>");
+    tavritest::NotifyCapture capture(osg::NOTICE);
+    h.setup();
+    ASSERT_EQ(h.sceneController()->getNumModels(), 2u);
+    EXPECT_TRUE(h.sceneController()->getModel(0).node.valid());
+    EXPECT_FALSE(h.sceneController()->getModel(1).node.valid());
+    std::size_t unreachable = 0;
+    for (const std::string& line : capture.texts(osg::WARN))
+        unreachable += line.find("127.0.0.1:1/") != std::string::npos;
+    EXPECT_EQ(unreachable, 1u) << capture.all();
+
+    h.frame(); // the home view, before ours
+    h.navigationController()->setByMatrix(
+        view(osg::Vec3d(originX + 20, originY + 20, 60), osg::Vec3d(originX + 120, originY + 120, 20)));
+    osgDB::DatabasePager* pager = h.viewer().getDatabasePager();
+    ASSERT_TRUE(tavritest::waitFor(
+        [&] {
+            h.frame();
+            return loadedTiles(h.scene()).size() >= 4 && !pager->getRequestsInProgress();
+        },
+        120.0)) << capture.all();
+    const std::string cached = cache.path() + "/TAVRIview/127.0.0.1:" + std::to_string(port);
+    EXPECT_TRUE(tavritest::fileExists(cached + "/terrain_levels/L2_0_0.ive")) << capture.all();
+    EXPECT_TRUE(tavritest::fileExists(cached + "/6400000_100000_50.ive")) << capture.all();
+    server.kill();
 }
