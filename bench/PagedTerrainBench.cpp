@@ -2,12 +2,17 @@
 // and the median frame of one scripted flight, the same at every size, and the ratios of the
 // largest area to the smallest; then the plain 16 tiles against their paged database at start.
 // Each measurement runs in a process of its own, so that its peak memory is its own.
+// "PagedTerrainBench --screenshot FOLDER PNG" flies across the 4096-tile database of FOLDER
+// and writes the view at the end.
 #include "bench/FrameComparison.h"
 #include "tin/las/LasWriter.h"
 #include "viewer/navigation/NavigationController.h"
 
+#include <osg/PolygonMode>
 #include <osg/Timer>
+#include <osgDB/FileNameUtils>
 #include <osgDB/DatabasePager>
+#include <osgDB/WriteFile>
 
 #include <cmath>
 #include <fstream>
@@ -83,6 +88,61 @@ int measure(const std::string& models)
     return 0;
 }
 
+// Draws into an image at the end of the next frame.
+struct Capture : osg::Camera::DrawCallback
+{
+    void operator()(osg::RenderInfo& info) const override
+    {
+        if (!image)
+            return;
+        const osg::Viewport* viewport = info.getCurrentCamera()->getViewport();
+        image->readPixels(int(viewport->x()), int(viewport->y()), int(viewport->width()), int(viewport->height()),
+                          GL_RGB, GL_UNSIGNED_BYTE);
+    }
+    mutable osg::ref_ptr<osg::Image> image;
+};
+
+// Flies across the whole area of `folder`'s database, south-west to north-east at 150 m, lets
+// the pager settle and writes what the viewer shows to `png`.
+int screenshot(const std::string& folder, const std::string& png, double side)
+{
+    tavribench::InstallTree tree("PagedTerrainBench");
+    if (!tree.valid())
+        return 1;
+    std::ofstream((tree.root / "Resources/Configuration.xml").string())
+        << "<Scene><Model name=\"Terrain\" filename=\"" << folder << "/terrain.ive\" layerNum=\"0\" visible=\"1\"/>"
+        << "</Scene>\n<Window x=\"0\" y=\"0\" width=\"1024\" height=\"768\" numSamples=\"0\"/>\n"
+        << "<Environment backgroundColorRed=\"0.55\" backgroundColorGreen=\"0.7\" backgroundColorBlue=\"0.9\"/>\n";
+    osg::ref_ptr<osgTAVRI::TAVRIview> view = tree.startViewer();
+    osgViewer::Viewer& viewer = view->getViewer();
+    osg::Vec3d eye;
+    for (int i = 0; i <= 400; ++i)
+    {
+        const double along = side * (0.05 + 0.55 * i / 400.0);
+        eye.set(originX + along, originY + along, 120.0);
+        view->getNavigationController()->setByMatrix(osg::Matrixd::inverse(
+            osg::Matrixd::lookAt(eye, eye + osg::Vec3d(300.0, 300.0, -200.0), osg::Vec3d(0.0, 0.0, 1.0))));
+        viewer.frame();
+    }
+    for (int i = 0; i < 600 && (i < 20 || viewer.getDatabasePager()->getRequestsInProgress()); ++i)
+        viewer.frame();
+    // As shaded, then as lines, which show where each level is drawn.
+    bool written = true;
+    for (const char* suffix : {".png", "-lines.png"})
+    {
+        if (suffix[1] == 'l')
+            viewer.getSceneData()->getOrCreateStateSet()->setAttributeAndModes(
+                new osg::PolygonMode(osg::PolygonMode::FRONT_AND_BACK, osg::PolygonMode::LINE));
+        osg::ref_ptr<Capture> capture = new Capture;
+        capture->image = new osg::Image;
+        viewer.getCamera()->setFinalDrawCallback(capture.get());
+        viewer.frame();
+        viewer.getCamera()->setFinalDrawCallback(nullptr);
+        written = osgDB::writeImageFile(*capture->image, osgDB::getNameLessExtension(png) + suffix) && written;
+    }
+    return written ? 0 : 1;
+}
+
 struct Figures
 {
     double firstFrame = 0.0, peak = 0.0, frame = 0.0;
@@ -107,6 +167,8 @@ int main(int argc, char** argv)
     if (argc == 3 && std::string(argv[1]) == "--paged")
         return measure("<Model name=\"Terrain\" filename=\"" + std::string(argv[2]) +
                        "/terrain.ive\" layerNum=\"0\" visible=\"1\"/>");
+    if (argc == 4 && std::string(argv[1]) == "--screenshot")
+        return screenshot(argv[2], argv[3], 64 * tileSize);
     if (argc == 3 && std::string(argv[1]) == "--plain")
     {
         std::string models;
@@ -135,6 +197,9 @@ int main(int argc, char** argv)
     std::printf("paged terrain 4096 vs 16 tiles: first frame %.2f, peak memory %.2f, frame %.2f "
                 "(goals 1.2, 1.5, 1.3)\n",
                 large.firstFrame / small.firstFrame, large.peak / small.peak, large.frame / small.frame);
+    const Figures& middle = figures[256];
+    std::printf("paged terrain 4096 vs 256 tiles: first frame %.2f, peak memory %.2f, frame %.2f\n",
+                large.firstFrame / middle.firstFrame, large.peak / middle.peak, large.frame / middle.frame);
     const Figures plain = run(self, "--plain", work + "/16");
     std::printf("plain terrain 16 tiles: first frame %.2f s, peak memory %.0f MB; its paged database: %.2f s, "
                 "%.0f MB; ratio plain / paged %.2f\n",

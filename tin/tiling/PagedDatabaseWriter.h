@@ -25,7 +25,7 @@ class TileGrid;
 class PagedDatabaseWriter
 {
 public:
-    static constexpr double pixelsPerCell = 6.0;
+    static constexpr double pixelsPerCell = 12.0;
 
     PagedDatabaseWriter(const TileGrid& grid, const std::string& rootFile, unsigned numThreads);
     ~PagedDatabaseWriter();

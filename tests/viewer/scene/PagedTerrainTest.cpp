@@ -12,11 +12,7 @@
 #include <osgDB/ReadFile>
 #include <osgDB/Registry>
 
-#include <arpa/inet.h>
 #include <cmath>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
@@ -206,33 +202,6 @@ TEST(PagedTerrain, TerrainFollowingUsesTheFinestGroundBeforeItIsLoaded)
     EXPECT_TRUE(loadedTiles(paged.get()).empty());
 }
 
-namespace
-{
-int freePort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(s);
-    return ntohs(address.sin_port);
-}
-
-bool answers(int port)
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(s);
-    return ok;
-}
-} // namespace
 
 // A database served by a plain HTTP server opens through the network reader: its root, then
 // the levels and tiles where the eye goes, each kept in the file cache once fetched. A model
@@ -241,11 +210,11 @@ TEST(PagedTerrain, OpensADatabaseOnAWebServerWithTheFileCache)
 {
     tavritest::TempDir served, cache;
     makeDatabase(served.path(), 4);
-    const int port = freePort();
+    const unsigned port = tavritest::freePort();
     tavritest::Process server;
     server.start({"/usr/bin/python3", "-m", "http.server", std::to_string(port), "--bind", "127.0.0.1", "--directory",
                   served.path()});
-    ASSERT_TRUE(tavritest::waitFor([&] { return answers(port); }, 30.0)) << server.errorOutput();
+    ASSERT_TRUE(tavritest::waitFor([&] { return tavritest::portAnswers(port); }, 30.0)) << server.errorOutput();
     ::setenv("XDG_CACHE_HOME", cache.path().c_str(), 1);
     osgDB::Registry::instance()->setFileCache(nullptr); // the viewer makes its own
 
