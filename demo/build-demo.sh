@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Lays the demo into an installation tree: the terrain tiles, the content, Demo.xml that
-# loads them and, unless one is there already, Configuration.xml as its copy, into
-# <dist>/Resources.
+# Lays the demo into an installation tree: the terrain tiles with their paged database, the
+# content, Demo.xml that loads them and, unless one is there already, Configuration.xml as its
+# copy, into <dist>/Resources.
 # Usage: build-demo.sh <dist> <build>
 set -euo pipefail
 dist=$(cd "$1" && pwd)
@@ -15,7 +15,10 @@ bash "$here/build-content.sh" "$dist" "$build"
 
 models=$(mktemp)
 trap 'rm -f "$models"' EXIT
-if [ -d "$dist/Content/Terrain" ]; then
+# The paged database when there is one: the viewer then starts on its coarse levels.
+if [ -f "$dist/Content/Terrain/terrain.ive" ]; then
+  printf '    <Model name="Terrain" filename="../Content/Terrain/terrain.ive" layerNum="0" visible="1"/>\n' > "$models"
+elif [ -d "$dist/Content/Terrain" ]; then
   find "$dist/Content/Terrain" -maxdepth 1 -name '*.ive' -printf '%f\n' | LC_ALL=C sort |
     while read -r tile; do
       printf '    <Model name="Terrain %s" filename="../Content/Terrain/%s" layerNum="0" visible="1"/>\n' \

@@ -7,6 +7,7 @@
 #include "tin/tiling/TilePointStore.h"
 #include "tin/tiling/TileQueue.h"
 #include "tin/TinOptions.h"
+#include "tin/tiling/PagedDatabaseWriter.h"
 #include "tin/WorkerThread.h"
 #include "tin/imagery/TileImagery.h"
 
@@ -126,9 +127,14 @@ int runTin(int argc, char** argv)
     const bool decorated = !options.imagery.texture.empty() || options.imagery.colourRgb;
 
     TemporaryFiles::removeOnSignals();
+    if (!options.pagedDatabase.empty())
+        PagedDatabaseWriter::removeRoot(options.pagedDatabase);
     OpenThreads::Thread::Init();
     // Loaded here, before the workers write their first tile at the same time.
     osgDB::Registry::instance()->getReaderWriterForExtension("ive");
+
+    if (options.indexOnly)
+        return PagedDatabaseWriter(grid, options.pagedDatabase, options.numThreads).write() ? 0 : 1;
 
     TileQueue queue(grid.getNumTiles(), options.shardIndex, options.shardCount);
     const unsigned count = unsigned(queue.size());
@@ -206,6 +212,8 @@ int runTin(int argc, char** argv)
                    << emptyRunReason(grid, queue, options, counts, build) << std::endl;
     OSG_NOTICE << "Tiles written: " << build.written.load() << " of " << count << " ("
                << build.withoutPoints.load() << " without points)" << std::endl;
+    if (!options.pagedDatabase.empty() && build.written > 0)
+        PagedDatabaseWriter(grid, options.pagedDatabase, options.numThreads).write();
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <osg/ApplicationUsage>
 #include <osg/ArgumentParser>
 #include <osg/Notify>
+#include <osgDB/FileNameUtils>
 #include <osgDB/FileUtils>
 
 #include <algorithm>
@@ -30,7 +31,7 @@ void registerUsage(osg::ArgumentParser& arguments)
                                      " [--namingCoordsSize | --namingTruncCoords | --namingRowCol]"
                                      " [--keepClasses <c,c...>] [--memoryBudget <MB>] [--shard <k/n>]"
                                      " [--texture <raster>] [--textureResolution <m>] [--colour rgb]"
-                                     " [--version] <files...>");
+                                     " [--pagedDatabase <file.ive> [--indexOnly]] [--version] <files...>");
     // The options are deliberately not registered as usage entries: the parser treats
     // registered options as known and would no longer report a second naming option.
 }
@@ -60,6 +61,27 @@ bool parseShard(const std::string& value, unsigned& index, unsigned& count)
     int used = 0;
     return std::sscanf(value.c_str(), "%u/%u%n", &index, &count, &used) == 2 &&
            used == int(value.size()) && value[0] != '-' && index >= 1 && index <= count;
+}
+
+// The root goes beside the tiles, so that the names inside the database stay relative.
+bool checkPagedDatabase(const std::string& program, const TinOptions& options)
+{
+    std::string problem;
+    if (options.indexOnly && options.pagedDatabase.empty())
+        problem = "--indexOnly needs --pagedDatabase <file.ive>";
+    else if (options.pagedDatabase.empty())
+        return true;
+    else if (osgDB::getLowerCaseFileExtension(options.pagedDatabase) != "ive" ||
+             osgDB::getSimpleFileName(options.pagedDatabase) != options.pagedDatabase)
+        problem = "--pagedDatabase \"" + options.pagedDatabase +
+                  "\": give a file name ending in .ive, without a folder (it is written beside the tiles)";
+    else if (options.shardCount > 1 && !options.indexOnly)
+        problem = "--pagedDatabase needs every tile: run the shards without it, then tin --pagedDatabase " +
+                  options.pagedDatabase + " --indexOnly";
+    if (problem.empty())
+        return true;
+    OSG_WARN << program << ": " << problem << std::endl;
+    return false;
 }
 
 void readExtents(osg::ArgumentParser& arguments, osg::BoundingBoxd& extent)
@@ -106,7 +128,11 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
                      " from 0) has i mod N = K - 1.\n--texture drapes a raster that GDAL reads (GeoTIFF,"
                      " JPEG with world file, JPEG 2000, VRT) over the tiles, at --textureResolution"
                      " metres per texel (default: the raster's own).\n--colour rgb colours the"
-                     " vertices with the points' own RGB (point formats 2, 3, 5, 7, 8, 10)." << std::endl;
+                     " vertices with the points' own RGB (point formats 2, 3, 5, 7, 8, 10).\n"
+                     "--pagedDatabase terrain.ive also writes a paged"
+                     " level-of-detail database over the tiles: the root terrain.ive and its levels in"
+                     " terrain_levels/, beside the tiles;\n  with --indexOnly from the tiles already there,"
+                     " without input files (after the shards of a run)." << std::endl;
         exitCode = 1;
         return false;
     }
@@ -134,6 +160,8 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
     const bool hasColour = arguments.read("--colour", colour);
     arguments.read("--texture", options.imagery.texture);
     const bool hasResolution = arguments.read("--textureResolution", options.imagery.textureResolution);
+    arguments.read("--pagedDatabase", options.pagedDatabase);
+    options.indexOnly = arguments.read("--indexOnly");
 
     for (int pos = 1; pos < arguments.argc(); ++pos)
     {
@@ -142,7 +170,7 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
         const std::vector<std::string> matches = osgDB::expandWildcardsInFilename(arguments[pos]);
         options.files.insert(options.files.end(), matches.begin(), matches.end());
     }
-    if (options.files.empty())
+    if (options.files.empty() && !options.indexOnly)
     {
         OSG_FATAL << "No input files specified" << std::endl;
         exitCode = -1;
@@ -197,6 +225,11 @@ bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
     {
         OSG_WARN << arguments[0] << ": Invalid --textureResolution: " << resolution
                  << ", give metres per texel greater than 0" << std::endl;
+        exitCode = 1;
+        return false;
+    }
+    if (!checkPagedDatabase(arguments[0], options))
+    {
         exitCode = 1;
         return false;
     }

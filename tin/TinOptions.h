@@ -31,6 +31,10 @@ struct TinOptions
     unsigned shardIndex = 1;
     unsigned shardCount = 1;
     ImageryOptions imagery; // --texture, --textureResolution, --colour
+    // --pagedDatabase FILE.ive: also write a paged level-of-detail database over the tiles;
+    // with --indexOnly, from tiles already written (by the shards of a run, say), reading no input.
+    std::string pagedDatabase;
+    bool indexOnly = false;
     std::vector<std::string> files;
 };
 

@@ -166,12 +166,14 @@ struct SceneElement
     static constexpr const char* tag = "Scene";
     bool loadInfoPoints = false;
     bool generatePowerline = false;
+    unsigned pagedMemory = PagedTerrain::defaultMemoryMB;
 
     template <class Io>
     void attributes(const Io& io)
     {
         io("loadInfoPoints", loadInfoPoints);
         io("generatePowerline", generatePowerline);
+        io("pagedMemory", pagedMemory);
     }
 };
 
@@ -288,6 +290,7 @@ void loadScene(const tinyxml2::XMLDocument& document, const std::string& path, S
     {
         controller->setLoadInfoPoints(scene.loadInfoPoints);
         controller->setGeneratePowerline(scene.generatePowerline);
+        controller->setPagedMemory(scene.pagedMemory);
     }
     for (const tinyxml2::XMLElement* child = element->FirstChildElement(ModelElement::tag); child;
          child = child->NextSiblingElement(ModelElement::tag))
@@ -368,6 +371,7 @@ void saveScene(tinyxml2::XMLDocument& document, const SceneController& controlle
     SceneElement scene;
     scene.loadInfoPoints = controller.getLoadInfoPoints();
     scene.generatePowerline = controller.getGeneratePowerline();
+    scene.pagedMemory = controller.getPagedMemory();
     tinyxml2::XMLElement* element = writeElement(document, scene);
     for (unsigned int i = 0; i < controller.getNumModels(); ++i)
     {

@@ -7,6 +7,7 @@
 #include "viewer/SaveConfigurationHandler.h"
 #include "viewer/ScreenshotWriter.h"
 #include "viewer/StatePaths.h"
+#include "viewer/scene/PagedTerrain.h"
 #include "viewer/scene/SceneController.h"
 #include "viewer/window/WindowController.h"
 
@@ -128,7 +129,9 @@ void TAVRIview::setup()
         started += ", configuration " + configurationPath;
     OSG_NOTICE << started << std::endl;
 
+    PagedTerrain::setupReading();
     loadConfiguration();
+    PagedTerrain::boundPager(*viewer, scene.get(), sceneController->getPagedMemory());
 
     viewer->realize();
     setupDone = true;

@@ -16,6 +16,7 @@
 #include "viewer/content/readers/WireFile.h"
 
 #include <osg/Vec2d>
+#include <osg/PagedLOD>
 #include <osgDB/FileNameUtils>
 #include <osgDB/FileUtils>
 #include <osgDB/ReadFile>
@@ -70,7 +71,8 @@ public:
         for (const std::string& entry : osgDB::getDirectoryContents(folder))
             if (osgDB::getLowerCaseFileExtension(entry) == "ive")
                 if (osg::ref_ptr<osg::Node> tile = osgDB::readRefNodeFile(folder + "/" + entry))
-                    tiles->addChild(tile.get());
+                    if (!dynamic_cast<osg::PagedLOD*>(tile.get())) // the paged database's root
+                        tiles->addChild(tile.get());
         return tiles->getNumChildren() > 0 || fail("no terrain tiles in " + folder);
     }
 

@@ -152,6 +152,11 @@ RunResult run(const std::vector<std::string>& argv, const std::string& cwd = "",
 // Runs a shell command line; returns its exit code. For small jobs like xdotool.
 int shell(const std::string& command);
 
+// A port on 127.0.0.1 that nobody listens on now, for a daemon a test starts.
+unsigned freePort();
+// True when something accepts connections on 127.0.0.1:port.
+bool portAnswers(unsigned port);
+
 // Asks `condition` every 50 ms until it holds (true) or `seconds` have passed (its last answer).
 bool waitFor(const std::function<bool()>& condition, double seconds = 30.0);
 

@@ -34,21 +34,6 @@ std::string findProgram(const std::string& name)
     return "";
 }
 
-// A port nobody listens on now; the daemons bind it a moment later.
-unsigned freePort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    unsigned port = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(s);
-    return port;
-}
 
 // The processes whose parent is `parent`, from /proc.
 std::vector<pid_t> childrenOf(pid_t parent)
@@ -176,7 +161,7 @@ bool SlurmCluster::start()
         std::ofstream out(conf.c_str());
         out << "ClusterName=tintest\n"
             << "SlurmctldHost=" << host << "(127.0.0.1)\n"
-            << "SlurmctldPort=" << freePort() << "\nSlurmdPort=" << freePort() << "\n"
+            << "SlurmctldPort=" << tavritest::freePort() << "\nSlurmdPort=" << tavritest::freePort() << "\n"
             << "SlurmUser=root\nSlurmdUser=root\n"
             << "AuthType=auth/munge\nCredType=cred/munge\nAuthInfo=socket=" << socket << "\n"
             // No cgroups here: processes are tracked by their parents, tasks are not bound.

@@ -18,19 +18,25 @@ TEST(TinSlurm, ThreeShardsOnAClusterEqualALocalRun)
     TempDir in, local, sharded, failing;
     const std::string las = tintest::writeRollingTerrain(in.file("terrain.las"));
     const std::vector<std::string> args{"--extents", "0,0,2000,1000", "--tileSize", "250", las};
-    ASSERT_EQ(tintest::runTin(args, local.path()).exitCode, 0);
+    std::vector<std::string> paged{"--pagedDatabase", "terrain.ive"};
+    paged.insert(paged.end(), args.begin(), args.end());
+    ASSERT_EQ(tintest::runTin(paged, local.path()).exitCode, 0);
 
     const std::string slurm = tavritest::buildDir() + "/Bin/tin-slurm";
     std::vector<std::string> command{slurm, "--shards", "3", "--numThreads", "1"};
-    command.insert(command.end(), args.begin(), args.end());
+    command.insert(command.end(), paged.begin(), paged.end());
     RunResult r = tavritest::run(command, sharded.path(), 240.0, cluster.environment());
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err << "\n" << cluster.logs();
-    EXPECT_NE(r.out.find("tin-slurm: all 3 shard(s) finished\nTiles written: 32 of 32 (0 without points)\n"),
+    EXPECT_NE(r.out.find("tin-slurm: all 3 shard(s) finished\nTiles written: 32 of 32 (0 without points)\n"
+                         "tin-slurm: paged database terrain.ive written\n"),
               std::string::npos)
         << r.out;
+    // The tiles, the root and, after the dependent index job, the levels.
     const auto expected = tintest::tileContents(local.path());
-    EXPECT_EQ(expected.size(), 32u);
+    EXPECT_EQ(expected.size(), 33u);
     EXPECT_TRUE(tintest::tileContents(sharded.path()) == expected);
+    EXPECT_FALSE(tintest::tileContents(local.file("terrain_levels")).empty());
+    EXPECT_TRUE(tintest::tileContents(sharded.file("terrain_levels")) == tintest::tileContents(local.file("terrain_levels")));
     EXPECT_NE(tavritest::readFile(sharded.file("tin-slurm-logs/shard-2.log")).find("Tiles written: 11 of 11"),
               std::string::npos);
 

@@ -137,7 +137,7 @@ std::string attribute(const std::string& text, const std::string& elementName, c
 }
 
 const char* fullConfiguration = R"(<Overlay useGeoCoords="1" offsetX="6500000" offsetY="1500000" offsetZ="-12.5"/>
-<Scene loadInfoPoints="0" generatePowerline="0">
+<Scene loadInfoPoints="0" generatePowerline="0" pagedMemory="6144">
     <Model name="Box one" filename="../Content/box.osg" layerNum="0" visible="1"/>
     <Model name="Box &amp; two" filename="../Content/box2.osg" layerNum="2" visible="0"/>
 </Scene>
@@ -263,7 +263,7 @@ TEST(Configuration, LoadSaveLoadKeepsTheStateAndTheOrder)
               (std::vector<std::string>{"Overlay", "Scene", "Model", "Model", "Environment", "Navigation", "Window"}));
     EXPECT_EQ(attributeNames(first, "Overlay"),
               (std::vector<std::string>{"useGeoCoords", "offsetX", "offsetY", "offsetZ"}));
-    EXPECT_EQ(attributeNames(first, "Scene"), (std::vector<std::string>{"loadInfoPoints", "generatePowerline"}));
+    EXPECT_EQ(attributeNames(first, "Scene"), (std::vector<std::string>{"loadInfoPoints", "generatePowerline", "pagedMemory"}));
     EXPECT_EQ(attributeNames(first, "Model"), (std::vector<std::string>{"name", "filename", "layerNum", "visible"}));
     EXPECT_EQ(attributeNames(first, "Environment"),
               (std::vector<std::string>{"backgroundColorRed", "backgroundColorGreen", "backgroundColorBlue",
@@ -513,7 +513,7 @@ TEST(Configuration, F3KeepsEveryConfiguredModelAsWrittenAndAddsTheDroppedOnes)
     ViewerHarness h;
     writeBox(h.contentDir() + "/box.osg");
     writeBox(h.contentDir() + "/Dropped.osg");
-    std::string scene = "<Scene loadInfoPoints=\"0\" generatePowerline=\"0\">\n";
+    std::string scene = "<Scene loadInfoPoints=\"0\" generatePowerline=\"0\" pagedMemory=\"6144\">\n";
     for (const std::string& model : configured)
         scene += "    " + model + "\n";
     h.writeConfiguration(scene + "</Scene>\n" + tavritest::smallWindowConfiguration());

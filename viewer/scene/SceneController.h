@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/scene/PagedTerrain.h"
+
 #include <osg/Group>
 #include <osg/Switch>
 #include <osgGA/GUIEventHandler>
@@ -54,6 +56,10 @@ public:
     double getOffsetY() const { return offsetY; }
     double getOffsetZ() const { return offsetZ; }
 
+    // MB of memory that the pager may fill with the files of paged databases.
+    void setPagedMemory(unsigned megabytes) { pagedMemory = megabytes; }
+    unsigned getPagedMemory() const { return pagedMemory; }
+
     void setInfoPointsBuilder(ContentBuilder builder) { infoPointsBuilder = std::move(builder); }
     void setPowerlineBuilder(ContentBuilder builder) { powerlineBuilder = std::move(builder); }
     osg::ref_ptr<osg::Node> createPowerline();
@@ -102,6 +108,7 @@ protected:
     double offsetY = 0.0;
     double offsetZ = 0.0;
     std::string modelFolder;
+    unsigned pagedMemory = PagedTerrain::defaultMemoryMB;
     ContentBuilder infoPointsBuilder;
     ContentBuilder powerlineBuilder;
 };

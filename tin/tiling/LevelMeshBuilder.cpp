@@ -1,0 +1,171 @@
+#include "tin/tiling/LevelMeshBuilder.h"
+
+#include "tin/tiling/LevelHeights.h"
+#include "tin/tiling/TileGrid.h"
+
+#include <osg/Geode>
+#include <osg/Geometry>
+#include <osg/MatrixTransform>
+
+#include <cmath>
+#include <vector>
+
+namespace osgTAVRI
+{
+
+namespace
+{
+const unsigned none = ~0u;
+}
+
+LevelMeshBuilder::LevelMeshBuilder(const TileGrid& tileGrid, const LevelHeights& levelHeights)
+    : grid(tileGrid), heights(levelHeights)
+{
+}
+
+double LevelMeshBuilder::cellSize(unsigned level) const
+{
+    return std::ldexp(grid.getTileSize(), int(level)) / heights.getCellsPerTile();
+}
+
+osg::BoundingBoxd LevelMeshBuilder::bounds(const LevelNode& node) const
+{
+    const unsigned n = heights.getCellsPerTile();
+    const long step = 1L << node.level;
+    const long i0 = long(node.column) * step * n, j0 = long(node.row) * step * n;
+    const double side = std::ldexp(grid.getTileSize(), int(node.level));
+    const double x0 = grid.columnMin(0) + node.column * side, y0 = grid.rowMin(0) + node.row * side;
+    osg::BoundingBoxd box;
+    for (unsigned j = 0; j <= n; ++j)
+        for (unsigned i = 0; i <= n; ++i)
+        {
+            const float h = heights.at(i0 + i * step, j0 + j * step);
+            if (!std::isnan(h))
+            {
+                box.expandBy(osg::Vec3d(x0, y0, h));
+                box.expandBy(osg::Vec3d(x0 + side, y0 + side, h));
+            }
+        }
+    return box;
+}
+
+osg::ref_ptr<osg::Node> LevelMeshBuilder::build(const LevelNode& node) const
+{
+    const unsigned n = heights.getCellsPerTile();
+    const long step = 1L << node.level;
+    const long i0 = long(node.column) * step * n, j0 = long(node.row) * step * n;
+    const double cell = cellSize(node.level);
+    const double side = cell * n;
+    const osg::Vec3d centre(grid.columnMin(0) + (node.column + 0.5) * side,
+                            grid.rowMin(0) + (node.row + 0.5) * side, 0.0);
+
+    osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
+    osg::ref_ptr<osg::Vec3Array> normals = new osg::Vec3Array;
+    osg::ref_ptr<osg::Vec2Array> texCoords = new osg::Vec2Array;
+    std::vector<unsigned> index((n + 1) * (n + 1), none);
+    for (unsigned j = 0; j <= n; ++j)
+        for (unsigned i = 0; i <= n; ++i)
+        {
+            const long gi = i0 + i * step, gj = j0 + j * step;
+            const float h = heights.at(gi, gj);
+            if (std::isnan(h))
+                continue;
+            // Central differences on the shared lattice, one-sided where a neighbour is missing.
+            auto slope = [&](long di, long dj) {
+                const float ahead = heights.at(gi + di, gj + dj), behind = heights.at(gi - di, gj - dj);
+                if (!std::isnan(ahead) && !std::isnan(behind))
+                    return (ahead - behind) / (2.0 * cell);
+                if (!std::isnan(ahead))
+                    return (ahead - h) / cell;
+                if (!std::isnan(behind))
+                    return (h - behind) / cell;
+                return 0.0;
+            };
+            osg::Vec3 normal(float(-slope(step, 0)), float(-slope(0, step)), 1.0f);
+            normal.normalize();
+            index[j * (n + 1) + i] = unsigned(vertices->size());
+            vertices->push_back(osg::Vec3(float(i * cell - side / 2), float(j * cell - side / 2), h));
+            normals->push_back(normal);
+            texCoords->push_back(osg::Vec2(float(i) / n, float(j) / n));
+        }
+
+    osg::ref_ptr<osg::DrawElementsUInt> triangles = new osg::DrawElementsUInt(GL_TRIANGLES);
+    auto add = [&](unsigned a, unsigned b, unsigned c) {
+        triangles->push_back(a);
+        triangles->push_back(b);
+        triangles->push_back(c);
+    };
+    for (unsigned j = 0; j < n; ++j)
+        for (unsigned i = 0; i < n; ++i)
+        {
+            const unsigned a = index[j * (n + 1) + i], b = index[j * (n + 1) + i + 1];
+            const unsigned c = index[(j + 1) * (n + 1) + i + 1], d = index[(j + 1) * (n + 1) + i];
+            const int valid = (a != none) + (b != none) + (c != none) + (d != none);
+            if (valid == 4)
+            {
+                add(a, b, c);
+                add(a, c, d);
+            }
+            else if (valid == 3) // a corner without ground: keep the other three
+            {
+                if (a == none)
+                    add(b, c, d);
+                else if (b == none)
+                    add(a, c, d);
+                else if (c == none)
+                    add(a, b, d);
+                else
+                    add(a, b, c);
+            }
+        }
+    if (triangles->empty())
+        return nullptr;
+
+    // The skirt leans outward under the neighbour and down: a neighbour drawn finer or coarser
+    // meets it in the gap between the two edges, and slivers that a finer tile's trimmed edge
+    // leaves open show the skirt just below instead of the background. Both windings, so it
+    // is seen from either side with back faces culled.
+    const float depth = float(1.5 * cell), out = float(0.5 * cell);
+    auto skirtEdge = [&](unsigned fromI, unsigned fromJ, int di, int dj, const osg::Vec3& outward) {
+        unsigned lastTop = none, lastBottom = none;
+        for (unsigned k = 0; k <= n; ++k)
+        {
+            const unsigned top = index[(fromJ + k * dj) * (n + 1) + fromI + k * di];
+            if (top == none)
+            {
+                lastTop = none;
+                continue;
+            }
+            const unsigned bottom = unsigned(vertices->size());
+            vertices->push_back((*vertices)[top] + outward * out - osg::Vec3(0.0f, 0.0f, depth));
+            normals->push_back((*normals)[top]);
+            texCoords->push_back((*texCoords)[top]);
+            if (lastTop != none)
+            {
+                add(lastTop, top, bottom);
+                add(lastTop, bottom, lastBottom);
+                add(lastTop, bottom, top);
+                add(lastTop, lastBottom, bottom);
+            }
+            lastTop = top;
+            lastBottom = bottom;
+        }
+    };
+    skirtEdge(0, 0, 1, 0, osg::Vec3(0.0f, -1.0f, 0.0f));
+    skirtEdge(n, 0, 0, 1, osg::Vec3(1.0f, 0.0f, 0.0f));
+    skirtEdge(0, n, 1, 0, osg::Vec3(0.0f, 1.0f, 0.0f));
+    skirtEdge(0, 0, 0, 1, osg::Vec3(-1.0f, 0.0f, 0.0f));
+
+    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+    geometry->setVertexArray(vertices.get());
+    geometry->setNormalArray(normals.get(), osg::Array::BIND_PER_VERTEX);
+    geometry->setTexCoordArray(0, texCoords.get(), osg::Array::BIND_PER_VERTEX);
+    geometry->addPrimitiveSet(triangles.get());
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(geometry.get());
+    osg::ref_ptr<osg::MatrixTransform> transform = new osg::MatrixTransform(osg::Matrixd::translate(centre));
+    transform->addChild(geode.get());
+    return transform;
+}
+
+} // namespace osgTAVRI
