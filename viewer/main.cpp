@@ -1,5 +1,6 @@
 #include "common/ConsoleNotifyHandler.h"
 #include "viewer/TAVRIview.h"
+#include "viewer/recording/VideoRenderer.h"
 #include "viewer/platform/PluginPath.h"
 #include "viewer/platform/WindowFactory.h"
 
@@ -8,6 +9,8 @@ int main(int argc, char** argv)
     osgTAVRI::prepareWindowSystem();
     osgTAVRI::installConsole();
     osgTAVRI::addProgramFolderToPluginPath(argc > 0 ? argv[0] : nullptr);
+    if (osgTAVRI::VideoRenderer::requested(argc, argv))
+        return osgTAVRI::VideoRenderer::main(argc, argv);
     osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
     return view->run();
 }
