@@ -192,9 +192,11 @@ void RecordingController::togglePlayback()
     }
     const std::string filename = flightToPlay();
     if (filename.empty())
+    {
         OSG_NOTICE << "Det finns ingen inspelad flygning att spela upp" << std::endl;
-    else
-        play(filename);
+        return;
+    }
+    play(filename);
 }
 
 void RecordingController::stopPlayback()

@@ -3,8 +3,9 @@
 #include <osgDB/FileNameUtils>
 #include <osgDB/FileUtils>
 
-#include <algorithm>
 #include <ctime>
+
+#include <sys/stat.h>
 
 namespace osgTAVRI
 {
@@ -31,10 +32,25 @@ std::string newRecordingPath()
 std::string newestRecording()
 {
     std::string newest;
+    struct timespec newestTime = {0, 0};
     for (const std::string& name : osgDB::getDirectoryContents(recordingFolder()))
-        if (osgDB::getLowerCaseFileExtension(name) == "path" && name[0] != '.' && name > newest)
-            newest = name;
-    return newest.empty() ? newest : recordingFolder() + "/" + newest;
+    {
+        const std::string path = recordingFolder() + "/" + name;
+        struct stat info;
+        if (osgDB::getLowerCaseFileExtension(name) != "path" || name[0] == '.' || stat(path.c_str(), &info) != 0 ||
+            !S_ISREG(info.st_mode))
+            continue;
+        const struct timespec& time = info.st_mtim;
+        // Two files of the same moment: the later name, which is the later recording.
+        if (newest.empty() || time.tv_sec > newestTime.tv_sec ||
+            (time.tv_sec == newestTime.tv_sec &&
+             (time.tv_nsec > newestTime.tv_nsec || (time.tv_nsec == newestTime.tv_nsec && path > newest))))
+        {
+            newest = path;
+            newestTime = time;
+        }
+    }
+    return newest;
 }
 
 } // namespace osgTAVRI

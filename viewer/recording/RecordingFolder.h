@@ -13,7 +13,7 @@ std::string recordingFolder();
 // with "_2", "_3" ... added when a recording of the same second is already there.
 std::string newRecordingPath();
 
-// The newest recording in the folder (names sort by time), or empty when there is none.
+// The most recently written flight in the folder, or empty when there is none.
 std::string newestRecording();
 
 } // namespace osgTAVRI

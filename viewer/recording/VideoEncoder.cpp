@@ -3,7 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/opt.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -46,6 +46,9 @@ std::string VideoEncoder::videoEncoderNames()
 bool VideoEncoder::open(const std::string& path, int frameWidth, int frameHeight, int fps, std::string& error)
 {
     close();
+    // The libraries' own chatter (statistics, notes on the muxer's second pass) is not ours to
+    // print; their errors reach the caller as one line.
+    av_log_set_level(AV_LOG_QUIET);
     width = frameWidth;
     height = frameHeight;
     const AVCodec* encoder = avcodec_find_encoder(AV_CODEC_ID_H264);
