@@ -15,19 +15,6 @@
 namespace
 {
 
-osg::ref_ptr<osg::Node> makeTerrain()
-{
-    const int n = 51;
-    osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i)
-        {
-            const float x = -500.0f + 20.0f * i, y = -500.0f + 20.0f * j;
-            vertices->push_back(osg::Vec3(x, y, 8.0f * std::sin(x / 70.0f) * std::cos(y / 90.0f)));
-        }
-    return tavritest::makeGridMesh(vertices.get(), n);
-}
-
 void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
 void key(const std::string& name) { tavritest::shell("xdotool key " + name); }
@@ -60,7 +47,7 @@ TEST(Recording, KeysRecordAFlightThatPlaysBackToItsEndPose)
     tavritest::ensureDisplay();
     tavritest::TempDir dir;
     ASSERT_NO_THROW(tavritest::copyInstallation(dir.path()));
-    ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrain(), dir.file("Content/RecordingTerrain.ive")));
+    ASSERT_TRUE(osgDB::writeNodeFile(*tavritest::makeRollingGround(51, 8.0f), dir.file("Content/RecordingTerrain.ive")));
     const std::string configuration = dir.file("Resources/Configuration.xml");
     tavritest::writeFile(configuration,
         "<Scene><Model name=\"terrain\" filename=\"../Content/RecordingTerrain.ive\" visible=\"1\"/></Scene>\n"

@@ -20,23 +20,10 @@ namespace
 {
 const int width = 320, height = 240;
 
-osg::ref_ptr<osg::Node> makeTerrain()
-{
-    const int n = 41;
-    osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i)
-        {
-            const float x = -500.0f + 25.0f * i, y = -500.0f + 25.0f * j;
-            vertices->push_back(osg::Vec3(x, y, 20.0f * std::sin(x / 70.0f) * std::cos(y / 90.0f)));
-        }
-    return tavritest::makeGridMesh(vertices.get(), n);
-}
-
 // A viewer on a rolling terrain, 300 m south of its middle and 200 m up, looking north.
 void start(ViewerHarness& h, const std::string& extra = "")
 {
-    ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrain(), h.contentDir() + "/terrain.ive"));
+    ASSERT_TRUE(osgDB::writeNodeFile(*tavritest::makeRollingGround(41, 20.0f), h.contentDir() + "/terrain.ive"));
     h.writeConfiguration("<Scene><Model name=\"terrain\" filename=\"../Content/terrain.ive\" visible=\"1\"/></Scene>\n"
                          "<Navigation homeEyeX=\"0\" homeEyeY=\"-300\" homeEyeZ=\"200\" homeCenterX=\"0\" "
                          "homeCenterY=\"0\" homeCenterZ=\"0\"/>\n"

@@ -66,21 +66,14 @@ protected:
         ASSERT_TRUE(tavritest::fileExists(program)) << "run make dist first";
         for (const char* folder : {"Resources/Fonts", "Resources/Images"})
             h.copyIntoTree(tavritest::distDir() + "/" + folder, folder);
-        const int n = 41;
-        osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i)
-            {
-                const float x = -500.0f + 25.0f * i, y = -500.0f + 25.0f * j;
-                vertices->push_back(osg::Vec3(x, y, 30.0f * std::sin(x / 60.0f) * std::cos(y / 80.0f)));
-            }
         // Coloured in bands, unlit: every step of the camera shows.
+        osg::ref_ptr<osg::Geode> terrain = tavritest::makeRollingGround(41, 30.0f);
+        osg::Geometry* ground = terrain->getDrawable(0)->asGeometry();
         osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
-        for (const osg::Vec3& v : *vertices)
+        for (const osg::Vec3& v : *static_cast<osg::Vec3Array*>(ground->getVertexArray()))
             colours->push_back(osg::Vec4(0.5f + 0.5f * std::sin(v.x() / 40.0f), 0.5f + 0.5f * std::cos(v.y() / 30.0f),
                                          0.3f, 1.0f));
-        osg::ref_ptr<osg::Geode> terrain = tavritest::makeGridMesh(vertices.get(), n);
-        terrain->getDrawable(0)->asGeometry()->setColorArray(colours.get(), osg::Array::BIND_PER_VERTEX);
+        ground->setColorArray(colours.get(), osg::Array::BIND_PER_VERTEX);
         terrain->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
         ASSERT_TRUE(osgDB::writeNodeFile(*terrain, h.contentDir() + "/terrain.ive"));
         h.writeConfiguration("<Scene><Model name=\"terrain\" filename=\"../Content/terrain.ive\" visible=\"1\"/></Scene>\n"
