@@ -64,6 +64,13 @@ osg::ref_ptr<osg::AnimationPath> parse(const std::string& text, const std::strin
             error = where.str() + "not an animation path (expected time, position x y z, rotation x y z w)";
             return nullptr;
         }
+        // Beyond any map's coordinates (metres) or any flight's length (seconds) the curve
+        // between poses would overflow.
+        if (std::fabs(v[0]) > 1e7 || std::fabs(v[1]) > 1e8 || std::fabs(v[2]) > 1e8 || std::fabs(v[3]) > 1e8)
+        {
+            error = where.str() + "time or position out of range";
+            return nullptr;
+        }
         osg::Quat rotation(v[4], v[5], v[6], v[7]);
         const double length = rotation.length();
         if (!(length > 1e-6))

@@ -70,6 +70,8 @@ TEST(PathFile, RejectsWhatIsNotAnAnimationPathWithOneLineNamingTheFault)
     EXPECT_NE(parseError(good + "0.5 1 2 3 0 0 0 1 9\n").find("line 2"), std::string::npos);
     EXPECT_NE(parseError(good + "0.5 1 2 nan 0 0 0 1\n").find("line 2"), std::string::npos);
     EXPECT_NE(parseError(good + "0.5 1 2 3 0 0 0 0\n").find("line 2: the rotation has no length"), std::string::npos);
+    EXPECT_NE(parseError(good + "0.5 1e300 2 3 0 0 0 1\n").find("line 2: time or position out of range"),
+              std::string::npos);
     EXPECT_NE(parseError(good + "\n2 1 2 3 0 0 0 1\n1 1 2 3 0 0 0 1\n").find("line 4: time 1 does not come after 2 of line 3"),
               std::string::npos);
     EXPECT_NE(parseError(good + "0 5 5 5 0 0 0 1\n").find("line 2: time 0 does not come after 0"), std::string::npos);
