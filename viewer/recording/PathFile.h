@@ -16,8 +16,8 @@ namespace PathFile
 
 // The flight in `path`, or null with `error` set to one line naming the file and the first
 // fault: unreadable, a line that is not eight numbers, a rotation of no length, times that do
-// not increase, no pose at all. The toolkit's own reader loops forever on some such files,
-// so every file is checked here before anything else reads it.
+// not increase, coordinates beyond any map, no pose at all. The toolkit's own reader takes
+// whatever it finds without a word, so every file is checked here before it is used.
 osg::ref_ptr<osg::AnimationPath> read(const std::string& path, std::string& error);
 // The same for a file's text already in memory; `path` names it in the error.
 osg::ref_ptr<osg::AnimationPath> parse(const std::string& text, const std::string& path, std::string& error);
