@@ -6,6 +6,8 @@ find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(TINYXML2 REQUIRED IMPORTED_TARGET tinyxml2)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+# Videos of recorded flights: H.264 in MP4 through FFmpeg's libraries.
+pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavcodec libavformat libswscale libavutil)
 
 add_library(tavri_osg INTERFACE)
 target_include_directories(tavri_osg SYSTEM INTERFACE ${OPENSCENEGRAPH_INCLUDE_DIRS} ${OPENTHREADS_INCLUDE_DIR})

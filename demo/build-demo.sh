@@ -13,6 +13,11 @@ bash "$here/build-terrain.sh" "$dist" "$build"
 # The power line and information points stand on the terrain, so they come after it.
 bash "$here/build-content.sh" "$dist" "$build"
 
+# The sample flight; a recording the user made beside it stays.
+if [ -x "$build/Bin-tools/make_demo_path" ]; then
+  "$build/Bin-tools/make_demo_path" "$dist" || echo "build-demo.sh: no sample flight for the demo" >&2
+fi
+
 models=$(mktemp)
 trap 'rm -f "$models"' EXIT
 # The paged database when there is one: the viewer then starts on its coarse levels.

@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config git
   libopenscenegraph-dev libopenscenegraph161 libopenthreads-dev
   libtinyxml2-dev libzip-dev zip unzip libfftw3-dev libcgal-dev libgmp-dev libmpfr-dev
+  libavcodec-dev libavformat-dev libswscale-dev libavutil-dev
   libgl-dev libglu1-mesa-dev libx11-dev libxtst-dev libgl1-mesa-dri
   xvfb xauth xdotool x11-utils
   fonts-liberation libfreetype-dev

@@ -4,6 +4,7 @@
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
+#include "viewer/recording/RecordingController.h"
 #include "viewer/scene/SceneController.h"
 #include "viewer/window/WindowController.h"
 
@@ -254,6 +255,20 @@ struct WindowElement
     }
 };
 
+struct PathElement
+{
+    static constexpr const char* tag = "Path";
+    std::string filename;
+    bool playAtStart = false;
+
+    template <class Io>
+    void attributes(const Io& io)
+    {
+        io("filename", filename);
+        io("playAtStart", playAtStart);
+    }
+};
+
 template <class Element>
 void readAttributes(const tinyxml2::XMLElement& element, const std::string& path, Element& values)
 {
@@ -408,6 +423,9 @@ std::optional<WindowSettings> loadDocument(const tinyxml2::XMLDocument& document
     loadEnvironment(document, path, controllers.environment);
     loadOverlay(document, path, controllers.overlay, controllers.scene);
     loadNavigation(document, path, controllers.navigation);
+    PathElement flight;
+    if (readElement(document, path, flight) && controllers.recording)
+        controllers.recording->setPath(flight.filename, flight.playAtStart);
     return loadWindow(document, path);
 }
 } // namespace
@@ -518,6 +536,14 @@ std::string ConfigurationFile::format(const Controllers& controllers)
         window.settings.x = std::max(0, window.settings.x);
         window.settings.y = std::max(0, window.settings.y);
         writeElement(document, window);
+    }
+    if (const RecordingController* controller = controllers.recording)
+    {
+        PathElement flight;
+        flight.filename = controller->getPathFilename();
+        flight.playAtStart = controller->getPlayAtStart();
+        if (!flight.filename.empty())
+            writeElement(document, flight);
     }
 
     tinyxml2::XMLPrinter printer(nullptr, false);

@@ -13,9 +13,11 @@ class SceneController;
 class EnvironmentController;
 class NavigationController;
 class WindowController;
+class RecordingController;
 
 // Reads the viewer's XML settings into its controllers at start-up and writes the running
-// state back. Five top-level elements, no root: Overlay, Scene, Environment, Navigation, Window.
+// state back. Top-level elements, no root: Overlay, Scene, Environment, Navigation, Window, and
+// Path (the recorded flight that F9 plays) when one is configured.
 // Each element's attributes are listed once, and that one list serves reading and writing.
 namespace ConfigurationFile
 {
@@ -29,6 +31,7 @@ struct Controllers
     EnvironmentController* environment = nullptr;
     NavigationController* navigation = nullptr;
     WindowController* window = nullptr;
+    RecordingController* recording = nullptr;
 };
 
 // Hands every setting to the controllers and returns the window the file asks for, or

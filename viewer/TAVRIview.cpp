@@ -4,6 +4,7 @@
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
+#include "viewer/recording/RecordingController.h"
 #include "viewer/SaveConfigurationHandler.h"
 #include "viewer/ScreenshotWriter.h"
 #include "viewer/StatePaths.h"
@@ -80,6 +81,7 @@ void TAVRIview::setup()
     sceneController->setModelFolder(modelFolder);
     viewer->addEventHandler(sceneController);
     windowController = new WindowController(camera);
+    windowController->setOffscreenSize(offscreenWidth, offscreenHeight);
     viewer->addEventHandler(windowController);
     environmentController = new EnvironmentController(camera, scene);
     viewer->addEventHandler(environmentController);
@@ -117,6 +119,9 @@ void TAVRIview::setup()
     capture->setKeyEventToggleContinuousCapture(noKey);
     viewer->addEventHandler(capture);
 
+    recordingController = new RecordingController(camera, navigationController, overlayController);
+    viewer->addEventHandler(recordingController);
+
     viewer->setLightingMode(osg::View::NO_LIGHT);
 
     osg::ref_ptr<osgDB::Options> options = new osgDB::Options;
@@ -137,6 +142,12 @@ void TAVRIview::setup()
     setupDone = true;
 }
 
+void TAVRIview::setOffscreenSize(int width, int height)
+{
+    offscreenWidth = width;
+    offscreenHeight = height;
+}
+
 void TAVRIview::loadConfiguration()
 {
     const std::optional<WindowSettings> window = ConfigurationFile::load(configurationPath, configurationControllers());
@@ -151,7 +162,7 @@ void TAVRIview::saveConfiguration()
 ConfigurationFile::Controllers TAVRIview::configurationControllers() const
 {
     return {overlayController.get(), sceneController.get(), environmentController.get(),
-            navigationController.get(), windowController.get()};
+            navigationController.get(), windowController.get(), recordingController.get()};
 }
 
 } // namespace osgTAVRI

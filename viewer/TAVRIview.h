@@ -16,6 +16,7 @@ class SceneController;
 class WindowController;
 class EnvironmentController;
 class NavigationController;
+class RecordingController;
 
 // The program object: owns the toolkit viewer, builds the scene-graph skeleton, creates the
 // controllers and stock handlers, reads the configuration at start-up and writes it on F3.
@@ -27,6 +28,8 @@ public:
 
     int run();
     void setup();
+    // Draws into an off-screen buffer of this size instead of a window; call before setup().
+    void setOffscreenSize(int width, int height);
     void loadConfiguration();
     void saveConfiguration();
 
@@ -42,6 +45,7 @@ public:
     WindowController* getWindowController() const { return windowController.get(); }
     EnvironmentController* getEnvironmentController() const { return environmentController.get(); }
     NavigationController* getNavigationController() const { return navigationController.get(); }
+    RecordingController* getRecordingController() const { return recordingController.get(); }
 
 protected:
     ~TAVRIview() override = default;
@@ -51,11 +55,14 @@ protected:
     bool setupDone = false;
     std::string configurationPath;
     std::string modelFolder;
+    int offscreenWidth = 0;
+    int offscreenHeight = 0;
     osg::ref_ptr<OverlayController> overlayController;
     osg::ref_ptr<SceneController> sceneController;
     osg::ref_ptr<WindowController> windowController;
     osg::ref_ptr<EnvironmentController> environmentController;
     osg::ref_ptr<NavigationController> navigationController;
+    osg::ref_ptr<RecordingController> recordingController;
     // Last, so that it goes first: the viewer ends before the controllers are let go.
     osg::ref_ptr<osgViewer::Viewer> viewer;
 };

@@ -19,8 +19,14 @@ void registerUsage(osg::ApplicationUsage& usage)
 {
     usage.setApplicationName("TAVRIview");
     usage.setDescription("TAVRIview shows design models and laser-scanned terrain as an interactive 3D walk-through.");
-    usage.setCommandLineUsage("TAVRIview [--demo | <configuration.xml>]");
+    usage.setCommandLineUsage("TAVRIview [--demo | <configuration.xml>]\n"
+                              "       TAVRIview --video <path.path> <out.mp4> [--size WxH] [--fps n] [--noOverlay]");
     usage.addCommandLineOption("--demo", "Open the demo scene that comes with the installation.");
+    usage.addCommandLineOption("--video <path.path> <out.mp4>",
+                               "Render a recorded flight to an H.264 video in MP4, off screen, and exit.");
+    usage.addCommandLineOption("--size <W>x<H>", "The video's size, even numbers (default 1920x1080).");
+    usage.addCommandLineOption("--fps <n>", "The video's frames per second (default 30).");
+    usage.addCommandLineOption("--noOverlay", "Render the video without the overlay.");
 }
 
 void useFile(ViewerOptions& options, const std::string& path)

@@ -1,6 +1,7 @@
 #include "common/ConsoleNotifyHandler.h"
 #include "viewer/TAVRIview.h"
 #include "viewer/ViewerOptions.h"
+#include "viewer/recording/VideoRenderer.h"
 #include "viewer/platform/PluginPath.h"
 #include "viewer/platform/WindowFactory.h"
 
@@ -8,11 +9,13 @@ int main(int argc, char** argv)
 {
     osgTAVRI::prepareWindowSystem();
     osgTAVRI::installConsole();
+    osgTAVRI::addProgramFolderToPluginPath(argc > 0 ? argv[0] : nullptr);
+    if (osgTAVRI::VideoRenderer::requested(argc, argv))
+        return osgTAVRI::VideoRenderer::main(argc, argv);
     osgTAVRI::ViewerOptions options;
     int exitCode = 0;
     if (!osgTAVRI::parseViewerOptions(argc, argv, options, exitCode))
         return exitCode;
-    osgTAVRI::addProgramFolderToPluginPath(argc > 0 ? argv[0] : nullptr);
     osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
     view->setConfiguration(options.configurationPath, options.modelFolder);
     return view->run();

@@ -2,6 +2,8 @@
 
 #include <osg/Geometry>
 
+#include <cmath>
+
 namespace tavritest
 {
 
@@ -21,6 +23,19 @@ osg::ref_ptr<osg::Geode> makeGridMesh(osg::Vec3Array* vertices, int n)
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     geode->addDrawable(geometry.get());
     return geode;
+}
+
+osg::ref_ptr<osg::Geode> makeRollingGround(int n, float amplitude)
+{
+    osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
+    const float step = 1000.0f / static_cast<float>(n - 1);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+        {
+            const float x = -500.0f + step * i, y = -500.0f + step * j;
+            vertices->push_back(osg::Vec3(x, y, amplitude * std::sin(x / 70.0f) * std::cos(y / 90.0f)));
+        }
+    return makeGridMesh(vertices.get(), n);
 }
 
 } // namespace tavritest

@@ -3,6 +3,7 @@
 #include "viewer/environment/EnvironmentController.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/overlay/OverlayController.h"
+#include "viewer/recording/RecordingController.h"
 #include "viewer/SaveConfigurationHandler.h"
 #include "viewer/scene/SceneController.h"
 #include "viewer/TAVRIview.h"
@@ -43,7 +44,7 @@ TEST(TAVRIview, InstallsTheHandlersInOrder)
     h.setup();
     const osgViewer::View::EventHandlers& handlers = h.viewer().getEventHandlers();
     std::vector<osgGA::EventHandler*> list(handlers.begin(), handlers.end());
-    ASSERT_EQ(list.size(), 8u);
+    ASSERT_EQ(list.size(), 9u);
     EXPECT_NE(dynamic_cast<osgTAVRI::SaveConfigurationHandler*>(list[0]), nullptr);
     EXPECT_EQ(list[1], h.overlayController());
     EXPECT_EQ(list[2], h.sceneController());
@@ -67,6 +68,7 @@ TEST(TAVRIview, InstallsTheHandlersInOrder)
     ASSERT_NE(capture, nullptr);
     EXPECT_EQ(capture->getKeyEventTakeScreenShot(), osgGA::GUIEventAdapter::KEY_F12);
     EXPECT_EQ(capture->getFramesToCapture(), 1);
+    EXPECT_EQ(list[8], h.app().getRecordingController());
 
     EXPECT_EQ(h.viewer().getCameraManipulator(), h.navigationController());
 }
@@ -81,7 +83,8 @@ TEST(TAVRIview, HandlersNameTheirOwnClass)
         {h.viewer().getEventHandlers().front().get(), "SaveConfigurationHandler"},
         {h.overlayController(), "OverlayController"},     {h.sceneController(), "SceneController"},
         {h.windowController(), "WindowController"},       {h.environmentController(), "EnvironmentController"},
-        {h.navigationController(), "NavigationController"}};
+        {h.navigationController(), "NavigationController"},
+        {h.app().getRecordingController(), "RecordingController"}};
     for (const auto& handler : handlers)
     {
         EXPECT_EQ(handler.first->className(), handler.second);

@@ -1,6 +1,6 @@
 #include "tin/tiling/PagedDatabaseWriter.h"
 
-#include "common/AtomicFile.h"
+#include "common/AtomicSceneFile.h"
 #include "tin/tiling/LevelHeights.h"
 #include "tin/tiling/TileGrid.h"
 #include "tin/tiling/TileSampler.h"
@@ -202,7 +202,7 @@ bool PagedDatabaseWriter::writeLevelFile(const LevelNode& node) const
                 group->addChild(pagedNode(child, "../").get());
         }
     const std::string path = folder + "/" + levelFileName(node);
-    if (AtomicFile::writeNode(*group, path))
+    if (AtomicSceneFile::writeNode(*group, path))
         return true;
     OSG_WARN << "Paged database " << root << ": could not write " << path << std::endl;
     return false;
@@ -264,7 +264,7 @@ bool PagedDatabaseWriter::write()
     osg::ref_ptr<osg::Node> top = pagedNode(LevelNode{levels, 0, 0}, "");
     top->addDescription("tin paged terrain: tiles " + std::to_string(readable) + ", average tile bytes " +
                         std::to_string(tileBytes / readable));
-    if (!AtomicFile::writeNode(*top, root))
+    if (!AtomicSceneFile::writeNode(*top, root))
     {
         OSG_WARN << "Paged database " << root << ": could not write the root" << std::endl;
         return false;

@@ -203,6 +203,17 @@ void NavigationController::init()
     initialised = true;
 }
 
+bool NavigationController::isNavigationKey(int key) const
+{
+    return keyMap.count(key) > 0 || key == ' ' || key == osgGA::GUIEventAdapter::KEY_Tab;
+}
+
+void NavigationController::stopMotion()
+{
+    std::fill(keyState, keyState + 10, 0.0f);
+    std::fill(axes, axes + 5, 0.0f);
+}
+
 void NavigationController::update(double time)
 {
     const double dt = time - lastTime;

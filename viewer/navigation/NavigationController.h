@@ -47,6 +47,10 @@ public:
     void decreaseSpeed();
     void init();
     void update(double time);
+    // Keys that move the camera: the bound motion keys, space (home) and Tab.
+    bool isNavigationKey(int key) const;
+    // Lets go of every key and stops the coasting, so that the camera stands still.
+    void stopMotion();
 
     Mode getMode() const { return mode; }
     double getSpeed() const { return speed; }

@@ -44,6 +44,8 @@ const std::vector<Binding>& bindings()
         {"F5", "Ljussättning"},
         {"F6", "Visa texturer"},
         {"F7", "Visa ytor dubbelsidigt"},
+        {"F8", "Starta eller stoppa inspelning av flygning"},
+        {"F9", "Spela upp eller stoppa inspelad flygning"},
         {"F10", "Visa statistik"},
         {"F11", "Fullskärmsläge"},
         {"F12", "Spara skärmbild"},

@@ -142,21 +142,34 @@ osg::GraphicsContext* WindowController::createWindow(const WindowSettings& reque
 
     // The configured rectangle is kept also for a full-screen start, so that F11 returns to it.
     recorded = settings;
+    if (offscreenWidth > 0 && offscreenHeight > 0)
+    {
+        traits->pbuffer = true;
+        traits->x = traits->y = 0;
+        traits->width = offscreenWidth;
+        traits->height = offscreenHeight;
+        traits->windowDecoration = false;
+    }
 
-    osg::ref_ptr<osg::GraphicsContext> context = createPlatformWindow(traits.get());
+    const auto create = [&traits]() -> osg::ref_ptr<osg::GraphicsContext> {
+        if (traits->pbuffer)
+            return osg::GraphicsContext::createGraphicsContext(traits.get());
+        return createPlatformWindow(traits.get());
+    };
+    osg::ref_ptr<osg::GraphicsContext> context = create();
     if (!context && settings.numSamples > 0)
     {
         // Many displays offer no multisampled visual; a plain window is better than none.
         OSG_WARN << "No window with " << settings.numSamples << " samples available, trying without multisampling"
                  << std::endl;
         traits->samples = 0;
-        context = createPlatformWindow(traits.get());
+        context = create();
     }
     if (!context && settings.stereo)
     {
         OSG_WARN << "No quad-buffer stereo window available, opening a mono window" << std::endl;
         traits->quadBufferStereo = false;
-        context = createPlatformWindow(traits.get());
+        context = create();
     }
     if (!context)
         OSG_FATAL << "Could not create graphics context" << std::endl;
@@ -178,6 +191,12 @@ osg::GraphicsContext* WindowController::createWindow(const WindowSettings& reque
         display->setScreenDistance(0.5f);
     }
     return context.get();
+}
+
+void WindowController::setOffscreenSize(int width, int height)
+{
+    offscreenWidth = width;
+    offscreenHeight = height;
 }
 
 WindowSettings WindowController::getWindowSettings() const

@@ -29,6 +29,9 @@ public:
     // Returns the window's graphics context, null when none could be created. A quad-buffer
     // stereo window switches the toolkit's display settings to stereo.
     osg::GraphicsContext* createWindow(const WindowSettings& settings);
+    // From now on createWindow makes an off-screen pixel buffer of this size instead of a
+    // window (videos are rendered so); the other settings still apply.
+    void setOffscreenSize(int width, int height);
     // The window's settings as they are now; the recorded ones when there is no window. In
     // full screen the rectangle is the one that F11 returns to.
     WindowSettings getWindowSettings() const;
@@ -61,6 +64,8 @@ protected:
     // The size of the window's screen, asked when the window is created and again on F11.
     unsigned int screenWidth = 0;
     unsigned int screenHeight = 0;
+    int offscreenWidth = 0;
+    int offscreenHeight = 0;
 };
 
 } // namespace osgTAVRI

@@ -66,7 +66,7 @@ TEST(HelpPage, ListsWhatEveryKeyDoesInSwedish)
     std::map<std::string, std::string> page;
     for (size_t i = 0; i < descriptions.size(); ++i)
         page[keys[i]] = descriptions[i];
-    for (const char* key : {"Tab", "Mellanslag", "M", "F1", "F3", "F4", "F5", "F6", "F7", "F10", "F11", "F12", "Escape"})
+    for (const char* key : {"Tab", "Mellanslag", "M", "F1", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12", "Escape"})
         EXPECT_FALSE(page[key].empty()) << key << " is not on the page";
     EXPECT_EQ(page["Mellanslag"], "Gå tillbaka till startvyn");
     EXPECT_EQ(page["F3"], "Spara vyn och inställningarna");
