@@ -409,8 +409,9 @@ TEST(Package, OpensAConfigurationNamedOnTheCommandLineAndTheDemo)
         // The demo is read before the window opens; its first frames, water and all, are for
         // other tests to wait for.
         const std::string out = viewer.process.output();
-        const std::regex terrain("\nLaddar Terrain [0-9_]+");
-        EXPECT_EQ(std::distance(std::sregex_iterator(out.begin(), out.end(), terrain), std::sregex_iterator()), 16)
+        // The terrain is one paged database; the pager reads its tiles later.
+        const std::regex terrain("\nLaddar Terrain\n");
+        EXPECT_EQ(std::distance(std::sregex_iterator(out.begin(), out.end(), terrain), std::sregex_iterator()), 1)
             << out;
         viewer.process.kill();
         EXPECT_EQ(viewer.process.errorOutput(), "");

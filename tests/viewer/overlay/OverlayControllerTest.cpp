@@ -63,8 +63,9 @@ TEST(OverlayController, LaysOutAWindowOf1280By1024)
     EXPECT_EQ(hud->getReferenceFrame(), osg::Transform::ABSOLUTE_RF);
     EXPECT_EQ(hud->getViewport()->width(), 1280);
     EXPECT_EQ(hud->getProjectionMatrix(), osg::Matrixd::ortho2D(0, 1280, 0, 1024));
-    // Readout panel, readout, compass, logo, legend, help page (its panel drawn into it).
-    EXPECT_EQ(hud->getNumChildren(), 6u);
+    // Readout panel, readout, compass, logo, legend, help page (its panel drawn into it), and
+    // the recording mark, hidden until F8.
+    EXPECT_EQ(hud->getNumChildren(), 7u);
 
     // 800 pixels wide, as high as its lines need (500 for 24), centred.
     const int page = osgTAVRI::HelpPage::pageHeight();
