@@ -10,7 +10,7 @@
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/recording/PathFile.h"
 #include "viewer/recording/PathInterpolator.h"
-#include "viewer/recording/VideoRenderer.h"
+#include "viewer/VideoRenderer.h"
 
 #include <cstdio>
 #include <filesystem>

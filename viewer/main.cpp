@@ -1,7 +1,7 @@
 #include "common/ConsoleNotifyHandler.h"
 #include "viewer/TAVRIview.h"
 #include "viewer/ViewerOptions.h"
-#include "viewer/recording/VideoRenderer.h"
+#include "viewer/VideoRenderer.h"
 #include "viewer/platform/PluginPath.h"
 #include "viewer/platform/WindowFactory.h"
 

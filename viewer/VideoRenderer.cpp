@@ -1,4 +1,4 @@
-#include "viewer/recording/VideoRenderer.h"
+#include "viewer/VideoRenderer.h"
 
 #include "common/AtomicFile.h"
 #include "common/TemporaryFiles.h"
