@@ -98,15 +98,16 @@ std::string emptyRunReason(const TileGrid& grid, const TileQueue& queue, const T
 
 int runTin(int argc, char** argv)
 {
-    OSG_NOTICE << std::endl;
-    std::ostream& notice = osg::notify(osg::NOTICE);
-    notice.setf(std::ios::fixed);
-    notice.precision(2);
-
     TinOptions options;
     int exitCode = 0;
     if (!parseTinOptions(argc, argv, options, exitCode))
         return exitCode;
+
+    // A run's lines start after a blank one; --version and --help print only themselves.
+    OSG_NOTICE << std::endl;
+    std::ostream& notice = osg::notify(osg::NOTICE);
+    notice.setf(std::ios::fixed);
+    notice.precision(2);
 
     // Everything that could make the run write a wrong tile is checked before any is written.
     TileGrid grid;
