@@ -2,6 +2,7 @@
 // window of a 0.25 m orthophoto (a tiled, JPEG-compressed GeoTIFF, as agencies deliver them),
 // resamples it to a 1024 x 1024 texture and stores it in the tile. The untextured run is the
 // peer; the ratio is the price of the imagery.
+#include "bench/TinChild.h"
 #include "tin/las/LasWriter.h"
 
 #include <gdal_priv.h>
@@ -28,7 +29,6 @@ const double side = 1000.0;  // 4 x 4 tiles of 250 m
 const double pixel = 0.25;
 const double border = 50.0;   // raster beyond the tiles
 
-double now() { return osg::Timer::instance()->time_s(); }
 
 void makeScan(const std::string& path)
 {
@@ -87,37 +87,13 @@ struct Run
 Run runTin(const std::string& dir, const std::vector<std::string>& extra, const std::string& las)
 {
     std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
-    char self[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    const std::string exe(self, n > 0 ? std::size_t(n) : 0);
-    std::vector<std::string> args{exe.substr(0, exe.rfind('/')) + "/../Bin/tin", "--extents", "0,0,1000,1000",
-                                  "--tileSize", "250", "--numThreads", "1"};
+    std::vector<std::string> args{"--extents", "0,0,1000,1000", "--tileSize", "250", "--numThreads", "1"};
     args.insert(args.end(), extra.begin(), extra.end());
     args.push_back(las);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    std::fflush(stdout);
-    const double t = now();
-    const pid_t pid = fork();
-    if (pid == 0)
-    {
-        const int quiet = open("/dev/null", O_WRONLY);
-        if (chdir(dir.c_str()) != 0 || quiet < 0 || dup2(quiet, STDOUT_FILENO) < 0)
-            _exit(127);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    const tavribench::ChildRun child = tavribench::runTinChild(dir, args);
     Run run;
-    run.wall = now() - t;
-    run.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
-              usage.ru_stime.tv_usec * 1e-6;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        run.wall = run.cpu = -1.0;
+    run.wall = child.ok ? child.seconds : -1.0;
+    run.cpu = child.ok ? child.processor : -1.0;
     return run;
 }
 

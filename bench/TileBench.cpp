@@ -6,6 +6,7 @@
 // the same run; then the program over one file of 4 million points cut into 256 tiles against
 // the same points as one tile: wall time and peak memory of each, with the former way (every
 // tile reading the file by itself) as the peer. `TileBench oneTile` runs the first part only.
+#include "bench/TinChild.h"
 #include "tin/PointCloudInput.h"
 #include "tin/TileDriver.h"
 #include "tin/TinOptions.h"
@@ -132,54 +133,10 @@ void threadScaling(const std::string& dir)
     std::system(("rm -rf '" + out + "' '" + las + "'").c_str());
 }
 
-struct ChildRun
-{
-    double seconds = 0.0;
-    double processor = 0.0; // user and system time
-    long peakMB = 0;
-    bool ok = false;
-};
+using tavribench::ChildRun;
+using tavribench::ourTin;
+using tavribench::runTinChild;
 
-std::string ourTin()
-{
-    char self[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    const std::string exe(self, n > 0 ? std::size_t(n) : 0);
-    return exe.substr(0, exe.rfind('/')) + "/../Bin/tin";
-}
-
-// Runs `tin` (by default the installed-like <build>/Bin/tin) in `dir` as a child, for its wall
-// and processor time and its peak resident memory.
-ChildRun runTinChild(const std::string& dir, const std::vector<std::string>& args, const std::string& tin = ourTin())
-{
-    std::vector<std::string> all{tin};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    std::fflush(stdout);
-    const double t = now();
-    const pid_t pid = fork();
-    if (pid == 0)
-    {
-        const int quiet = open("/dev/null", O_WRONLY);
-        if (chdir(dir.c_str()) != 0 || quiet < 0 || dup2(quiet, STDOUT_FILENO) < 0)
-            _exit(127);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    ChildRun run;
-    run.seconds = now() - t;
-    run.processor = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                    1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-    run.peakMB = usage.ru_maxrss / 1024;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
 
 double cgalSeconds(const osg::Vec3dArray& points)
 {
