@@ -1,6 +1,6 @@
 #include "tin/imagery/TileImagery.h"
 
-#include "tin/imagery/LasCoordinateSystem.h"
+#include "tin/imagery/ImageryModule.h"
 #include "tin/imagery/TileTexture.h"
 
 #include <osg/Notify>
@@ -22,8 +22,11 @@ bool TileImagery::prepare(const std::vector<std::string>& lasFiles, std::string&
 {
     if (options.texture.empty())
         return true;
+    const ImageryModule* module = ImageryModule::instance(error);
+    if (!module)
+        return false;
     std::string reason;
-    raster = RasterSource::open(options.texture, reason);
+    raster = module->openRaster(options.texture, reason);
     if (!raster.valid())
     {
         error = "cannot read the texture \"" + options.texture + "\": " + reason;
@@ -33,7 +36,7 @@ bool TileImagery::prepare(const std::vector<std::string>& lasFiles, std::string&
     std::string lidar;
     for (const std::string& file : lasFiles)
     {
-        const std::string wkt = readLasCoordinateSystem(file);
+        const std::string wkt = module->lasCoordinateSystem(file);
         if (wkt.empty())
             continue;
         if (lidar.empty())

@@ -1,7 +1,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/tin/TinTestSupport.h"
 #include "tests/tin/imagery/ImageryTestSupport.h"
-#include "tin/imagery/LasCoordinateSystem.h"
+#include "tin/imagery/gdal/LasCoordinateSystem.h"
 
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>

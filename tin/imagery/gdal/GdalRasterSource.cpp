@@ -1,4 +1,4 @@
-#include "tin/imagery/RasterSource.h"
+#include "tin/imagery/gdal/GdalRasterSource.h"
 
 #include <cpl_error.h>
 #include <gdal_alg.h>
@@ -118,15 +118,7 @@ bool readPixels(GDALDataset& dataset, int bands, int x0, int y0, int xs, int ys,
 
 } // namespace
 
-int textureEdge(double needed, int limit)
-{
-    int edge = 1;
-    while (edge < limit && double(edge) < needed - 1e-6)
-        edge *= 2;
-    return edge;
-}
-
-osg::ref_ptr<RasterSource> RasterSource::open(const std::string& rasterPath, std::string& error)
+osg::ref_ptr<RasterSource> GdalRasterSource::open(const std::string& rasterPath, std::string& error)
 {
     prepareGdal();
     CPLErrorReset();
@@ -136,7 +128,7 @@ osg::ref_ptr<RasterSource> RasterSource::open(const std::string& rasterPath, std
         error = lastGdalError("GDAL cannot open it");
         return nullptr;
     }
-    osg::ref_ptr<RasterSource> source = new RasterSource;
+    osg::ref_ptr<GdalRasterSource> source = new GdalRasterSource;
     source->path = rasterPath;
     source->width = dataset->GetRasterXSize();
     source->height = dataset->GetRasterYSize();
@@ -171,7 +163,7 @@ osg::ref_ptr<RasterSource> RasterSource::open(const std::string& rasterPath, std
     return source;
 }
 
-std::string RasterSource::matchCoordinateSystem(const std::string& lidar)
+std::string GdalRasterSource::matchCoordinateSystem(const std::string& lidar)
 {
     warped = false;
     lidarWkt.clear();
@@ -193,7 +185,7 @@ std::string RasterSource::matchCoordinateSystem(const std::string& lidar)
            "; each tile's texture is warped into the LAS files' system";
 }
 
-bool RasterSource::pixelWindow(const osg::BoundingBoxd& area, Window& window) const
+bool GdalRasterSource::pixelWindow(const osg::BoundingBoxd& area, Window& window) const
 {
     // A grid over the area: a warp bends straight edges, so corners alone could miss a bulge.
     const int steps = 8;
@@ -230,7 +222,7 @@ bool RasterSource::pixelWindow(const osg::BoundingBoxd& area, Window& window) co
            window.y1 > 0.0 && window.y0 < height;
 }
 
-double RasterSource::groundResolution(const osg::BoundingBoxd& area) const
+double GdalRasterSource::groundResolution(const osg::BoundingBoxd& area) const
 {
     Window window;
     if (!pixelWindow(area, window))
@@ -239,7 +231,7 @@ double RasterSource::groundResolution(const osg::BoundingBoxd& area) const
                     (area.yMax() - area.yMin()) / (window.y1 - window.y0));
 }
 
-osg::ref_ptr<osg::Image> RasterSource::cut(const osg::BoundingBoxd& area, double resolution) const
+osg::ref_ptr<osg::Image> GdalRasterSource::cut(const osg::BoundingBoxd& area, double resolution) const
 {
     Window window;
     if (!(area.xMax() > area.xMin() && area.yMax() > area.yMin()) || !pixelWindow(area, window))
@@ -259,7 +251,7 @@ osg::ref_ptr<osg::Image> RasterSource::cut(const osg::BoundingBoxd& area, double
     return read ? image : nullptr;
 }
 
-bool RasterSource::readDirect(GDALDataset& dataset, const Window& w, osg::Image& image) const
+bool GdalRasterSource::readDirect(GDALDataset& dataset, const Window& w, osg::Image& image) const
 {
     const int columns = image.s(), rows = image.t();
     // The part of the window inside the raster, and the texels it fills (GDAL's rows from the north).
@@ -349,7 +341,7 @@ bool RasterSource::readDirect(GDALDataset& dataset, const Window& w, osg::Image&
     return true;
 }
 
-bool RasterSource::readWarped(GDALDataset& source, const osg::BoundingBoxd& area, osg::Image& image) const
+bool GdalRasterSource::readWarped(GDALDataset& source, const osg::BoundingBoxd& area, osg::Image& image) const
 {
     const int columns = image.s(), rows = image.t();
     GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("MEM");

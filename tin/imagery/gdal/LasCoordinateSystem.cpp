@@ -1,4 +1,4 @@
-#include "tin/imagery/LasCoordinateSystem.h"
+#include "tin/imagery/gdal/LasCoordinateSystem.h"
 
 #include "tin/las/LasBytes.h"
 #include "tin/las/LasError.h"

@@ -1,0 +1,60 @@
+#include "tin/imagery/ImageryModule.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+
+namespace osgTAVRI
+{
+
+namespace
+{
+std::string programFolder()
+{
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    if (length <= 0)
+        return ".";
+    const std::string program(buffer, std::size_t(length));
+    const std::size_t slash = program.rfind('/');
+    return slash == std::string::npos ? "." : program.substr(0, slash);
+}
+
+struct Loaded
+{
+    const ImageryFunctions* functions = nullptr;
+    std::string error;
+};
+} // namespace
+
+const ImageryModule* ImageryModule::instance(std::string& error)
+{
+    static const Loaded loaded = [] {
+        Loaded result;
+        const std::string path = programFolder() + "/" + fileName;
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+        {
+            const char* reason = dlerror();
+            result.error = "--texture needs the imagery module, which cannot be loaded: " +
+                           std::string(reason ? reason : path);
+            return result;
+        }
+        using Entry = const ImageryFunctions* (*)();
+        const Entry entry = reinterpret_cast<Entry>(dlsym(handle, imageryModuleSymbol));
+        const ImageryFunctions* functions = entry ? entry() : nullptr;
+        if (!functions || functions->version != version)
+        {
+            result.error = "--texture needs the imagery module, and " + path + " is not the one of this tin";
+            return result;
+        }
+        result.functions = functions;
+        return result;
+    }();
+    static const ImageryModule module(loaded.functions);
+    if (!loaded.functions)
+        error = loaded.error;
+    return loaded.functions ? &module : nullptr;
+}
+
+} // namespace osgTAVRI
