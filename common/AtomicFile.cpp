@@ -60,6 +60,14 @@ protected:
 
     std::streamsize xsputn(const char* data, std::streamsize count) override
     {
+        // Scene writers put most values one number at a time: copies of a constant size
+        // compile to a plain move instead of a call.
+        if (count == 4 && epptr() - pptr() >= 4)
+        {
+            std::memcpy(pptr(), data, 4);
+            pbump(4);
+            return 4;
+        }
         if (count > epptr() - pptr())
         {
             if (!drain())

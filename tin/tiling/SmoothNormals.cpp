@@ -53,7 +53,7 @@ void smoothNormals(osg::Geometry& geometry)
     {
         // A tile's one list, in the functor's order: its triangles jump about the vertex
         // array, so the vertices of a triangle further on are fetched while this one is added.
-        const std::size_t count = list->size() - list->size() % 3, ahead = 3 * 8;
+        const std::size_t count = list->size() - list->size() % 3, ahead = 3 * 16;
         const GLuint* index = static_cast<const GLuint*>(list->getDataPointer());
         for (std::size_t i = 0; i < count; i += 3)
         {

@@ -33,8 +33,15 @@ void sortByXYZ(osg::Vec3dArray& array)
     radixSort(keys);
     std::vector<osg::Vec3d> sorted;
     reserveHuge(sorted, array.size());
-    for (const KeyedIndex& key : keys)
-        sorted.push_back(array[key.index]);
+    // A gather from all over the array: the point a few keys on is fetched while this one is
+    // copied.
+    const std::size_t ahead = 16;
+    for (std::size_t k = 0; k < keys.size(); ++k)
+    {
+        if (k + ahead < keys.size())
+            __builtin_prefetch(&array[keys[k + ahead].index]);
+        sorted.push_back(array[keys[k].index]);
+    }
     std::vector<KeyedIndex>().swap(keys);
     array.asVector().swap(sorted);
     std::vector<osg::Vec3d>().swap(sorted);
