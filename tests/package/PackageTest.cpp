@@ -163,7 +163,7 @@ TEST(Package, HoldsTheTreeTheWrappersAndTheDesktopFilesWithComputedDependencies)
     const std::string contents = sh("dpkg-deb --contents '" + deb + "'").out;
     for (const char* path :
          {"./opt/tavriview/Bin/TAVRIview", "./opt/tavriview/Bin/tin", "./opt/tavriview/Bin/tin-slurm",
-          "./opt/tavriview/Bin/osgPlugins-3.6.5/osgdb_zip.so", "./opt/tavriview/Resources/Configuration.xml",
+          "./opt/tavriview/Bin/tin-imagery.so", "./opt/tavriview/Bin/osgPlugins-3.6.5/osgdb_zip.so", "./opt/tavriview/Resources/Configuration.xml",
           "./opt/tavriview/Resources/Demo.xml", "./opt/tavriview/Resources/Images/Compass.png",
           "./opt/tavriview/Resources/Sea/Sea.config", "./opt/tavriview/Content/Powerline/", "./usr/bin/tavriview",
           "./usr/bin/tin", "./usr/bin/tin-slurm", "./usr/share/applications/tavriview.desktop",
@@ -190,8 +190,10 @@ TEST(Package, HoldsTheTreeTheWrappersAndTheDesktopFilesWithComputedDependencies)
     ASSERT_TRUE(std::regex_search(said, version, std::regex("tin ([0-9.]+)\n"))) << said;
     EXPECT_NE(control.find("Version: " + version[1].str() + "\n"), std::string::npos) << control;
     EXPECT_NE(deb.find("/tavriview_" + version[1].str() + "_amd64.deb"), std::string::npos) << deb;
-    // From dpkg-shlibdeps: the toolkit's, tinyxml2's, libzip's and the C library's packages.
-    for (const char* dependency : {"libopenscenegraph161", "libtinyxml2-9", "libzip4", "libc6", "fonts-liberation"})
+    // From dpkg-shlibdeps: the toolkit's, tinyxml2's, libzip's, the C library's packages, and
+    // GDAL's through tin's imagery module.
+    for (const char* dependency :
+         {"libopenscenegraph161", "libtinyxml2-9", "libzip4", "libc6", "libgdal", "fonts-liberation"})
         EXPECT_NE(control.find(dependency), std::string::npos) << dependency << " in\n" << control;
     EXPECT_NE(control.find("Suggests: slurm-wlm, munge\n"), std::string::npos) << control;
     const std::string depends = control.substr(control.find("Depends:"), control.find('\n', control.find("Depends:")));
