@@ -135,17 +135,17 @@ bool TileGrid::checkNames(std::string& error) const
     std::vector<Group> groups;
     for (unsigned c = 0; c < columns; ++c)
     {
-        int s = 0;
-        if (!tileNameSize(bounds(0, c), s))
+        const std::optional<int> s = tileNameSize(bounds(0, c));
+        if (!s)
         {
             error = beyond;
             return false;
         }
         bool known = false;
         for (const Group& g : groups)
-            known = known || g.size == s;
+            known = known || g.size == *s;
         if (!known)
-            groups.push_back({s, c});
+            groups.push_back({*s, c});
     }
 
     using ColumnKey = std::pair<long long, long long>;
@@ -161,8 +161,7 @@ bool TileGrid::checkNames(std::string& error) const
         return KeyWalk<ColumnKey>(
             columns,
             [this, g](unsigned c) {
-                int s = 0;
-                return tileNameSize(bounds(0, c), s) && s == g.size;
+                return tileNameSize(bounds(0, c)) == g.size;
             },
             [this](unsigned c, ColumnKey& key) {
                 TileNameKey k;
