@@ -174,7 +174,7 @@ struct Stages
         t = processorSeconds();
         osgTAVRI::TileGrid grid;
         std::string error;
-        grid.plan(options, error);
+        grid.plan(options.extent, options.tileSize, options.naming, error);
         osgTAVRI::TileQueue queue(grid.getNumTiles());
         osgTAVRI::TilePointStore store(options.memoryBudget, "/tmp");
         osgTAVRI::PointDistributor distributor(grid, queue, options.selection, store);

@@ -153,7 +153,7 @@ int runTin(int argc, char** argv)
     // Everything that could make the run write a wrong tile is checked before any is written.
     TileGrid grid;
     std::string error;
-    if (!grid.plan(options, error) || !grid.checkNames(error))
+    if (!grid.plan(options.extent, options.tileSize, options.naming, error) || !grid.checkNames(error))
     {
         OSG_WARN << argv[0] << ": " << error << std::endl;
         return 1;

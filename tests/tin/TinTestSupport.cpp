@@ -130,7 +130,7 @@ void writeTilesOneByOne(const osgTAVRI::TinOptions& options, const std::string& 
 {
     osgTAVRI::TileGrid grid;
     std::string error;
-    ASSERT_TRUE(grid.plan(options, error)) << error;
+    ASSERT_TRUE(grid.plan(options.extent, options.tileSize, options.naming, error)) << error;
     for (std::uint64_t i = 0; i < grid.getNumTiles(); ++i)
     {
         osg::ref_ptr<osg::Vec3dArray> points =

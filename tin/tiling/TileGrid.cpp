@@ -1,6 +1,5 @@
 #include "tin/tiling/TileGrid.h"
 
-#include "tin/TinOptions.h"
 
 #include <cmath>
 #include <functional>
@@ -86,11 +85,11 @@ bool findCommon(KeyWalk<Key>& one, KeyWalk<Key>& other)
 }
 } // namespace
 
-bool TileGrid::plan(const TinOptions& options, std::string& error)
+bool TileGrid::plan(const osg::BoundingBoxd& area, double tileSize, TileNaming tileNaming, std::string& error)
 {
-    extent = options.extent;
-    size = options.tileSize;
-    naming = options.naming;
+    extent = area;
+    size = tileSize;
+    naming = tileNaming;
     rows = columns = 0;
     if (!extent.valid())
         return true;
