@@ -7,7 +7,7 @@
 // the same points as one tile: wall time and peak memory of each, with the former way (every
 // tile reading the file by itself) as the peer. `TileBench oneTile` runs the first part only.
 #include "bench/TinChild.h"
-#include "tin/PointCloudInput.h"
+#include "tests/support/PointCloudInput.h"
 #include "tin/TileDriver.h"
 #include "tin/TinOptions.h"
 #include "tin/tiling/PointDistributor.h"
@@ -81,10 +81,10 @@ void stageSweep(const std::string& dir)
         const osg::BoundingBoxd tile(50, 50, -10000, 1050, 1050, 10000);
         osgTAVRI::TinTimings t;
         const double t0 = processorSeconds();
-        osg::ref_ptr<osg::Vec3dArray> points = osgTAVRI::readTilePoints({1}, 1, {las}, tile);
+        osg::ref_ptr<osg::Vec3dArray> points = tavritest::readTilePoints({1}, 1, {las}, tile);
         const double t1 = processorSeconds();
         const std::size_t n = points->size();
-        osg::ref_ptr<osg::MatrixTransform> node = osgTAVRI::createTin(points.get(), tile, false, double(FLT_MAX), &t);
+        osg::ref_ptr<osg::MatrixTransform> node = osgTAVRI::createTin(points.get(), tile, osgTAVRI::TinSettings(), &t);
         const double t2 = processorSeconds();
         osgTAVRI::writeTile(*node, dir + "/sweep.ive");
         const double t3 = processorSeconds();
@@ -174,7 +174,7 @@ struct Stages
         t = processorSeconds();
         osgTAVRI::TileGrid grid;
         std::string error;
-        grid.plan(options, error);
+        grid.plan(options.extent, options.tileSize, options.naming, error);
         osgTAVRI::TileQueue queue(grid.getNumTiles());
         osgTAVRI::TilePointStore store(options.memoryBudget, "/tmp");
         osgTAVRI::PointDistributor distributor(grid, queue, options.selection, store);
@@ -184,8 +184,8 @@ struct Stages
         const double selected = processorSeconds() - t;
         osgTAVRI::TinTimings timings;
         t = processorSeconds();
-        osg::ref_ptr<osg::MatrixTransform> node = osgTAVRI::createTin(points.get(), grid.bounds(0), false,
-                                                                      double(FLT_MAX), &timings);
+        osg::ref_ptr<osg::MatrixTransform> node = osgTAVRI::createTin(points.get(), grid.bounds(0),
+                                                                      osgTAVRI::TinSettings(), &timings);
         const double built = processorSeconds() - t;
         points = nullptr;
         t = processorSeconds();
@@ -227,7 +227,7 @@ void oneTile(const std::string& dir)
     ours.processor = baseline.processor = 1e30;
     double cgal = 1e30;
     const osg::BoundingBoxd tile(0, 0, -10000, 1000, 1000, 10000);
-    osg::ref_ptr<osg::Vec3dArray> points = osgTAVRI::readTilePoints({1}, 1, {las}, tile);
+    osg::ref_ptr<osg::Vec3dArray> points = tavritest::readTilePoints({1}, 1, {las}, tile);
     Stages stages;
     for (int round = 0; round < 3; ++round)
     {
@@ -298,8 +298,8 @@ void singlePass(const std::string& dir)
         for (unsigned c = 0; c < 16; ++c)
         {
             const osg::BoundingBoxd tile(c * 100.0, r * 100.0, -10000, (c + 1) * 100.0, (r + 1) * 100.0, 10000);
-            osg::ref_ptr<osg::Vec3dArray> points = osgTAVRI::readTilePoints({1}, 1, {las}, tile);
-            osg::ref_ptr<osg::MatrixTransform> node = osgTAVRI::createTin(points.get(), tile, false);
+            osg::ref_ptr<osg::Vec3dArray> points = tavritest::readTilePoints({1}, 1, {las}, tile);
+            osg::ref_ptr<osg::MatrixTransform> node = osgTAVRI::createTin(points.get(), tile);
             if (node.valid())
                 osgTAVRI::writeTile(*node, out + "/tile.ive");
         }

@@ -94,14 +94,55 @@ std::string emptyRunReason(const TileGrid& grid, const TileQueue& queue, const T
                std::to_string(counts.selected) + " selected points lie in the tiles";
     return "every tile with points failed; see the lines above";
 }
+
+// Builds the queue's tiles on `threads` workers, showing the progress; here, when no worker
+// can start.
+void buildTiles(TileBuild& build, unsigned count, unsigned threads, const char* program)
+{
+    std::vector<std::unique_ptr<WorkerThread>> workers;
+    unsigned started = 0;
+    for (unsigned i = 0; i < threads; ++i)
+    {
+        workers.emplace_back(new WorkerThread(build));
+        if (workers.back()->startThread() == 0)
+            ++started;
+        else
+            workers.pop_back();
+    }
+    if (started < threads)
+        OSG_WARN << program << ": " << threads - started
+                 << " worker thread(s) could not start; the tiles are built without them"
+                 << std::endl;
+
+    ProgressLine progress(count);
+    bool running;
+    do
+    {
+        running = std::any_of(workers.begin(), workers.end(),
+                              [](const std::unique_ptr<WorkerThread>& w) { return w->isRunning(); });
+        progress.update(build.done);
+        OpenThreads::Thread::microSleep(10000);
+    } while (running);
+    // No thread at all: the tiles are built here.
+    if (started == 0 && count > 0)
+    {
+        WorkerThread here(build);
+        here.run();
+        progress.update(build.done);
+    }
+    progress.finish();
+    // OpenThreads' isRunning() drops before the thread is joined; join before deleting.
+    for (auto& worker : workers)
+        worker->join();
+}
 } // namespace
 
 int runTin(int argc, char** argv)
 {
-    TinOptions options;
-    int exitCode = 0;
-    if (!parseTinOptions(argc, argv, options, exitCode))
-        return exitCode;
+    const TinCommandLine commandLine = parseTinOptions(argc, argv);
+    if (!commandLine.run)
+        return commandLine.exitCode;
+    const TinOptions& options = commandLine.options;
 
     // A run's lines start after a blank one; --version and --help print only themselves.
     OSG_NOTICE << std::endl;
@@ -112,7 +153,7 @@ int runTin(int argc, char** argv)
     // Everything that could make the run write a wrong tile is checked before any is written.
     TileGrid grid;
     std::string error;
-    if (!grid.plan(options, error) || !grid.checkNames(error))
+    if (!grid.plan(options.extent, options.tileSize, options.naming, error) || !grid.checkNames(error))
     {
         OSG_WARN << argv[0] << ": " << error << std::endl;
         return 1;
@@ -142,8 +183,7 @@ int runTin(int argc, char** argv)
     TileBuild build;
     build.grid = &grid;
     build.queue = &queue;
-    build.noTrim = options.noTrim;
-    build.maxError = options.maxError;
+    build.mesh = options.mesh;
     build.imagery = decorated ? &imagery : nullptr;
     PointDistributor::Counts counts;
     {
@@ -167,43 +207,7 @@ int runTin(int argc, char** argv)
                        << " MB went to a temporary file: " << (store.getSpilledBytes() >> 20)
                        << " MB" << std::endl;
 
-        const unsigned threads = std::min(options.numThreads, count);
-        std::vector<std::unique_ptr<WorkerThread>> workers;
-        unsigned started = 0;
-        for (unsigned i = 0; i < threads; ++i)
-        {
-            workers.emplace_back(new WorkerThread(build));
-            if (workers.back()->startThread() == 0)
-                ++started;
-            else
-                workers.pop_back();
-        }
-        if (started < threads)
-            OSG_WARN << argv[0] << ": " << threads - started
-                     << " worker thread(s) could not start; the tiles are built without them"
-                     << std::endl;
-
-        ProgressLine progress(count);
-        bool running;
-        do
-        {
-            running = std::any_of(workers.begin(), workers.end(),
-                                  [](const std::unique_ptr<WorkerThread>& w) { return w->isRunning(); });
-            progress.update(build.done);
-            OpenThreads::Thread::microSleep(10000);
-        } while (running);
-        // No thread at all: the tiles are built here.
-        if (started == 0 && count > 0)
-        {
-            WorkerThread here(build);
-            here.run();
-            progress.update(build.done);
-        }
-        progress.finish();
-        // OpenThreads' isRunning() drops before the thread is joined; join before deleting.
-        for (auto& worker : workers)
-            worker->join();
-        workers.clear();
+        buildTiles(build, count, std::min(options.numThreads, count), argv[0]);
     }
     const std::string uncovered = imagery.uncoveredLine(count);
     if (!uncovered.empty())

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <iostream>
+#include <sstream>
 
 namespace osgTAVRI
 {
@@ -55,33 +56,24 @@ bool parseClasses(const std::string& value, std::vector<std::uint8_t>& classes)
     return !classes.empty();
 }
 
-// "K/N" with 1 <= K <= N.
+// "K/N" with two whole numbers; their range is checked with the other values.
 bool parseShard(const std::string& value, unsigned& index, unsigned& count)
 {
+    unsigned k = 0, n = 0;
     int used = 0;
-    return std::sscanf(value.c_str(), "%u/%u%n", &index, &count, &used) == 2 &&
-           used == int(value.size()) && value[0] != '-' && index >= 1 && index <= count;
+    if (std::sscanf(value.c_str(), "%u/%u%n", &k, &n, &used) != 2 || used != int(value.size()) || value[0] == '-')
+        return false;
+    index = k;
+    count = n;
+    return true;
 }
 
-// The root goes beside the tiles, so that the names inside the database stay relative.
-bool checkPagedDatabase(const std::string& program, const TinOptions& options)
+// As a stream writes it: "-100", "0.5", "nan".
+std::string formatNumber(double value)
 {
-    std::string problem;
-    if (options.indexOnly && options.pagedDatabase.empty())
-        problem = "--indexOnly needs --pagedDatabase <file.ive>";
-    else if (options.pagedDatabase.empty())
-        return true;
-    else if (osgDB::getLowerCaseFileExtension(options.pagedDatabase) != "ive" ||
-             osgDB::getSimpleFileName(options.pagedDatabase) != options.pagedDatabase)
-        problem = "--pagedDatabase \"" + options.pagedDatabase +
-                  "\": give a file name ending in .ive, without a folder (it is written beside the tiles)";
-    else if (options.shardCount > 1 && !options.indexOnly)
-        problem = "--pagedDatabase needs every tile: run the shards without it, then tin --pagedDatabase " +
-                  options.pagedDatabase + " --indexOnly";
-    if (problem.empty())
-        return true;
-    OSG_WARN << program << ": " << problem << std::endl;
-    return false;
+    std::ostringstream text;
+    text << value;
+    return text.str();
 }
 
 void readExtents(osg::ArgumentParser& arguments, osg::BoundingBoxd& extent)
@@ -98,146 +90,164 @@ void readExtents(osg::ArgumentParser& arguments, osg::BoundingBoxd& extent)
                      << std::endl;
     }
 }
-} // namespace
 
-bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode)
+void writeHelp(osg::ArgumentParser& arguments, osg::ApplicationUsage::Type help)
 {
-    osg::ArgumentParser arguments(&argc, argv);
-    registerUsage(arguments);
+    arguments.getApplicationUsage()->write(
+        std::cout, help != osg::ApplicationUsage::NO_HELP ? help : osg::ApplicationUsage::COMMAND_LINE_OPTION,
+        80, false);
+    std::cout << "Exit codes: 0 after a run, 1 for help or argument errors, 255 (-1) when no"
+                 " input file was found.\nA thread count of 0 means 1; the tile size must be"
+                 " greater than 0. Tiles are written to the working directory.\n"
+                 "--keepClasses 2,9 builds from the points of those LAS classes, of every return,"
+                 " instead of the first returns.\n--memoryBudget: points waiting for their tiles"
+                 " beyond this many MB (default 8192) go to a hidden temporary file.\n"
+                 "--shard K/N builds only the tiles whose index i (row by row from the south-west,"
+                 " from 0) has i mod N = K - 1.\n--texture drapes a raster that GDAL reads (GeoTIFF,"
+                 " JPEG with world file, JPEG 2000, VRT) over the tiles, at --textureResolution"
+                 " metres per texel (default: the raster's own).\n--colour rgb colours the"
+                 " vertices with the points' own RGB (point formats 2, 3, 5, 7, 8, 10).\n"
+                 "--pagedDatabase terrain.ive also writes a paged"
+                 " level-of-detail database over the tiles: the root terrain.ive and its levels in"
+                 " terrain_levels/, beside the tiles;\n  with --indexOnly from the tiles already there,"
+                 " without input files (after the shards of a run)." << std::endl;
+}
 
-    if (arguments.read("--version"))
-    {
-        std::cout << "tin " << programVersion << std::endl;
-        exitCode = 0;
-        return false;
-    }
-
-    const osg::ApplicationUsage::Type help = arguments.readHelpType();
-    if (help != osg::ApplicationUsage::NO_HELP || arguments.argc() <= 1)
-    {
-        arguments.getApplicationUsage()->write(
-            std::cout, help != osg::ApplicationUsage::NO_HELP ? help : osg::ApplicationUsage::COMMAND_LINE_OPTION,
-            80, false);
-        std::cout << "Exit codes: 0 after a run, 1 for help or argument errors, 255 (-1) when no"
-                     " input file was found.\nA thread count of 0 means 1; the tile size must be"
-                     " greater than 0. Tiles are written to the working directory.\n"
-                     "--keepClasses 2,9 builds from the points of those LAS classes, of every return,"
-                     " instead of the first returns.\n--memoryBudget: points waiting for their tiles"
-                     " beyond this many MB (default 8192) go to a hidden temporary file.\n"
-                     "--shard K/N builds only the tiles whose index i (row by row from the south-west,"
-                     " from 0) has i mod N = K - 1.\n--texture drapes a raster that GDAL reads (GeoTIFF,"
-                     " JPEG with world file, JPEG 2000, VRT) over the tiles, at --textureResolution"
-                     " metres per texel (default: the raster's own).\n--colour rgb colours the"
-                     " vertices with the points' own RGB (point formats 2, 3, 5, 7, 8, 10).\n"
-                     "--pagedDatabase terrain.ive also writes a paged"
-                     " level-of-detail database over the tiles: the root terrain.ive and its levels in"
-                     " terrain_levels/, beside the tiles;\n  with --indexOnly from the tiles already there,"
-                     " without input files (after the shards of a run)." << std::endl;
-        exitCode = 1;
-        return false;
-    }
-
+// Reads every option into `options`. A value whose text does not read as its option's kind
+// adds a line to `problems`; the values' ranges are left to TinOptions::validate.
+void readValues(osg::ArgumentParser& arguments, TinOptions& options, std::vector<std::string>& problems)
+{
     readExtents(arguments, options.extent);
     arguments.read("--tileSize", options.tileSize);
     unsigned thin = options.selection.thinNth;
     arguments.read("--thinNth", thin);
     options.selection.thinNth = thin;
     arguments.read("--numThreads", options.numThreads);
-    options.noTrim = arguments.read("--noTrim");
-    arguments.read("--simplify", options.maxError);
+    if (options.numThreads == 0)
+        options.numThreads = 1;
+    options.mesh.noTrim = arguments.read("--noTrim");
+    arguments.read("--simplify", options.mesh.maxError);
     if (arguments.read("--namingCoordsSize"))
         options.naming = CoordsSize;
     else if (arguments.read("--namingTruncCoords"))
         options.naming = TruncCoords;
     else if (arguments.read("--namingRowCol"))
         options.naming = RowCol;
-    std::string classes, shard;
-    const bool hasClasses = arguments.read("--keepClasses", classes);
-    const bool hasShard = arguments.read("--shard", shard);
+
+    std::string text;
+    if (arguments.read("--keepClasses", text) && !parseClasses(text, options.selection.keepClasses))
+        problems.push_back("Invalid --keepClasses: \"" + text +
+                           "\", give class numbers from 0 to 255 separated by commas");
+    if (arguments.read("--shard", text) && !parseShard(text, options.shardIndex, options.shardCount))
+        problems.push_back("Invalid --shard: \"" + text + "\", give K/N with 1 <= K <= N");
     unsigned budgetMB = unsigned(options.memoryBudget >> 20);
     arguments.read("--memoryBudget", budgetMB);
-    std::string colour;
-    const bool hasColour = arguments.read("--colour", colour);
+    options.memoryBudget = std::uint64_t(budgetMB) << 20;
+    if (arguments.read("--colour", text))
+    {
+        options.imagery.colourRgb = text == "rgb";
+        if (!options.imagery.colourRgb)
+            problems.push_back("Invalid --colour: \"" + text + "\", the only choice is rgb");
+    }
     arguments.read("--texture", options.imagery.texture);
-    const bool hasResolution = arguments.read("--textureResolution", options.imagery.textureResolution);
+    // 0 stands for the raster's own resolution, so a given value is checked here.
+    double resolution = 0.0;
+    if (arguments.read("--textureResolution", resolution))
+    {
+        if (resolution > 0.0 && std::isfinite(resolution))
+            options.imagery.textureResolution = resolution;
+        else
+            problems.push_back("Invalid --textureResolution: " + formatNumber(resolution) +
+                               ", give metres per texel greater than 0");
+    }
     arguments.read("--pagedDatabase", options.pagedDatabase);
     options.indexOnly = arguments.read("--indexOnly");
+}
 
+void readFiles(osg::ArgumentParser& arguments, std::vector<std::string>& files)
+{
     for (int pos = 1; pos < arguments.argc(); ++pos)
     {
         if (arguments.isOption(pos))
             continue;
-        const std::vector<std::string> matches = osgDB::expandWildcardsInFilename(arguments[pos]);
-        options.files.insert(options.files.end(), matches.begin(), matches.end());
+        const std::string name = arguments[pos];
+        const std::vector<std::string> matches = osgDB::expandWildcardsInFilename(name);
+        files.insert(files.end(), matches.begin(), matches.end());
+        // A file named without wildcards stays, so that a missing one is reported, not forgotten.
+        if (matches.empty() && name.find_first_of("*?[") == std::string::npos)
+            files.push_back(name);
     }
-    if (options.files.empty() && !options.indexOnly)
+}
+} // namespace
+
+std::vector<std::string> TinOptions::validate() const
+{
+    std::vector<std::string> problems;
+    // A size that is not positive would give empty or inverted tile boxes.
+    if (!(tileSize > 0.0) || !std::isfinite(tileSize))
+        problems.push_back("Invalid tile size: " + formatNumber(tileSize) + ", it must be greater than 0");
+    if (shardIndex < 1 || shardIndex > shardCount)
+        problems.push_back("Invalid --shard: \"" + std::to_string(shardIndex) + "/" + std::to_string(shardCount) +
+                           "\", give K/N with 1 <= K <= N");
+    if (memoryBudget < (std::uint64_t(1) << 20))
+        problems.push_back("Invalid --memoryBudget: " + std::to_string(memoryBudget >> 20) + ", give at least 1 MB");
+    // The root goes beside the tiles, so that the names inside the database stay relative.
+    if (pagedDatabase.empty())
+    {
+        if (indexOnly)
+            problems.push_back("--indexOnly needs --pagedDatabase <file.ive>");
+    }
+    else if (osgDB::getLowerCaseFileExtension(pagedDatabase) != "ive" ||
+             osgDB::getSimpleFileName(pagedDatabase) != pagedDatabase)
+        problems.push_back("--pagedDatabase \"" + pagedDatabase +
+                           "\": give a file name ending in .ive, without a folder (it is written beside the tiles)");
+    else if (shardCount > 1 && !indexOnly)
+        problems.push_back("--pagedDatabase needs every tile: run the shards without it, then tin --pagedDatabase " +
+                           pagedDatabase + " --indexOnly");
+    return problems;
+}
+
+TinCommandLine parseTinOptions(int& argc, char** argv)
+{
+    osg::ArgumentParser arguments(&argc, argv);
+    registerUsage(arguments);
+    TinCommandLine result;
+
+    if (arguments.read("--version"))
+    {
+        std::cout << "tin " << programVersion << std::endl;
+        return result;
+    }
+    const osg::ApplicationUsage::Type help = arguments.readHelpType();
+    if (help != osg::ApplicationUsage::NO_HELP || arguments.argc() <= 1)
+    {
+        writeHelp(arguments, help);
+        result.exitCode = 1;
+        return result;
+    }
+
+    TinOptions& options = result.options;
+    std::vector<std::string> problems;
+    readValues(arguments, options, problems);
+    readFiles(arguments, options.files);
+    if (std::none_of(options.files.begin(), options.files.end(), osgDB::fileExists) && !options.indexOnly)
     {
         OSG_FATAL << "No input files specified" << std::endl;
-        exitCode = -1;
-        return false;
+        result.exitCode = -1;
+        return result;
     }
 
+    // Every problem of the command line at once: the parser's on standard output as the
+    // toolkit writes them, the values' one line each.
     arguments.reportRemainingOptionsAsUnrecognized();
-    if (arguments.errors())
-    {
-        arguments.writeErrorMessages(std::cout);
-        exitCode = 1;
-        return false;
-    }
-
-    // A size that is not positive would give empty or inverted tile boxes.
-    if (!(options.tileSize > 0.0) || !std::isfinite(options.tileSize))
-    {
-        OSG_WARN << arguments[0] << ": Invalid tile size: " << options.tileSize
-                 << ", it must be greater than 0" << std::endl;
-        exitCode = 1;
-        return false;
-    }
-    if (hasClasses && !parseClasses(classes, options.selection.keepClasses))
-    {
-        OSG_WARN << arguments[0] << ": Invalid --keepClasses: \"" << classes
-                 << "\", give class numbers from 0 to 255 separated by commas" << std::endl;
-        exitCode = 1;
-        return false;
-    }
-    if (hasShard && !parseShard(shard, options.shardIndex, options.shardCount))
-    {
-        OSG_WARN << arguments[0] << ": Invalid --shard: \"" << shard
-                 << "\", give K/N with 1 <= K <= N" << std::endl;
-        exitCode = 1;
-        return false;
-    }
-    if (budgetMB == 0)
-    {
-        OSG_WARN << arguments[0] << ": Invalid --memoryBudget: 0, give at least 1 MB" << std::endl;
-        exitCode = 1;
-        return false;
-    }
-    if (hasColour && colour != "rgb")
-    {
-        OSG_WARN << arguments[0] << ": Invalid --colour: \"" << colour << "\", the only choice is rgb" << std::endl;
-        exitCode = 1;
-        return false;
-    }
-    options.imagery.colourRgb = hasColour;
-    const double resolution = options.imagery.textureResolution;
-    if (hasResolution && !(resolution > 0.0 && std::isfinite(resolution)))
-    {
-        OSG_WARN << arguments[0] << ": Invalid --textureResolution: " << resolution
-                 << ", give metres per texel greater than 0" << std::endl;
-        exitCode = 1;
-        return false;
-    }
-    if (!checkPagedDatabase(arguments[0], options))
-    {
-        exitCode = 1;
-        return false;
-    }
-    options.memoryBudget = std::uint64_t(budgetMB) << 20;
-    if (options.numThreads == 0)
-        options.numThreads = 1;
-    exitCode = 0;
-    return true;
+    arguments.writeErrorMessages(std::cout);
+    const std::vector<std::string> invalid = options.validate();
+    problems.insert(problems.end(), invalid.begin(), invalid.end());
+    for (const std::string& problem : problems)
+        OSG_WARN << arguments[0] << ": " << problem << std::endl;
+    result.run = !arguments.errors() && problems.empty();
+    result.exitCode = result.run ? 0 : 1;
+    return result;
 }
 
 } // namespace osgTAVRI

@@ -2,11 +2,11 @@
 
 #include "tin/tiling/PointSelection.h"
 #include "tin/tiling/TileNaming.h"
+#include "tin/tiling/TinBuilder.h"
 #include "tin/imagery/TileImagery.h"
 
 #include <osg/BoundingBox>
 
-#include <cfloat>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,8 +21,7 @@ struct TinOptions
     double tileSize = 1000.0;
     unsigned numThreads = 1;
     PointSelection selection; // --thinNth, --keepClasses
-    bool noTrim = false;
-    double maxError = double(FLT_MAX);
+    TinSettings mesh; // --noTrim, --simplify
     TileNaming naming = CoordsSize;
     // Points waiting for their tiles are kept in memory up to this many bytes, the rest in a
     // temporary file. 8 GiB leaves a 24 GB machine room for the tiles being built.
@@ -36,10 +35,23 @@ struct TinOptions
     std::string pagedDatabase;
     bool indexOnly = false;
     std::vector<std::string> files;
+
+    // Every problem of the values, one line each, as the command line names them; empty when
+    // they make a run.
+    std::vector<std::string> validate() const;
 };
 
-// Parses the command line. Returns true when tin should run; otherwise `exitCode` is
-// 0 (--version), 1 (help, no argument, parser errors, unusable values) or -1 (no input file).
-bool parseTinOptions(int& argc, char** argv, TinOptions& options, int& exitCode);
+// What the command line asks for: a run with these options, or the exit code to leave with.
+struct TinCommandLine
+{
+    TinOptions options;
+    bool run = false;
+    // 0 (--version), 1 (help, no argument, every problem of the arguments listed) or -1 (no
+    // input file).
+    int exitCode = 0;
+};
+
+// Parses the command line and reports what stops a run, each problem on its own line.
+TinCommandLine parseTinOptions(int& argc, char** argv);
 
 } // namespace osgTAVRI

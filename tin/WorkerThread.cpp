@@ -46,7 +46,7 @@ void WorkerThread::buildTile(std::uint64_t tile)
             return;
         }
         osg::ref_ptr<osg::MatrixTransform> node =
-            createTin(points.get(), build.grid->bounds(tile), build.noTrim, build.maxError);
+            createTin(points.get(), build.grid->bounds(tile), build.mesh);
         if (node.valid() && build.imagery)
             build.imagery->decorate(*node, build.grid->bounds(tile), colours);
         // The mesh holds its own vertices; the points need not wait beside it for the write.

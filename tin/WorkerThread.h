@@ -1,9 +1,10 @@
 #pragma once
 
+#include "tin/tiling/TinBuilder.h"
+
 #include <OpenThreads/Thread>
 
 #include <atomic>
-#include <cfloat>
 #include <cstdint>
 
 namespace osgTAVRI
@@ -21,8 +22,7 @@ struct TileBuild
     const TileGrid* grid = nullptr;
     TileQueue* queue = nullptr;
     TilePointStore* store = nullptr;
-    bool noTrim = false;
-    double maxError = double(FLT_MAX);
+    TinSettings mesh;
     TileImagery* imagery = nullptr; // textures and colours; null when neither is asked for
 
     std::atomic<unsigned> done{0};

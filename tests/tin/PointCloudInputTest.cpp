@@ -1,11 +1,11 @@
 #include "tests/tin/TinTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-#include "tin/PointCloudInput.h"
+#include "tests/support/PointCloudInput.h"
 
 #include <fstream>
 
-using namespace osgTAVRI;
+using tavritest::readTilePoints;
 using tintest::SynthPoint;
 
 namespace

@@ -11,6 +11,7 @@
 #include <random>
 #include <pty.h>
 #include <regex>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,6 +90,81 @@ TEST(TinProgram, ExitCodes)
     r = tin({"--version"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(std::regex_match(r.out, std::regex("\n?tin [0-9]+\\.[0-9]+\n"))) << r.out;
+}
+
+// Every problem of a command line in one run, one line each, and nothing written.
+TEST(TinProgram, ListsEveryProblemOfTheCommandLineAtOnce)
+{
+    TempDir dir;
+    const std::string las = writeTerrain(dir);
+    const std::string program = tintest::tinProgram();
+    RunResult r = tin({"--extents", "0,0,10,10", "--tileSize", "-5", "--shard", "4/3", "--memoryBudget", "0",
+                       "--colour", "rgba", "--keepClasses", "2,x", "--textureResolution", "0",
+                       "--pagedDatabase", "sub/t.ive", "--bogus", las},
+                      dir.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("--bogus"), std::string::npos) << r.out;
+    const std::vector<std::string> expected{
+        program + ": Invalid --keepClasses: \"2,x\", give class numbers from 0 to 255 separated by commas",
+        program + ": Invalid --colour: \"rgba\", the only choice is rgb",
+        program + ": Invalid --textureResolution: 0, give metres per texel greater than 0",
+        program + ": Invalid tile size: -5, it must be greater than 0",
+        program + ": Invalid --shard: \"4/3\", give K/N with 1 <= K <= N",
+        program + ": Invalid --memoryBudget: 0, give at least 1 MB",
+        program + ": --pagedDatabase \"sub/t.ive\": give a file name ending in .ive, without a folder (it is "
+                  "written beside the tiles)"};
+    std::string lines;
+    for (const std::string& line : expected)
+        lines += line + "\n";
+    EXPECT_EQ(r.err, lines);
+    EXPECT_TRUE(tavritest::listDir(dir.path()) == std::vector<std::string>{"terrain.las"});
+
+    // A shard that does not read as K/N is named as given, once.
+    r = tin({"--extents", "0,0,10,10", "--shard", "1/3x", las}, dir.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, program + ": Invalid --shard: \"1/3x\", give K/N with 1 <= K <= N\n");
+}
+
+// Input that cannot be opened or read costs that file alone, with one line each, whether it
+// is missing, not LAS at all or cut short; with no readable input the run says why it wrote
+// nothing.
+TEST(TinProgram, SkipsEachUnreadableInputWithOneLine)
+{
+    TempDir dir, out, none;
+    const std::string las = writeTerrain(dir);
+    const std::string bytes = tavritest::readFile(las);
+    const std::string cut = dir.file("cut.las"), text = dir.file("text.las"), missing = dir.file("missing.las");
+    tavritest::writeFile(cut, bytes.substr(0, bytes.size() - 100));
+    tavritest::writeFile(text, "not a point cloud\n");
+
+    RunResult r = tin({"--extents", "0,0,2000,1000", "--namingRowCol", missing, text, cut, las}, out.path());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> lines;
+    std::istringstream err(r.err);
+    for (std::string line; std::getline(err, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u) << r.err;
+    const std::string files[] = {missing, text, cut};
+    for (std::size_t i = 0; i < 3; ++i)
+    {
+        EXPECT_EQ(lines[i].rfind("LasReader: " + files[i] + ": ", 0), 0u) << lines[i];
+        EXPECT_TRUE(endsWith(lines[i], ", file skipped")) << lines[i];
+    }
+    EXPECT_EQ(outputFiles(out.path()), (std::vector<std::string>{"0_0.ive", "0_1.ive"}));
+    EXPECT_TRUE(endsWith(r.out, "\nTiles written: 2 of 2 (0 without points)\n")) << r.out;
+
+    r = tin({"--extents", "0,0,2000,1000", missing, text, cut}, none.path());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(outputFiles(none.path()).empty());
+    EXPECT_NE(r.out.find("No tile was written: no input touches the extent (3 input file(s), 3 unreadable, "
+                         "none of them meets a tile)"),
+              std::string::npos)
+        << r.out;
+
+    // Named files of which none exists are no input at all.
+    r = tin({"--extents", "0,0,2000,1000", missing, dir.file("gone.las")}, none.path());
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_NE(r.err.find("No input files specified"), std::string::npos) << r.err;
 }
 
 TEST(TinProgram, InvalidExtentsAreReportedAndZeroTilesStillReportTime)

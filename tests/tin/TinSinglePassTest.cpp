@@ -136,7 +136,7 @@ TEST(TinSinglePass, OneTileEqualsThePlainReadOfItsPoints)
         const RunResult r = tintest::runTin(args, program.path());
         ASSERT_EQ(r.exitCode, 0) << r.err;
         osgTAVRI::TinOptions options = optionsFor(0, 0, 1000, 1000, 1000, c.files, c.thin);
-        options.noTrim = c.noTrim;
+        options.mesh.noTrim = c.noTrim;
         tintest::writeTilesOneByOne(options, alone.path());
         const auto expected = tintest::tileContents(alone.path());
         ASSERT_EQ(expected.size(), 1u);

@@ -1,7 +1,7 @@
 #include "tests/tin/TinTestSupport.h"
 
 #include "tests/support/TestSupport.h"
-#include "tin/PointCloudInput.h"
+#include "tests/support/PointCloudInput.h"
 #include "tin/tiling/TileGrid.h"
 #include "tin/tiling/TileWriter.h"
 #include "tin/tiling/TinBuilder.h"
@@ -130,15 +130,15 @@ void writeTilesOneByOne(const osgTAVRI::TinOptions& options, const std::string& 
 {
     osgTAVRI::TileGrid grid;
     std::string error;
-    ASSERT_TRUE(grid.plan(options, error)) << error;
+    ASSERT_TRUE(grid.plan(options.extent, options.tileSize, options.naming, error)) << error;
     for (std::uint64_t i = 0; i < grid.getNumTiles(); ++i)
     {
         osg::ref_ptr<osg::Vec3dArray> points =
-            osgTAVRI::readTilePoints({1}, options.selection.thinNth, options.files, grid.bounds(i));
+            tavritest::readTilePoints({1}, options.selection.thinNth, options.files, grid.bounds(i));
         if (points->size() < 3)
             continue;
         osg::ref_ptr<osg::MatrixTransform> node =
-            osgTAVRI::createTin(points.get(), grid.bounds(i), options.noTrim, options.maxError);
+            osgTAVRI::createTin(points.get(), grid.bounds(i), options.mesh);
         ASSERT_TRUE(node.valid());
         ASSERT_TRUE(osgTAVRI::writeTile(*node, dir + "/" + grid.name(i) + ".ive"));
     }

@@ -94,13 +94,8 @@ void PointDistributor::readHeaders(const std::vector<std::string>& files)
     for (const std::string& file : files)
     {
         ++counts.files;
+        // A file that cannot be opened fails in the reader like any unreadable one.
         std::ifstream stream(file.c_str(), std::ios::in | std::ios::binary);
-        if (!stream)
-        {
-            ++counts.unreadable;
-            OSG_FATAL << "Could not open file \"" << file << "\"" << std::endl;
-            continue;
-        }
         try
         {
             LasReader reader(stream, file);
@@ -152,11 +147,6 @@ void PointDistributor::expectPoints(const LasHeader& header, const Input& input)
 void PointDistributor::distribute(const Input& input)
 {
     std::ifstream stream(input.path.c_str(), std::ios::in | std::ios::binary);
-    if (!stream)
-    {
-        OSG_FATAL << "Could not open file \"" << input.path << "\"" << std::endl;
-        return;
-    }
     auto columnSpan = [this](unsigned c) { return ReadSpan(grid.columnMin(c), grid.columnMax(c)); };
     auto rowSpan = [this](unsigned r) { return ReadSpan(grid.rowMin(r), grid.rowMax(r)); };
     const double originX = grid.columnMin(0), originY = grid.rowMin(0), size = grid.getTileSize();

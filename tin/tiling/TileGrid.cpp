@@ -1,6 +1,5 @@
 #include "tin/tiling/TileGrid.h"
 
-#include "tin/TinOptions.h"
 
 #include <cmath>
 #include <functional>
@@ -86,11 +85,11 @@ bool findCommon(KeyWalk<Key>& one, KeyWalk<Key>& other)
 }
 } // namespace
 
-bool TileGrid::plan(const TinOptions& options, std::string& error)
+bool TileGrid::plan(const osg::BoundingBoxd& area, double tileSize, TileNaming tileNaming, std::string& error)
 {
-    extent = options.extent;
-    size = options.tileSize;
-    naming = options.naming;
+    extent = area;
+    size = tileSize;
+    naming = tileNaming;
     rows = columns = 0;
     if (!extent.valid())
         return true;
@@ -135,17 +134,17 @@ bool TileGrid::checkNames(std::string& error) const
     std::vector<Group> groups;
     for (unsigned c = 0; c < columns; ++c)
     {
-        int s = 0;
-        if (!tileNameSize(bounds(0, c), s))
+        const std::optional<int> s = tileNameSize(bounds(0, c));
+        if (!s)
         {
             error = beyond;
             return false;
         }
         bool known = false;
         for (const Group& g : groups)
-            known = known || g.size == s;
+            known = known || g.size == *s;
         if (!known)
-            groups.push_back({s, c});
+            groups.push_back({*s, c});
     }
 
     using ColumnKey = std::pair<long long, long long>;
@@ -161,8 +160,7 @@ bool TileGrid::checkNames(std::string& error) const
         return KeyWalk<ColumnKey>(
             columns,
             [this, g](unsigned c) {
-                int s = 0;
-                return tileNameSize(bounds(0, c), s) && s == g.size;
+                return tileNameSize(bounds(0, c)) == g.size;
             },
             [this](unsigned c, ColumnKey& key) {
                 TileNameKey k;

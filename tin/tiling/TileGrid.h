@@ -10,8 +10,6 @@
 namespace osgTAVRI
 {
 
-struct TinOptions;
-
 // The square tiles over the extent, numbered row by row from the south-west: tile i lies in
 // row i / columns and column i mod columns. Every tile is exactly tileSize wide and high, so
 // the last column and row may reach beyond the extent. Bounds and names are computed when
@@ -19,9 +17,9 @@ struct TinOptions;
 class TileGrid
 {
 public:
-    // Lays out the grid of the options' extent (none when it was never set). False with
-    // `error` set when the grid cannot be made: more tiles than fit in 32 bits.
-    bool plan(const TinOptions& options, std::string& error);
+    // Lays out the grid over the extent (none when it was never set). False with `error` set
+    // when the grid cannot be made: more tiles than fit in 32 bits.
+    bool plan(const osg::BoundingBoxd& area, double tileSize, TileNaming tileNaming, std::string& error);
 
     std::uint64_t getNumTiles() const { return std::uint64_t(rows) * columns; }
     unsigned getNumRows() const { return rows; }

@@ -19,13 +19,12 @@ bool truncateToInt(double v, long long& out)
 }
 } // namespace
 
-bool tileNameSize(const osg::BoundingBoxd& tile, int& size)
+std::optional<int> tileNameSize(const osg::BoundingBoxd& tile)
 {
     long long s = 0;
     if (!truncateToInt(tile.xMax() - tile.xMin(), s))
-        return false;
-    size = int(s);
-    return true;
+        return std::nullopt;
+    return int(s);
 }
 
 bool tileNameKey(TileNaming naming, const osg::BoundingBoxd& tile, unsigned row, unsigned column,
@@ -40,9 +39,10 @@ bool tileNameKey(TileNaming naming, const osg::BoundingBoxd& tile, unsigned row,
         return true;
     case TruncCoords:
     {
-        int size = 0;
-        if (!tileNameSize(tile, size))
+        const std::optional<int> named = tileNameSize(tile);
+        if (!named)
             return false;
+        const int size = *named;
         const int d = size % 10000 == 0 ? 10000 : size % 1000 == 0 ? 1000 : size % 100 == 0 ? 100 : 1;
         return truncateToInt(tile.yMin() / d, key.first) && truncateToInt(tile.xMin() / d, key.second);
     }

@@ -2,6 +2,7 @@
 
 #include <osg/BoundingBox>
 
+#include <optional>
 #include <string>
 
 namespace osgTAVRI
@@ -23,9 +24,9 @@ struct TileNameKey
     long long third = 0;
 };
 
-// The tile's edge length as names use it, truncated toward zero. False when it does not fit
+// The tile's edge length as names use it, truncated toward zero; none when it does not fit
 // an int.
-bool tileNameSize(const osg::BoundingBoxd& tile, int& size);
+std::optional<int> tileNameSize(const osg::BoundingBoxd& tile);
 
 // The key of the tile's name. Coordinates are truncated toward zero; false when one of them
 // does not fit an int, so that no name is ever made from an overflowed conversion.

@@ -74,9 +74,9 @@ private:
 };
 } // namespace
 
-osg::DrawElementsUInt* trimTriangles(const osg::Vec3dArray* points,
-                                     const osg::DrawElementsUInt* triangles,
-                                     const osg::BoundingBoxd& bounds)
+osg::ref_ptr<osg::DrawElementsUInt> trimTriangles(const osg::Vec3dArray* points,
+                                                  const osg::DrawElementsUInt* triangles,
+                                                  const osg::BoundingBoxd& bounds)
 {
     if (!triangles || triangles->getMode() != GL_TRIANGLES)
     {
@@ -92,7 +92,7 @@ osg::DrawElementsUInt* trimTriangles(const osg::Vec3dArray* points,
     const osg::Vec3d centre = bounds.center();
     const bool valid = bounds.valid();
     const std::size_t count = points->size();
-    osg::DrawElementsUInt* kept = new osg::DrawElementsUInt(triangles->getMode());
+    osg::ref_ptr<osg::DrawElementsUInt> kept = new osg::DrawElementsUInt(triangles->getMode());
     // Room for all: the part that trimming leaves unused is never touched.
     kept->reserve(triangles->size());
     for (std::size_t i = 0; i + 2 < triangles->size(); i += 3)
@@ -118,7 +118,7 @@ osg::DrawElementsUInt* trimTriangles(const osg::Vec3dArray* points,
 }
 
 osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg::BoundingBoxd& bounds,
-                                             bool noTrim, double maxError, TinTimings* timings)
+                                             const TinSettings& settings, TinTimings* timings)
 {
     const std::size_t n = points ? points->size() : 0;
     if (n < 3)
@@ -148,11 +148,11 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     geode->addDrawable(geometry.get());
 
-    const bool simplify = maxError < double(FLT_MAX);
+    const bool simplify = settings.maxError < double(FLT_MAX);
     if (simplify)
     {
         StageClock clock(timings ? &timings->simplify : nullptr);
-        osgUtil::Simplifier simplifier(0.01, maxError, 0.0);
+        osgUtil::Simplifier simplifier(0.01, settings.maxError, 0.0);
         geode->accept(simplifier);
         osg::ref_ptr<osg::DrawElementsUInt> simplified = gatherTriangles(*geometry);
         geometry->removePrimitiveSet(0, geometry->getNumPrimitiveSets());
@@ -169,7 +169,7 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
         }
     }
 
-    if (!noTrim)
+    if (!settings.noTrim)
     {
         StageClock clock(timings ? &timings->trim : nullptr);
         osg::ref_ptr<osg::DrawElementsUInt> trimmed;

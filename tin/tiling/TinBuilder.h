@@ -11,6 +11,13 @@
 namespace osgTAVRI
 {
 
+// How a tile's mesh is made from its points.
+struct TinSettings
+{
+    bool noTrim = false; // keep the margin's triangles instead of trimming to the tile's box
+    double maxError = double(FLT_MAX); // simplify the mesh within this error; FLT_MAX: not at all
+};
+
 // Processor seconds spent in each stage of createTin, for benchmarks.
 struct TinTimings
 {
@@ -23,15 +30,15 @@ struct TinTimings
 // Triangulates a tile's points (X and Y relative to the tile centre) and returns
 // MatrixTransform(centre) -> Geode -> Geometry with single-precision vertices, smoothed
 // normals and one GL_TRIANGLES list, trimmed to the tile's half-open box unless
-// `noTrim`. Null for fewer than 3 points or a failed triangulation.
+// `settings.noTrim`. Null for fewer than 3 points or a failed triangulation.
 //
 // Normals are computed before trimming, so that triangles of the margin shape the
 // normals along the tile's edges and neighbouring tiles meet without a seam.
-// With maxError below FLT_MAX the mesh is simplified first; the simplified triangles are
+// With `settings.maxError` below FLT_MAX the mesh is simplified first; the simplified triangles are
 // then trimmed by the same centroid rule against the simplified vertex array, so the
 // written indices always refer to the written vertices.
 osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg::BoundingBoxd& bounds,
-                                             bool noTrim, double maxError = double(FLT_MAX),
+                                             const TinSettings& settings = TinSettings(),
                                              TinTimings* timings = nullptr);
 
 // Keeps the triangles whose centroid, moved by the tile centre into world coordinates,
@@ -39,8 +46,8 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
 // triangle on the edge between two tiles belongs to exactly one of them. Returns a new
 // list (possibly empty), or null when the list is not GL_TRIANGLES or there is nothing
 // to trim.
-osg::DrawElementsUInt* trimTriangles(const osg::Vec3dArray* points,
-                                     const osg::DrawElementsUInt* triangles,
-                                     const osg::BoundingBoxd& bounds);
+osg::ref_ptr<osg::DrawElementsUInt> trimTriangles(const osg::Vec3dArray* points,
+                                                  const osg::DrawElementsUInt* triangles,
+                                                  const osg::BoundingBoxd& bounds);
 
 } // namespace osgTAVRI

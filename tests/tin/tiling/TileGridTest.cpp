@@ -42,24 +42,29 @@ TinOptions optionsFor(double x0, double y0, double x1, double y1, double size, T
     options.naming = naming;
     return options;
 }
+
+bool plan(TileGrid& grid, const TinOptions& options, std::string& error)
+{
+    return grid.plan(options.extent, options.tileSize, options.naming, error);
+}
 } // namespace
 
 TEST(TileGrid, CoversTheExtentRowByRowFromTheBottom)
 {
     TileGrid grid;
     std::string error;
-    ASSERT_TRUE(grid.plan(optionsFor(0, 0, 2500, 1000, 1000), error));
+    ASSERT_TRUE(plan(grid, optionsFor(0, 0, 2500, 1000, 1000), error));
     ASSERT_EQ(grid.getNumTiles(), 3u);
     EXPECT_EQ(grid.bounds(2), osg::BoundingBoxd(2000, 0, -10000, 3000, 1000, 10000));
 
-    ASSERT_TRUE(grid.plan(optionsFor(0, 0, 2000, 1500, 1000), error));
+    ASSERT_TRUE(plan(grid, optionsFor(0, 0, 2000, 1500, 1000), error));
     ASSERT_EQ(grid.getNumTiles(), 4u);
     EXPECT_EQ(grid.name(1), "0_1");
     EXPECT_EQ(grid.name(2), "1_0");
     EXPECT_EQ(grid.bounds(2).yMin(), 1000.0);
 
     // Never set: no tile at all.
-    ASSERT_TRUE(grid.plan(TinOptions(), error));
+    ASSERT_TRUE(plan(grid, TinOptions(), error));
     EXPECT_EQ(grid.getNumTiles(), 0u);
 }
 
@@ -67,17 +72,17 @@ TEST(TileGrid, RefusesGridsBeyond32BitsAndNamesBeyondInt)
 {
     TileGrid grid;
     std::string error;
-    EXPECT_FALSE(grid.plan(optionsFor(0, 0, 1e6, 1e6, 0.001), error));
+    EXPECT_FALSE(plan(grid, optionsFor(0, 0, 1e6, 1e6, 0.001), error));
     EXPECT_NE(error.find("32 bits"), std::string::npos);
-    EXPECT_FALSE(grid.plan(optionsFor(0, 0, 1e300, 10, 1000), error));
+    EXPECT_FALSE(plan(grid, optionsFor(0, 0, 1e300, 10, 1000), error));
     // 65536 x 65536 tiles are 2^32, one more than fits.
-    EXPECT_FALSE(grid.plan(optionsFor(0, 0, 65536, 65536, 1), error));
+    EXPECT_FALSE(plan(grid, optionsFor(0, 0, 65536, 65536, 1), error));
 
-    ASSERT_TRUE(grid.plan(optionsFor(3e9, 0, 3e9 + 10, 10, 10, CoordsSize), error));
+    ASSERT_TRUE(plan(grid, optionsFor(3e9, 0, 3e9 + 10, 10, 10, CoordsSize), error));
     EXPECT_FALSE(grid.checkNames(error));
     EXPECT_NE(error.find("range of tile names"), std::string::npos);
     // Row and column numbers never overflow.
-    ASSERT_TRUE(grid.plan(optionsFor(3e9, 0, 3e9 + 10, 10, 10, RowCol), error));
+    ASSERT_TRUE(plan(grid, optionsFor(3e9, 0, 3e9 + 10, 10, 10, RowCol), error));
     EXPECT_TRUE(grid.checkNames(error));
 }
 
@@ -100,7 +105,7 @@ TEST(TileGrid, NameCheckAgreesWithEveryName)
             const unsigned columns = 1 + round % 7, rows = 1 + (round / 7) % 5;
             TileGrid grid;
             std::string error;
-            ASSERT_TRUE(grid.plan(optionsFor(x0, y0, x0 + columns * size - size / 2, y0 + rows * size - size / 2,
+            ASSERT_TRUE(plan(grid, optionsFor(x0, y0, x0 + columns * size - size / 2, y0 + rows * size - size / 2,
                                              size, naming),
                                   error));
             std::map<std::string, std::uint64_t> seen;

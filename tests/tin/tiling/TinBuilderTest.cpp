@@ -113,7 +113,7 @@ TEST(CreateTin, TooFewPoints)
     osg::ref_ptr<osg::Vec3dArray> points = new osg::Vec3dArray;
     points->push_back(osg::Vec3d(0, 0, 0));
     points->push_back(osg::Vec3d(1, 0, 0));
-    EXPECT_FALSE(createTin(points.get(), tileBox, false).valid());
+    EXPECT_FALSE(createTin(points.get(), tileBox).valid());
     EXPECT_EQ(capture.texts(), std::vector<std::string>{"Too few poins to create TIN: 2"});
 }
 
@@ -122,11 +122,11 @@ TEST(CreateTin, TooFewPoints)
 TEST(CreateTin, StructureTrimmingAndNormals)
 {
     osg::ref_ptr<osg::Vec3dArray> points = terrain(1);
-    osg::ref_ptr<osg::MatrixTransform> untrimmed = createTin(points.get(), tileBox, true);
+    osg::ref_ptr<osg::MatrixTransform> untrimmed = createTin(points.get(), tileBox, TinSettings{true});
     ASSERT_TRUE(untrimmed.valid());
     const std::size_t sorted = points->size();
     osg::ref_ptr<osg::Vec3dArray> again = terrain(1);
-    osg::ref_ptr<osg::MatrixTransform> node = createTin(again.get(), tileBox, false);
+    osg::ref_ptr<osg::MatrixTransform> node = createTin(again.get(), tileBox);
     ASSERT_TRUE(node.valid());
 
     EXPECT_EQ(node->getMatrix().getTrans(), osg::Vec3d(50, 50, 0));
@@ -195,9 +195,9 @@ TEST(CreateTin, SimplifiesOnlyWhenAsked)
     auto triangles = [](osg::MatrixTransform* node) {
         return geometryOf(node)->getPrimitiveSet(0)->getNumIndices() / 3;
     };
-    auto plain = createTin(flat().get(), tileBox, true);
-    auto zero = createTin(flat().get(), tileBox, true, 0.0);
-    auto trimmedZero = createTin(flat().get(), tileBox, false, 0.0);
+    auto plain = createTin(flat().get(), tileBox, TinSettings{true});
+    auto zero = createTin(flat().get(), tileBox, TinSettings{true, 0.0});
+    auto trimmedZero = createTin(flat().get(), tileBox, TinSettings{false, 0.0});
     ASSERT_TRUE(plain.valid() && zero.valid() && trimmedZero.valid());
     EXPECT_LT(triangles(zero.get()), triangles(plain.get()));
     EXPECT_LE(triangles(trimmedZero.get()), triangles(zero.get()));

@@ -1,4 +1,4 @@
-#include "tin/PointCloudInput.h"
+#include "tests/support/PointCloudInput.h"
 
 #include "tin/tiling/PointSelection.h"
 #include "tin/tiling/ReadSpan.h"
@@ -9,8 +9,10 @@
 
 #include <fstream>
 
-namespace osgTAVRI
+namespace tavritest
 {
+
+using namespace osgTAVRI;
 
 osg::ref_ptr<osg::Vec3dArray> readTilePoints(const std::vector<std::uint16_t>& returnNumbers,
                                              std::uint32_t thinNth,
@@ -61,4 +63,4 @@ osg::ref_ptr<osg::Vec3dArray> readTilePoints(const std::vector<std::uint16_t>& r
     return points;
 }
 
-} // namespace osgTAVRI
+} // namespace tavritest
