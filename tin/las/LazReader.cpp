@@ -270,33 +270,60 @@ std::size_t LazReader::readSequential(std::vector<unsigned char>& records, std::
     return got;
 }
 
+LazReader::Job* LazReader::waitingJob()
+{
+    for (std::unique_ptr<Job>& job : jobs)
+        if (job->state == Job::Waiting)
+            return job.get();
+    return nullptr;
+}
+
+void LazReader::decodeHere(LazChunkDecoder& dec, Job& job, std::unique_lock<std::mutex>& lock)
+{
+    job.state = Job::Decoding;
+    lock.unlock();
+    decodeJob(dec, job);
+    lock.lock();
+    job.state = Job::Done;
+    changed.notify_all();
+}
+
 std::size_t LazReader::readParallel(std::vector<unsigned char>& records)
 {
     std::unique_lock<std::mutex> lock(mutex);
-    // Keep the workers supplied: the file is read here only, in order.
+    // Keep the workers supplied: the file is read here only, in order, and the buffers of
+    // chunks already handed out are used again.
     const std::size_t window = 2 * (workers.size() + 1);
     while (jobs.size() < window && nextChunk < table.size())
     {
-        std::unique_ptr<Job> job(new Job);
+        std::unique_ptr<Job> job;
+        if (spare.empty())
+            job.reset(new Job);
+        else
+        {
+            job = std::move(spare.back());
+            spare.pop_back();
+        }
         job->chunk = table[nextChunk];
         job->index = nextChunk++;
+        job->state = Job::Waiting;
+        job->problem.clear();
         lock.unlock();
         readBytes(job->chunk.offset, std::size_t(job->chunk.size), job->bytes);
         lock.lock();
         jobs.push_back(std::move(job));
         changed.notify_one();
     }
+    // While the next chunk in order is not ready, this thread decodes like a worker, the
+    // next chunk first: waiting for it while others wait for a thread would leave a core idle.
     Job& front = *jobs.front();
-    if (front.state == 0)
+    while (front.state != Job::Done)
     {
-        // Nobody took it yet: decode it here rather than wait.
-        front.state = 1;
-        lock.unlock();
-        decodeJob(*decoder, front);
-        lock.lock();
-        front.state = 2;
+        if (Job* job = waitingJob())
+            decodeHere(*decoder, *job, lock);
+        else
+            changed.wait(lock, [&] { return front.state == Job::Done || waitingJob(); });
     }
-    changed.wait(lock, [&front] { return front.state == 2; });
     std::unique_ptr<Job> done = std::move(jobs.front());
     jobs.pop_front();
     lock.unlock();
@@ -305,6 +332,8 @@ std::size_t LazReader::readParallel(std::vector<unsigned char>& records)
     records.swap(done->records);
     const std::size_t count = std::size_t(done->chunk.count);
     pointsDone += count;
+    lock.lock();
+    spare.push_back(std::move(done));
     return count;
 }
 
@@ -315,25 +344,10 @@ void LazReader::work()
     for (;;)
     {
         Job* job = nullptr;
-        changed.wait(lock, [&] {
-            if (stopping)
-                return true;
-            for (auto& j : jobs)
-                if (j->state == 0)
-                {
-                    job = j.get();
-                    return true;
-                }
-            return false;
-        });
+        changed.wait(lock, [&] { return stopping || (job = waitingJob()) != nullptr; });
         if (stopping)
             return;
-        job->state = 1;
-        lock.unlock();
-        decodeJob(*own, *job);
-        lock.lock();
-        job->state = 2;
-        changed.notify_all();
+        decodeHere(*own, *job, lock);
     }
 }
 

@@ -12,7 +12,7 @@ ArithmeticModel::ArithmeticModel(unsigned count) : symbols(count < 2 ? 2 : count
     if (symbols > 16)
     {
         unsigned bits = 3;
-        while (symbols > (1u << (bits + 2)))
+        while (symbols > (1u << (bits - 1)))
             ++bits;
         tableSize = 1u << bits;
         tableShift = lengthShift - bits;
