@@ -21,8 +21,9 @@ class LazChunkDecoder;
 // Decodes the point records of a compressed LAS file (LAZ), chunk by chunk, in file order.
 // The chunk table says where each chunk starts; with N threads, N - 1 workers and the
 // calling thread decode the chunks ahead at the same time, the caller's thread whenever the
-// next chunk in order is not ready, and memory holds 2N chunks at most. Without a usable table the chunks are read one after the other. The
-// file is read once, front to back. Damage throws LasError naming the file and the chunk.
+// next chunk in order is not ready; memory holds 2N + 2 chunks at most. Without a usable
+// table the chunks are read one after the other. The file is read once, front to back.
+// Damage throws LasError naming the file and the chunk.
 class LazReader
 {
 public:
@@ -71,6 +72,11 @@ private:
     // Decodes `job` with the lock released, then wakes everyone who waits for a chunk.
     void decodeHere(LazChunkDecoder& decoder, Job& job, std::unique_lock<std::mutex>& lock);
     void work();
+    // A job for the next chunk, with the buffers of one handed out before, by this reader
+    // or, within a bound of memory, by an earlier one.
+    std::unique_ptr<Job> newJob();
+    static std::vector<std::unique_ptr<Job>>& keptJobs();
+    static void keepJobs(std::vector<std::unique_ptr<Job>>& done);
 
     std::istream& in;
     std::string name;
