@@ -70,7 +70,7 @@ private:
     // The first chunk in flight that no thread has taken; the lock must be held.
     Job* waitingJob();
     // Decodes `job` with the lock released, then wakes everyone who waits for a chunk.
-    void decodeHere(LazChunkDecoder& decoder, Job& job, std::unique_lock<std::mutex>& lock);
+    void decodeHere(LazChunkDecoder& dec, Job& job, std::unique_lock<std::mutex>& lock);
     void work();
     // A job for the next chunk, with the buffers of one handed out before, by this reader
     // or, within a bound of memory, by an earlier one.
