@@ -143,7 +143,9 @@ void PagedDatabaseWriter::sampleTiles()
             return;
         }
         const osg::BoundingBoxd box = grid.bounds(tile);
-        heights->setTile(tile, TileSampler(*node).sampleLattice(box.xMin(), box.yMin(), grid.getTileSize(), cellsPerTile));
+        const TileSampler sampler(*node);
+        heights->setTile(tile, sampler.sampleLattice(box.xMin(), box.yMin(), grid.getTileSize(), cellsPerTile));
+        heights->setColours(tile, sampler.averageColours(box.xMin(), box.yMin(), grid.getTileSize(), cellsPerTile));
         bytes[tile] = size;
         const AreaTexture texture = tileTexture(*node);
         if (texture.image.valid())

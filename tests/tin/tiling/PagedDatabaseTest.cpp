@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/tin/TinTestSupport.h"
 #include "tests/tin/imagery/ImageryTestSupport.h"
+#include "tin/las/LasWriter.h"
 
 #include <osg/Geode>
 #include <osg/Geometry>
@@ -13,6 +14,7 @@
 #include <osgDB/ReadFile>
 
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -270,6 +272,14 @@ TEST(PagedDatabase, CoarseLevelsShowTheTilesImagery)
         expectPattern(*pagedChild(*level1, i), 100.0);
     }
     EXPECT_GT(compared, 2000u);
+
+    // The index step alone, on two threads, composes the same bytes.
+    const auto once = database(dir.path());
+    r = tintest::runTin({"--extents", "500000,6600000,500400,6600200", "--tileSize", "100", "--namingRowCol",
+                         "--pagedDatabase", "terrain.ive", "--indexOnly", "--numThreads", "2"},
+                        dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(database(dir.path()) == once);
 }
 
 // A damaged tile is named once and left out; a run that cannot finish its levels leaves no
@@ -309,4 +319,58 @@ TEST(PagedDatabase, BadTilesAndUnfinishedRuns)
     EXPECT_NE(r.err.find("run the shards without it, then tin --pagedDatabase terrain.ive --indexOnly"),
               std::string::npos)
         << r.err;
+}
+
+// With the scan's own colours (--colour rgb) the coarse surfaces carry vertex colours too: the
+// mean of the ground each vertex stands for, so inside a patch of one colour, that colour.
+TEST(PagedDatabase, CoarseLevelsAverageTheScansColours)
+{
+    using namespace imagerytest;
+    TempDir dir;
+    {
+        std::ofstream out(dir.file("colour.las").c_str(), std::ios::binary);
+        osgTAVRI::LasWriter::Settings settings;
+        settings.pointFormat = 2;
+        osgTAVRI::LasWriter writer(out, settings);
+        for (int j = 0; j < 200; ++j)
+            for (int i = 0; i < 200; ++i)
+            {
+                const double x = i + 0.5 + 0.3 * std::sin(i * 1.7 + j), y = j + 0.5 + 0.3 * std::cos(j * 2.3 + i);
+                const Rgb c = cellColour(x, y);
+                writer.setColour(std::uint16_t(c[0] * 257), std::uint16_t(c[1] * 257), std::uint16_t(c[2] * 257));
+                writer.addPoint(x, y, 5.0 + 2.0 * std::sin(x / 30.0));
+            }
+        writer.finish();
+    }
+    RunResult r = tintest::runTin({"--extents", "0,0,200,200", "--tileSize", "100", "--namingRowCol", "--colour",
+                                   "rgb", "--pagedDatabase", "terrain.ive", dir.file("colour.las")},
+                                  dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+
+    std::size_t compared = 0;
+    auto expectColours = [&](osg::Node& coarse, double clear) {
+        const TileSamples t = sampleTile(coarse, coarse.getName());
+        for (const Sample& s : t.samples)
+        {
+            ASSERT_TRUE(s.coloured);
+            if (distanceToCellEdge(s.world.x(), s.world.y()) < clear)
+                continue;
+            ++compared;
+            const Rgb want = cellColour(s.world.x(), s.world.y());
+            EXPECT_LE(colourDistance(s.colour, want), 1) << "at " << s.world.x() << ", " << s.world.y();
+        }
+    };
+    osg::ref_ptr<osg::Node> root = osgDB::readRefNodeFile(dir.file("terrain.ive"));
+    osg::PagedLOD* top = dynamic_cast<osg::PagedLOD*>(root.get());
+    ASSERT_TRUE(top && top->getNumChildren() == 1);
+    expectColours(*top->getChild(0), 10.0);
+    const std::size_t atTop = compared;
+    EXPECT_GT(atTop, 10u);
+    osg::ref_ptr<osg::Node> level1 = osgDB::readRefNodeFile(dir.file("terrain_levels/L1_0_0.ive"));
+    for (unsigned i = 0; i < 4; ++i)
+    {
+        ASSERT_TRUE(level1.valid() && pagedChild(*level1, i));
+        expectColours(*pagedChild(*level1, i)->getChild(0), 5.0);
+    }
+    EXPECT_GT(compared, atTop + 100);
 }
