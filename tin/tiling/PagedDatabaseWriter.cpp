@@ -107,18 +107,21 @@ void PagedDatabaseWriter::removeRoot(const std::string& rootFile)
 
 unsigned PagedDatabaseWriter::chooseCellsPerTile() const
 {
-    // A tile holds about one triangle per 27 bytes of its file (vertex and normal per two
-    // triangles, the margin's vertices, three indices). The median tile decides, so that one
-    // dense or sparse tile does not; the largest power of two n with 2 n^2 at most a quarter of
-    // a tile's triangles keeps every level at a quarter of the one below, or a little less.
-    std::vector<std::uint64_t> sizes;
+    // The median tile by file size decides, so that one dense or sparse tile does not; its
+    // triangles are counted, since a texture in the file says nothing about them (a file
+    // without one holds about one triangle per 27 bytes). The largest power of two n with
+    // 2 n^2 at most a quarter of a tile's triangles keeps every level at a quarter of the one
+    // below, or a little less.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> sizes; // bytes, tile
     for (std::uint64_t tile = 0; tile < grid.getNumTiles(); ++tile)
         if (const std::uint64_t bytes = fileSize(grid.name(tile) + ".ive"))
-            sizes.push_back(bytes);
+            sizes.emplace_back(bytes, tile);
     if (sizes.empty())
         return 0;
     std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
-    const double triangles = double(sizes[sizes.size() / 2]) / 27.0;
+    const auto median = sizes[sizes.size() / 2];
+    osg::ref_ptr<osg::Node> node = osgDB::readRefNodeFile(grid.name(median.second) + ".ive", uncachedReading().get());
+    const double triangles = node.valid() ? double(TileSampler(*node).getNumTriangles()) : double(median.first) / 27.0;
     unsigned cells = 2;
     while (cells < 128 && 2.0 * (2 * cells) * (2 * cells) <= triangles / 4.0)
         cells *= 2;
