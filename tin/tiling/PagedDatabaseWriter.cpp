@@ -342,7 +342,7 @@ bool PagedDatabaseWriter::write()
 
 void PagedDatabaseWriter::removeStaleLevelFiles(const std::vector<LevelNode>& written) const
 {
-    // Only after the new root is in place: until then the old files may still be reached.
+    // Last: until the root is written the run may still fail, and a failed run removes nothing.
     std::set<std::string> keep;
     for (const LevelNode& node : written)
         keep.insert(levelFileName(node));
