@@ -239,10 +239,14 @@ void SceneController::startContent()
 
 void SceneController::mergeContent(bool wait)
 {
+    // In this order, whichever is ready first, so that the scene's order does not depend on
+    // timing: a part waits for those before it.
     for (BackgroundBuild* build : {&infoPointsBuild, &powerlineBuild})
     {
         osg::ref_ptr<osg::Node> part;
-        if (build->take(part, wait) && part && scene.valid())
+        if (build->isPending() && !build->take(part, wait))
+            return;
+        if (part && scene.valid())
             scene->addChild(part.get());
     }
 }
