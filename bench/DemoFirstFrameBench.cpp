@@ -47,10 +47,14 @@ int main()
         std::fprintf(stderr, "DemoFirstFrameBench: no X display (run it through scripts/run-bench.sh)\n");
         return 1;
     }
-    if (!fs::exists(dist / "Bin/TAVRIview") || !fs::exists(terrain / "terrain.ive") || !fs::exists(preload))
+    if (!fs::exists(dist / "Bin/TAVRIview") || !fs::exists(terrain / "terrain.ive"))
     {
-        std::fprintf(stderr, "DemoFirstFrameBench: no demo in %s or no %s (run make dist)\n", dist.c_str(),
-                     preload.c_str());
+        std::printf("DemoFirstFrameBench: no demo in %s (make dist lays it out); skipped\n", dist.c_str());
+        return 0;
+    }
+    if (!fs::exists(preload))
+    {
+        std::fprintf(stderr, "DemoFirstFrameBench: no %s\n", preload.c_str());
         return 1;
     }
     if (std::system("command -v osgviewer >/dev/null 2>&1") != 0)
