@@ -16,8 +16,11 @@ namespace osgTAVRI
 // Draws something into a framebuffer of a fraction of the viewport's width and height, tested
 // against the depth of what the viewport already shows, and lays the result over the viewport
 // scaled up. On a software renderer the cost of a fragment shader grows with the pixels it
-// shades; shading a quarter of them and filtering up costs far less, and a smooth surface
-// such as the sea looks much the same.
+// shades; shading a fourth or a ninth of them and filtering up costs far less, and a smooth
+// surface such as the sea looks much the same. The depth test is at the reduced size, so the
+// edges of what hides the result are a block of pixels coarse; and the result leaves the
+// viewport's depth as it was (laying its depth too would cost a full-size pass with depth
+// written per fragment).
 //
 // What is drawn must blend its colour with GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, as over the
 // viewport, and its alpha with GL_ONE, GL_ONE_MINUS_SRC_ALPHA: the target starts transparent,
