@@ -192,17 +192,11 @@ void SeaDrawable::drawImplementation(osg::RenderInfo& renderInfo) const
 
 void SeaDrawable::render(osg::State& state, double time) const
 {
-    const bool reduce = shading == Shading::reduced || (shading == Shading::whenSlow && speed.isSlow());
-    // The grid as fine on the screen in the smaller target: the water's edge at the shore
-    // follows its triangles.
-    ocean->SetGridPixelsPerPoint(reduce ? pixelsPerGridPoint / reducedShadingDivisor : pixelsPerGridPoint);
     auto draw = [this, time]() { ocean->Render(time, true, true, true); };
+    const bool reduce = shading == Shading::reduced || (shading == Shading::whenSlow && speed.isSlow());
     reducedLastDraw = reduce && lowResolution->run(state, draw);
     if (!reducedLastDraw)
-    {
-        ocean->SetGridPixelsPerPoint(pixelsPerGridPoint);
         draw();
-    }
 }
 
 void SeaDrawable::initOcean(osg::RenderInfo& renderInfo) const
@@ -244,7 +238,6 @@ void SeaDrawable::initOcean(osg::RenderInfo& renderInfo) const
     environment = std::move(made.environment);
     ocean = std::move(made.ocean);
     lowResolution.reset(new LowResolutionPass(reducedShadingDivisor));
-    pixelsPerGridPoint = ocean->GetGridPixelsPerPoint();
     advancing.store(ocean.get());
 }
 

@@ -106,8 +106,6 @@ protected:
     mutable bool reducedLastDraw = false;
     // Made with the sea, handed over with it for release.
     mutable std::unique_ptr<LowResolutionPass> lowResolution;
-    // The configured spacing of the sea's grid on the screen.
-    mutable double pixelsPerGridPoint = 8.0;
 
     // The graphics context that holds the library's GL objects.
     mutable unsigned int contextID = 0;

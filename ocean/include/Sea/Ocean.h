@@ -58,12 +58,6 @@ public:
     // A finer grid than this costs memory and time and shows nothing more on any screen.
     static constexpr int maxGridResolution = 2048;
 
-    // Pixels of the viewport between neighbouring points of the projected grid (at first the
-    // configured "grid-pixels-per-point"). A caller that draws the sea into a target smaller
-    // than the screen divides it by as much, so that the waves keep their shape on screen.
-    void SetGridPixelsPerPoint(double pixels);
-    double GetGridPixelsPerPoint() const;
-
     bool IsValid() const { return valid; }
     int GetWaterModelType() const { return type; }
     double GetDisplacementDampingDistance() const { return displacementDampingDistance; }

@@ -202,14 +202,6 @@ void Ocean::EndPatch()
         grid->ReleaseProgram();
 }
 
-void Ocean::SetGridPixelsPerPoint(double pixels)
-{
-    if (grid && pixels > 0.0)
-        grid->SetPixelsPerPoint(pixels);
-}
-
-double Ocean::GetGridPixelsPerPoint() const { return grid ? grid->GetPixelsPerPoint() : 0.0; }
-
 bool Ocean::GetHeight(const Vector3& position, double& height, Vector3& normal)
 {
     if (!valid)

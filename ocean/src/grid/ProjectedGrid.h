@@ -44,8 +44,6 @@ public:
     // at the water line wins over it.
     void SetDepthOffset(float offset) { depthOffset = offset; }
     float GetDepthOffset() const { return depthOffset; }
-    void SetPixelsPerPoint(double pixels) { pixelsPerPoint = pixels; }
-    double GetPixelsPerPoint() const { return pixelsPerPoint; }
 
     // World position to the sea's local frame (x east, y north, z above sea level), and a
     // local direction back to the world.
