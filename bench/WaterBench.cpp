@@ -6,7 +6,7 @@
 #include "bench/FrameComparison.h"
 #include "viewer/TAVRIview.h"
 #include "viewer/environment/EnvironmentController.h"
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 
 #include <osg/Geode>
 #include <osg/Timer>

@@ -1,7 +1,7 @@
 #include "viewer/environment/EnvironmentController.h"
 
-#include "viewer/environment/PlanarReflection.h"
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/PlanarReflection.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 #include "viewer/environment/SkyBox.h"
 #include "viewer/environment/Sun.h"
 #include "viewer/environment/TexMatCallback.h"

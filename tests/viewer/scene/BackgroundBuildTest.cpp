@@ -5,7 +5,7 @@
 #include "viewer/TAVRIview.h"
 #include "viewer/content/builders/InfoPointsBuilder.h"
 #include "viewer/content/builders/PowerlineBuilder.h"
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 #include "viewer/recording/PathFile.h"
 #include "viewer/scene/SceneController.h"
 

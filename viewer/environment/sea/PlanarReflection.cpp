@@ -1,4 +1,4 @@
-#include "viewer/environment/PlanarReflection.h"
+#include "viewer/environment/sea/PlanarReflection.h"
 
 #include <osg/FrameStamp>
 #include <osgUtil/CullVisitor>

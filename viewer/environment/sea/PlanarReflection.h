@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/environment/FrameSpeed.h"
+#include "viewer/environment/sea/FrameSpeed.h"
 
 #include <osg/Camera>
 #include <osg/Matrixd>

@@ -1,8 +1,8 @@
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 
-#include "viewer/environment/LowResolutionPass.h"
-#include "viewer/environment/SeaMessages.h"
-#include "viewer/environment/SeaUpdateCallback.h"
+#include "viewer/environment/sea/LowResolutionPass.h"
+#include "viewer/environment/sea/SeaMessages.h"
+#include "viewer/environment/sea/SeaUpdateCallback.h"
 
 #include <osg/ContextData>
 #include <osg/Depth>

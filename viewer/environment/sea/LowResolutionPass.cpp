@@ -1,4 +1,4 @@
-#include "viewer/environment/LowResolutionPass.h"
+#include "viewer/environment/sea/LowResolutionPass.h"
 
 #include <osg/GL>
 #include <osg/Notify>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "viewer/ResourcePaths.h"
-#include "viewer/environment/FrameSpeed.h"
+#include "viewer/environment/sea/FrameSpeed.h"
 
 #include <osg/Drawable>
 #include <osg/Matrixd>

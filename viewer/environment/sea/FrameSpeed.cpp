@@ -1,4 +1,4 @@
-#include "viewer/environment/FrameSpeed.h"
+#include "viewer/environment/sea/FrameSpeed.h"
 
 #include <osg/FrameStamp>
 
