@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-liberation libfreetype-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgdal-dev
+  openscenegraph
   python3 imagemagick
   slurm-wlm munge
   clang libclang-rt-dev

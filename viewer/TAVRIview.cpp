@@ -28,6 +28,28 @@ namespace
 {
 // No key event carries it: a stock handler's binding set to it is switched off.
 const int noKey = -1;
+
+// A screenshot shows the whole scene: its key waits for the content still being built, which
+// then joins the scene before the frame that is captured.
+class CompleteSceneHandler : public osgGA::GUIEventHandler
+{
+public:
+    CompleteSceneHandler(osg::observer_ptr<TAVRIview> view, int key) : program(view), captureKey(key) {}
+
+    bool handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter&) override
+    {
+        osg::ref_ptr<TAVRIview> view;
+        const bool key = ea.getEventType() == osgGA::GUIEventAdapter::KEYDOWN ||
+                         ea.getEventType() == osgGA::GUIEventAdapter::KEYUP;
+        if (key && ea.getKey() == captureKey && program.lock(view) && view->isContentPending())
+            view->waitForContent();
+        return false;
+    }
+
+private:
+    osg::observer_ptr<TAVRIview> program;
+    int captureKey;
+};
 } // namespace
 
 TAVRIview::TAVRIview() : configurationPath(StatePaths::treeConfigurationPath()), viewer(new osgViewer::Viewer) {}
@@ -117,6 +139,7 @@ void TAVRIview::setup()
     osg::ref_ptr<osgViewer::ScreenCaptureHandler> capture = new osgViewer::ScreenCaptureHandler(writer, 1);
     capture->setKeyEventTakeScreenShot(osgGA::GUIEventAdapter::KEY_F12);
     capture->setKeyEventToggleContinuousCapture(noKey);
+    viewer->addEventHandler(new CompleteSceneHandler(program, capture->getKeyEventTakeScreenShot()));
     viewer->addEventHandler(capture);
 
     recordingController = new RecordingController(camera, navigationController, overlayController);
@@ -140,6 +163,20 @@ void TAVRIview::setup()
 
     viewer->realize();
     setupDone = true;
+}
+
+bool TAVRIview::isContentPending() const
+{
+    return (sceneController.valid() && sceneController->isContentPending()) ||
+           (environmentController.valid() && environmentController->isWaterPending());
+}
+
+void TAVRIview::waitForContent()
+{
+    if (sceneController.valid())
+        sceneController->mergeContent(true);
+    if (environmentController.valid())
+        environmentController->mergeWater(true);
 }
 
 void TAVRIview::setOffscreenSize(int width, int height)

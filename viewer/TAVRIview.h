@@ -37,6 +37,11 @@ public:
     // paths are read from (empty: the working directory). Set before setup.
     void setConfiguration(const std::string& path, const std::string& folder);
 
+    // Content and water that the first event started building and that have not joined the
+    // scene yet; waitForContent waits for them and adds them.
+    bool isContentPending() const;
+    void waitForContent();
+
     bool isSetupDone() const { return setupDone; }
     const std::string& getConfigurationPath() const { return configurationPath; }
     osgViewer::Viewer& getViewer() { return *viewer; }

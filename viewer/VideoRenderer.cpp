@@ -58,11 +58,18 @@ bool readSize(const std::string& text, int& width, int& height)
            readNumber(text.substr(x + 1).c_str(), 16, 8192, height);
 }
 
-// Draws frames at the same moment until the pager has brought in what the view needs, so that
-// no frame shows a tile still missing; a pager that never settles is given up on.
-void drawSettled(osgViewer::Viewer& viewer, double time)
+// Draws frames at the same moment until the content built in the background has joined the
+// scene and the pager has brought in what the view needs, so that no frame shows a part still
+// missing; a pager that never settles is given up on.
+void drawSettled(TAVRIview& view, double time)
 {
+    osgViewer::Viewer& viewer = view.getViewer();
     viewer.frame(time);
+    if (view.isContentPending())
+    {
+        view.waitForContent();
+        viewer.frame(time);
+    }
     osgDB::DatabasePager* pager = viewer.getDatabasePager();
     for (int attempt = 0; pager && pager->getRequestsInProgress() && attempt < 500; ++attempt)
     {
@@ -211,7 +218,7 @@ int VideoRenderer::run()
     // One frame before the first builds the overlay and the sea; the help page that a window
     // starts with has no place in a video.
     camera->setViewMatrix(osg::Matrixd::inverse(poses.poseAt(poses.getStartTime())));
-    drawSettled(viewer, 0.0);
+    drawSettled(*view, 0.0);
     OverlayController* overlay = view->getOverlayController();
     if (overlay->getHelpPanelTransform() && overlay->getHelpPanelTransform()->getNodeMask() != 0)
         overlay->toggleHelp();
@@ -222,7 +229,7 @@ int VideoRenderer::run()
         const double time = static_cast<double>(n) / settings.fps;
         osg::Timer_t started = osg::Timer::instance()->tick();
         camera->setViewMatrix(osg::Matrixd::inverse(poses.poseAt(poses.getStartTime() + time)));
-        drawSettled(viewer, time);
+        drawSettled(*view, time);
         renderMs += elapsedMs(started);
         if (!capture->image->data())
             return fail(NoRendering, "Cannot read back the off-screen picture");

@@ -44,7 +44,7 @@ TEST(TAVRIview, InstallsTheHandlersInOrder)
     h.setup();
     const osgViewer::View::EventHandlers& handlers = h.viewer().getEventHandlers();
     std::vector<osgGA::EventHandler*> list(handlers.begin(), handlers.end());
-    ASSERT_EQ(list.size(), 9u);
+    ASSERT_EQ(list.size(), 10u);
     EXPECT_NE(dynamic_cast<osgTAVRI::SaveConfigurationHandler*>(list[0]), nullptr);
     EXPECT_EQ(list[1], h.overlayController());
     EXPECT_EQ(list[2], h.sceneController());
@@ -64,11 +64,12 @@ TEST(TAVRIview, InstallsTheHandlersInOrder)
     ASSERT_NE(stats, nullptr);
     EXPECT_EQ(stats->getKeyEventTogglesOnScreenStats(), osgGA::GUIEventAdapter::KEY_F10);
 
-    osgViewer::ScreenCaptureHandler* capture = dynamic_cast<osgViewer::ScreenCaptureHandler*>(list[7]);
+    // list[7] completes the scene for the screenshot key (BackgroundBuildTest).
+    osgViewer::ScreenCaptureHandler* capture = dynamic_cast<osgViewer::ScreenCaptureHandler*>(list[8]);
     ASSERT_NE(capture, nullptr);
     EXPECT_EQ(capture->getKeyEventTakeScreenShot(), osgGA::GUIEventAdapter::KEY_F12);
     EXPECT_EQ(capture->getFramesToCapture(), 1);
-    EXPECT_EQ(list[8], h.app().getRecordingController());
+    EXPECT_EQ(list[9], h.app().getRecordingController());
 
     EXPECT_EQ(h.viewer().getCameraManipulator(), h.navigationController());
 }

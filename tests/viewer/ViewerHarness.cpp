@@ -98,7 +98,10 @@ void ViewerHarness::setup()
 void ViewerHarness::frame(int n)
 {
     for (int i = 0; i < n; ++i)
+    {
         view->getViewer().frame();
+        view->waitForContent();
+    }
 }
 
 osgViewer::Viewer& ViewerHarness::viewer() { return view->getViewer(); }

@@ -64,7 +64,9 @@ public:
     // Starts Xvfb if needed, changes into Bin, creates the viewer and runs its set-up
     // (skeleton, handlers, configuration, window, realise).
     void setup();
-    // Steps n whole frames (events, update, draw).
+    // Steps n whole frames (events, update, draw). After each, the content that the viewer
+    // builds in the background joins the scene, so that what follows sees all of it; step
+    // viewer().frame() to see the frames that go on without it.
     void frame(int n = 1);
 
     osgTAVRI::TAVRIview& app() { return *view; }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 namespace osgTAVRI
 {
@@ -118,37 +120,74 @@ osg::ref_ptr<osg::Image> composeTexture(const std::vector<AreaTexture>& children
 {
     osg::ref_ptr<osg::Image> image = new osg::Image;
     image->allocateImage(columns, rows, 1, GL_RGB, GL_UNSIGNED_BYTE);
+    std::memset(image->data(), uncovered, image->getTotalSizeInBytes());
+    std::vector<char> done(std::size_t(columns) * rows, 0);
     const double texelX = (area.xMax() - area.xMin()) / columns, texelY = (area.yMax() - area.yMin()) / rows;
-    for (int j = 0; j < rows; ++j)
-        for (int i = 0; i < columns; ++i)
-        {
-            const double x0 = area.xMin() + i * texelX, y0 = area.yMin() + j * texelY;
-            const double cx = x0 + 0.5 * texelX, cy = y0 + 0.5 * texelY;
-            unsigned char* out = image->data(i, j);
-            out[0] = out[1] = out[2] = uncovered;
-            for (const AreaTexture& child : children)
+    for (const AreaTexture& child : children)
+    {
+        const osg::Image* from = child.image.get();
+        if (!from || from->s() < 1 || from->t() < 1)
+            continue;
+        // The child's texels under each texel's footprint, one axis at a time (a box filter);
+        // empty where the texel's centre lies outside the child.
+        const osg::BoundingBoxd& a = child.area;
+        auto footprint = [](int count, double lo, double texel, double childLo, double childHi, int texels) {
+            std::vector<std::pair<int, int>> ranges(std::size_t(count), {0, 0});
+            const double scale = texels / (childHi - childLo);
+            for (int k = 0; k < count; ++k)
             {
-                const osg::BoundingBoxd& a = child.area;
-                const osg::Image* from = child.image.get();
-                if (!from || from->s() < 1 || from->t() < 1 || cx < a.xMin() || cx >= a.xMax() || cy < a.yMin() ||
-                    cy >= a.yMax())
+                const double t0 = lo + k * texel, centre = t0 + 0.5 * texel;
+                if (centre < childLo || centre >= childHi)
                     continue;
-                // The child's texels under this texel's footprint, averaged (a box filter).
-                const double sx = from->s() / (a.xMax() - a.xMin()), sy = from->t() / (a.yMax() - a.yMin());
-                const int u0 = std::max(0, int(std::floor((x0 - a.xMin()) * sx)));
-                const int u1 = std::min(from->s(), std::max(u0 + 1, int(std::ceil((x0 + texelX - a.xMin()) * sx))));
-                const int v0 = std::max(0, int(std::floor((y0 - a.yMin()) * sy)));
-                const int v1 = std::min(from->t(), std::max(v0 + 1, int(std::ceil((y0 + texelY - a.yMin()) * sy))));
-                osg::Vec4 sum;
+                const int first = std::max(0, int(std::floor((t0 - childLo) * scale)));
+                const int last = std::min(texels, std::max(first + 1, int(std::ceil((t0 + texel - childLo) * scale))));
+                ranges[std::size_t(k)] = {first, last};
+            }
+            return ranges;
+        };
+        const auto across = footprint(columns, area.xMin(), texelX, a.xMin(), a.xMax(), from->s());
+        const auto up = footprint(rows, area.yMin(), texelY, a.yMin(), a.yMax(), from->t());
+        // Tiles hold 8-bit RGB: read its bytes; anything else goes through getColor.
+        const bool bytes = from->getDataType() == GL_UNSIGNED_BYTE &&
+                           (from->getPixelFormat() == GL_RGB || from->getPixelFormat() == GL_RGBA);
+        const int step = from->getPixelFormat() == GL_RGBA ? 4 : 3;
+        // Row steps once: the image's per-texel address arithmetic is not cheap.
+        const std::size_t fromRow = from->getRowStepInBytes(), outRow = image->getRowStepInBytes();
+        for (int j = 0; j < rows; ++j)
+        {
+            const int v0 = up[std::size_t(j)].first, v1 = up[std::size_t(j)].second;
+            unsigned char* outRowStart = image->data() + std::size_t(j) * outRow;
+            for (int i = 0; i < columns && v1 > v0; ++i)
+            {
+                const int u0 = across[std::size_t(i)].first, u1 = across[std::size_t(i)].second;
+                char& taken = done[std::size_t(j) * columns + i];
+                if (u1 <= u0 || taken) // the first child that holds the centre decides
+                    continue;
+                taken = 1;
+                unsigned sum[3] = {0, 0, 0};
                 for (int v = v0; v < v1; ++v)
+                {
+                    const unsigned char* row = from->data() + std::size_t(v) * fromRow;
                     for (int u = u0; u < u1; ++u)
-                        sum += from->getColor(u, v);
-                sum /= float((u1 - u0) * (v1 - v0));
+                    {
+                        if (bytes)
+                            for (int c = 0; c < 3; ++c)
+                                sum[c] += row[u * step + c];
+                        else
+                        {
+                            const osg::Vec4 colour = from->getColor(u, v);
+                            for (int c = 0; c < 3; ++c)
+                                sum[c] += unsigned(std::lround(std::min(1.0f, std::max(0.0f, colour[c])) * 255.0f));
+                        }
+                    }
+                }
+                unsigned char* out = outRowStart + std::size_t(i) * 3;
+                const unsigned n = unsigned((u1 - u0) * (v1 - v0));
                 for (int c = 0; c < 3; ++c)
-                    out[c] = (unsigned char)std::lround(std::min(1.0f, std::max(0.0f, sum[c])) * 255.0f);
-                break;
+                    out[c] = (unsigned char)((sum[c] + n / 2) / n);
             }
         }
+    }
     return image;
 }
 

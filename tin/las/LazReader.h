@@ -19,10 +19,11 @@ class LasHeader;
 class LazChunkDecoder;
 
 // Decodes the point records of a compressed LAS file (LAZ), chunk by chunk, in file order.
-// The chunk table says where each chunk starts; with several threads, the chunks ahead are
-// decoded at the same time while the caller consumes the current one, and memory holds a
-// few chunks at most. Without a usable table the chunks are read one after the other. The
-// file is read once, front to back. Damage throws LasError naming the file and the chunk.
+// The chunk table says where each chunk starts; with N threads, N - 1 workers and the
+// calling thread decode the chunks ahead at the same time, the caller's thread whenever the
+// next chunk in order is not ready; memory holds 2N + 2 chunks at most. Without a usable
+// table the chunks are read one after the other. The file is read once, front to back.
+// Damage throws LasError naming the file and the chunk.
 class LazReader
 {
 public:
@@ -55,7 +56,7 @@ private:
         std::vector<unsigned char> bytes;
         std::vector<unsigned char> records;
         std::string problem;
-        int state = 0;  // 0 waiting, 1 decoding, 2 done
+        enum State { Waiting, Decoding, Done } state = Waiting;
     };
 
     void start();
@@ -66,7 +67,16 @@ private:
     void decodeJob(LazChunkDecoder& decoder, Job& job) const;
     std::size_t readSequential(std::vector<unsigned char>& records, std::size_t limit);
     std::size_t readParallel(std::vector<unsigned char>& records);
+    // The first chunk in flight that no thread has taken; the lock must be held.
+    Job* waitingJob();
+    // Decodes `job` with the lock released, then wakes everyone who waits for a chunk.
+    void decodeHere(LazChunkDecoder& dec, Job& job, std::unique_lock<std::mutex>& lock);
     void work();
+    // A job for the next chunk, with the buffers of one handed out before, by this reader
+    // or, within a bound of memory, by an earlier one.
+    std::unique_ptr<Job> newJob();
+    static std::vector<std::unique_ptr<Job>>& keptJobs();
+    static void keepJobs(std::vector<std::unique_ptr<Job>>& done);
 
     std::istream& in;
     std::string name;
@@ -93,6 +103,7 @@ private:
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::unique_ptr<Job>> jobs;
+    std::vector<std::unique_ptr<Job>> spare;  // handed out, their buffers kept for the next chunks
     std::vector<std::thread> workers;
     bool stopping = false;
 };

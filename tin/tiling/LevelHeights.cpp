@@ -10,7 +10,8 @@ namespace osgTAVRI
 {
 
 LevelHeights::LevelHeights(const TileGrid& grid, unsigned cellsPerTile)
-    : rows(grid.getNumRows()), columns(grid.getNumColumns()), cells(cellsPerTile), samples(grid.getNumTiles())
+    : rows(grid.getNumRows()), columns(grid.getNumColumns()), cells(cellsPerTile), samples(grid.getNumTiles()),
+      colours(grid.getNumTiles())
 {
 }
 
@@ -19,32 +20,55 @@ void LevelHeights::setTile(std::uint64_t tile, std::vector<float> values)
     samples[tile] = std::move(values);
 }
 
-float LevelHeights::sample(unsigned row, unsigned column, long i, long j) const
+void LevelHeights::setColours(std::uint64_t tile, std::vector<osg::Vec4ub> lattice)
 {
-    if (row >= rows || column >= columns)
-        return std::numeric_limits<float>::quiet_NaN();
-    const std::vector<float>& tile = samples[std::uint64_t(row) * columns + column];
-    if (tile.empty())
-        return std::numeric_limits<float>::quiet_NaN();
-    const long li = i - long(column) * cells, lj = j - long(row) * cells;
-    return tile[std::size_t(lj) * (cells + 1) + std::size_t(li)];
+    if (!lattice.empty())
+        anyColours = true;
+    colours[tile] = std::move(lattice);
+}
+
+template <class Found>
+void LevelHeights::locate(long i, long j, const Found& found) const
+{
+    if (i < 0 || j < 0 || i >= getNumVerticesX() || j >= getNumVerticesY())
+        return;
+    const unsigned column = unsigned(i / cells), row = unsigned(j / cells);
+    // The owner first, then the tiles to the west, south and south-west that share the vertex.
+    const bool west = i % cells == 0 && column > 0, south = j % cells == 0 && row > 0;
+    auto in = [&](unsigned r, unsigned c) {
+        if (r >= rows || c >= columns)
+            return false;
+        const long li = i - long(c) * cells, lj = j - long(r) * cells;
+        return found(std::uint64_t(r) * columns + c, std::size_t(lj) * (cells + 1) + std::size_t(li));
+    };
+    if (in(row, column) || (west && in(row, column - 1)) || (south && in(row - 1, column)))
+        return;
+    if (west && south)
+        in(row - 1, column - 1);
 }
 
 float LevelHeights::at(long i, long j) const
 {
-    if (i < 0 || j < 0 || i >= getNumVerticesX() || j >= getNumVerticesY())
-        return std::numeric_limits<float>::quiet_NaN();
-    const unsigned column = unsigned(i / cells), row = unsigned(j / cells);
-    // The owner first, then the tiles to the west, south and south-west that share the vertex.
-    const bool west = i % cells == 0 && column > 0, south = j % cells == 0 && row > 0;
-    float h = sample(row, column, i, j);
-    if (std::isnan(h) && west)
-        h = sample(row, column - 1, i, j);
-    if (std::isnan(h) && south)
-        h = sample(row - 1, column, i, j);
-    if (std::isnan(h) && west && south)
-        h = sample(row - 1, column - 1, i, j);
+    float h = std::numeric_limits<float>::quiet_NaN();
+    locate(i, j, [&](std::uint64_t tile, std::size_t index) {
+        if (samples[tile].empty() || std::isnan(samples[tile][index]))
+            return false;
+        h = samples[tile][index];
+        return true;
+    });
     return h;
+}
+
+osg::Vec4ub LevelHeights::colourAt(long i, long j) const
+{
+    osg::Vec4ub colour(0, 0, 0, 0);
+    locate(i, j, [&](std::uint64_t tile, std::size_t index) {
+        if (colours[tile].empty() || colours[tile][index].a() == 0)
+            return false;
+        colour = colours[tile][index];
+        return true;
+    });
+    return colour;
 }
 
 } // namespace osgTAVRI

@@ -49,6 +49,27 @@ osg::BoundingBoxd LevelMeshBuilder::bounds(const LevelNode& node) const
     return box;
 }
 
+osg::Vec4ub LevelMeshBuilder::averageColour(long i, long j, long step) const
+{
+    // A box filter over the finest lattice: the colours of the step x step block around the
+    // vertex, so coarse levels show the mean of the ground they stand for, not one point's.
+    unsigned sum[3] = {0, 0, 0}, count = 0;
+    for (long dj = -step / 2; dj < step - step / 2; ++dj)
+        for (long di = -step / 2; di < step - step / 2; ++di)
+        {
+            const osg::Vec4ub c = heights.colourAt(i + di, j + dj);
+            if (c.a() == 0)
+                continue;
+            for (int k = 0; k < 3; ++k)
+                sum[k] += c[k];
+            ++count;
+        }
+    if (count == 0)
+        return osg::Vec4ub(255, 255, 255, 255); // as the ground without colours
+    return osg::Vec4ub((unsigned char)((sum[0] + count / 2) / count), (unsigned char)((sum[1] + count / 2) / count),
+                       (unsigned char)((sum[2] + count / 2) / count), 255);
+}
+
 osg::ref_ptr<osg::Node> LevelMeshBuilder::build(const LevelNode& node) const
 {
     const unsigned n = heights.getCellsPerTile();
@@ -62,6 +83,7 @@ osg::ref_ptr<osg::Node> LevelMeshBuilder::build(const LevelNode& node) const
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
     osg::ref_ptr<osg::Vec3Array> normals = new osg::Vec3Array;
     osg::ref_ptr<osg::Vec2Array> texCoords = new osg::Vec2Array;
+    osg::ref_ptr<osg::Vec4ubArray> colours = heights.hasColours() ? new osg::Vec4ubArray : nullptr;
     std::vector<unsigned> index((n + 1) * (n + 1), none);
     for (unsigned j = 0; j <= n; ++j)
         for (unsigned i = 0; i <= n; ++i)
@@ -87,6 +109,8 @@ osg::ref_ptr<osg::Node> LevelMeshBuilder::build(const LevelNode& node) const
             vertices->push_back(osg::Vec3(float(i * cell - side / 2), float(j * cell - side / 2), h));
             normals->push_back(normal);
             texCoords->push_back(osg::Vec2(float(i) / n, float(j) / n));
+            if (colours.valid())
+                colours->push_back(averageColour(gi, gj, step));
         }
 
     osg::ref_ptr<osg::DrawElementsUInt> triangles = new osg::DrawElementsUInt(GL_TRIANGLES);
@@ -140,6 +164,8 @@ osg::ref_ptr<osg::Node> LevelMeshBuilder::build(const LevelNode& node) const
             vertices->push_back((*vertices)[top] + outward * out - osg::Vec3(0.0f, 0.0f, depth));
             normals->push_back((*normals)[top]);
             texCoords->push_back((*texCoords)[top]);
+            if (colours.valid())
+                colours->push_back((*colours)[top]);
             if (lastTop != none)
             {
                 add(lastTop, top, bottom);
@@ -160,6 +186,8 @@ osg::ref_ptr<osg::Node> LevelMeshBuilder::build(const LevelNode& node) const
     geometry->setVertexArray(vertices.get());
     geometry->setNormalArray(normals.get(), osg::Array::BIND_PER_VERTEX);
     geometry->setTexCoordArray(0, texCoords.get(), osg::Array::BIND_PER_VERTEX);
+    if (colours.valid())
+        geometry->setColorArray(colours.get(), osg::Array::BIND_PER_VERTEX);
     geometry->addPrimitiveSet(triangles.get());
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     geode->addDrawable(geometry.get());

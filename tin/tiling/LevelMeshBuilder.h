@@ -2,6 +2,7 @@
 
 #include <osg/BoundingBox>
 #include <osg/Node>
+#include <osg/Vec4ub>
 #include <osg/ref_ptr>
 
 namespace osgTAVRI
@@ -22,7 +23,8 @@ struct LevelNode
 // Builds the coarse surface that stands for a quadtree node until its finer content is
 // paged in: the shared lattice sampled every 2^level-th vertex over the node's square (so it
 // holds about a quarter of the triangles of the four nodes below), normals from the lattice
-// (the same on both sides of a border), texture coordinates running 0 to 1 over the square,
+// (the same on both sides of a border), vertex colours averaged from the lattice's where the
+// tiles have them, texture coordinates running 0 to 1 over the square,
 // and a skirt along the square's edge that hides the cracks against a neighbour drawn at
 // another level.
 class LevelMeshBuilder
@@ -40,6 +42,8 @@ public:
     osg::ref_ptr<osg::Node> build(const LevelNode& node) const;
 
 private:
+    osg::Vec4ub averageColour(long i, long j, long step) const;
+
     const TileGrid& grid;
     const LevelHeights& heights;
 };

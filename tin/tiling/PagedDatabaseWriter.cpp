@@ -12,12 +12,16 @@
 #include <osgDB/FileUtils>
 #include <osgDB/ReadFile>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <regex>
+#include <set>
 #include <sys/stat.h>
 
 namespace osgTAVRI
@@ -72,6 +76,13 @@ std::uint64_t fileSize(const std::string& path)
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? std::uint64_t(info.st_size) : 0;
 }
+
+osg::ref_ptr<osgDB::Options> uncachedReading()
+{
+    osg::ref_ptr<osgDB::Options> options = new osgDB::Options;
+    options->setObjectCacheHint(osgDB::Options::CACHE_NONE);
+    return options;
+}
 } // namespace
 
 PagedDatabaseWriter::PagedDatabaseWriter(const TileGrid& tileGrid, const std::string& rootFile, unsigned numThreads)
@@ -96,18 +107,21 @@ void PagedDatabaseWriter::removeRoot(const std::string& rootFile)
 
 unsigned PagedDatabaseWriter::chooseCellsPerTile() const
 {
-    // A tile holds about one triangle per 27 bytes of its file (vertex and normal per two
-    // triangles, the margin's vertices, three indices). The median tile decides, so that one
-    // dense or sparse tile does not; the largest power of two n with 2 n^2 at most a quarter of
-    // a tile's triangles keeps every level at a quarter of the one below, or a little less.
-    std::vector<std::uint64_t> sizes;
+    // The median tile by file size decides, so that one dense or sparse tile does not; its
+    // triangles are counted, since a texture in the file says nothing about them (a file
+    // without one holds about one triangle per 27 bytes). The largest power of two n with
+    // 2 n^2 at most a quarter of a tile's triangles keeps every level at a quarter of the one
+    // below, or a little less.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> sizes; // bytes, tile
     for (std::uint64_t tile = 0; tile < grid.getNumTiles(); ++tile)
         if (const std::uint64_t bytes = fileSize(grid.name(tile) + ".ive"))
-            sizes.push_back(bytes);
+            sizes.emplace_back(bytes, tile);
     if (sizes.empty())
         return 0;
     std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
-    const double triangles = double(sizes[sizes.size() / 2]) / 27.0;
+    const auto median = sizes[sizes.size() / 2];
+    osg::ref_ptr<osg::Node> node = osgDB::readRefNodeFile(grid.name(median.second) + ".ive", uncachedReading().get());
+    const double triangles = node.valid() ? double(TileSampler(*node).getNumTriangles()) : double(median.first) / 27.0;
     unsigned cells = 2;
     while (cells < 128 && 2.0 * (2 * cells) * (2 * cells) <= triangles / 4.0)
         cells *= 2;
@@ -116,9 +130,9 @@ unsigned PagedDatabaseWriter::chooseCellsPerTile() const
 
 void PagedDatabaseWriter::sampleTiles()
 {
-    osg::ref_ptr<osgDB::Options> options = new osgDB::Options;
-    options->setObjectCacheHint(osgDB::Options::CACHE_NONE);
+    osg::ref_ptr<osgDB::Options> options = uncachedReading();
     std::vector<std::uint64_t> bytes(grid.getNumTiles(), 0);
+    std::vector<int> textureEdges(grid.getNumTiles(), 0);
     ParallelLoop::forEach(grid.getNumTiles(), threads, [&](std::uint64_t tile) {
         const std::string file = grid.name(tile) + ".ive";
         const std::uint64_t size = fileSize(file);
@@ -132,19 +146,36 @@ void PagedDatabaseWriter::sampleTiles()
             return;
         }
         const osg::BoundingBoxd box = grid.bounds(tile);
-        heights->setTile(tile, TileSampler(*node).sampleLattice(box.xMin(), box.yMin(), grid.getTileSize(), cellsPerTile));
+        const TileSampler sampler(*node);
+        heights->setTile(tile, sampler.sampleLattice(box.xMin(), box.yMin(), grid.getTileSize(), cellsPerTile));
+        heights->setColours(tile, sampler.averageColours(box.xMin(), box.yMin(), grid.getTileSize(), cellsPerTile));
         bytes[tile] = size;
+        const AreaTexture texture = tileTexture(*node);
+        if (texture.image.valid())
+            textureEdges[tile] = std::max(texture.image->s(), texture.image->t());
     });
     for (std::uint64_t b : bytes)
         tileBytes += b;
+
+    // A coarse surface is replaced once its cells would cover pixelsPerCell pixels, so its
+    // square never spans many more than cellsPerTile * pixelsPerCell pixels on screen.
+    int shown = 1;
+    while (shown < cellsPerTile * pixelsPerCell)
+        shown *= 2;
+    const int largest = *std::max_element(textureEdges.begin(), textureEdges.end());
+    levelTextureEdge = std::min(shown, largest);
+    presence.assign(levels + 1, std::vector<char>());
+    presence[0].resize(grid.getNumTiles());
+    for (std::uint64_t tile = 0; tile < grid.getNumTiles(); ++tile)
+        presence[0][tile] = char((heights->hasTile(tile) ? readableBelow : 0) | (textureEdges[tile] > 0 ? texturedBelow : 0));
 }
 
-bool PagedDatabaseWriter::present(const LevelNode& node) const
+char PagedDatabaseWriter::flags(const LevelNode& node) const
 {
     if (node.row >= nodesAlong(grid.getNumRows(), node.level) ||
         node.column >= nodesAlong(grid.getNumColumns(), node.level))
-        return false;
-    return presence[node.level][std::size_t(node.row) * nodesAlong(grid.getNumColumns(), node.level) + node.column] != 0;
+        return 0;
+    return presence[node.level][std::size_t(node.row) * nodesAlong(grid.getNumColumns(), node.level) + node.column];
 }
 
 std::string PagedDatabaseWriter::levelFileName(const LevelNode& node) const
@@ -183,11 +214,41 @@ osg::ref_ptr<osg::Node> PagedDatabaseWriter::pagedNode(const LevelNode& node, co
     osg::ref_ptr<osg::Node> coarse = meshes->build(node);
     if (!coarse.valid())
         coarse = new osg::Group;
+    else if (osg::Geometry* geometry = tileGeometry(*coarse))
+        applyTexture(*geometry, osg::Vec3d(x0 + side / 2, y0 + side / 2, 0.0), levelTexture(node));
     lod->addChild(coarse.get(), 0.0f, switchAt);
     lod->setFileName(1, finerFile(node, from));
     lod->setRange(1, switchAt, FLT_MAX);
     lod->setNumChildrenThatCannotBeExpired(1);
     return lod;
+}
+
+AreaTexture PagedDatabaseWriter::levelTexture(const LevelNode& node) const
+{
+    if (!(flags(node) & texturedBelow))
+        return AreaTexture();
+    // The children's textures: the tile's own, or those its level file carries on the
+    // coarse surfaces of the nodes below (written before this level).
+    const std::string file = node.level == 0
+                                 ? grid.name(std::uint64_t(node.row) * grid.getNumColumns() + node.column) + ".ive"
+                                 : folder + "/" + levelFileName(node);
+    osg::ref_ptr<osg::Node> below = osgDB::readRefNodeFile(file, uncachedReading().get());
+    std::vector<AreaTexture> children;
+    if (below.valid() && node.level == 0)
+        children.push_back(tileTexture(*below));
+    osg::Group* group = below.valid() && node.level > 0 ? below->asGroup() : nullptr;
+    for (unsigned i = 0; group && i < group->getNumChildren(); ++i)
+    {
+        osg::LOD* lod = dynamic_cast<osg::LOD*>(group->getChild(i));
+        if (lod && lod->getNumChildren() > 0)
+            children.push_back(tileTexture(*lod->getChild(0)));
+    }
+    AreaTexture texture;
+    const double side = std::ldexp(grid.getTileSize(), int(node.level));
+    const double x0 = grid.columnMin(0) + node.column * side, y0 = grid.rowMin(0) + node.row * side;
+    texture.area.set(x0, y0, 0.0, x0 + side, y0 + side, 0.0);
+    texture.image = composeTexture(children, texture.area, levelTextureEdge, levelTextureEdge);
+    return texture;
 }
 
 bool PagedDatabaseWriter::writeLevelFile(const LevelNode& node) const
@@ -220,11 +281,9 @@ bool PagedDatabaseWriter::write()
     meshes.reset(new LevelMeshBuilder(grid, *heights));
     sampleTiles();
 
-    presence.assign(levels + 1, std::vector<char>());
-    presence[0].resize(grid.getNumTiles());
     std::uint64_t readable = 0;
     for (std::uint64_t tile = 0; tile < grid.getNumTiles(); ++tile)
-        readable += presence[0][tile] = heights->hasTile(tile);
+        readable += heights->hasTile(tile);
     if (readable == 0)
     {
         OSG_WARN << "Paged database " << root << " not written: no tile could be read" << std::endl;
@@ -238,11 +297,11 @@ bool PagedDatabaseWriter::write()
         for (unsigned r = 0; r < rows; ++r)
             for (unsigned c = 0; c < columns; ++c)
             {
-                bool any = false;
+                char below = 0;
                 for (unsigned d = 0; d < 4; ++d)
-                    any = any || present(LevelNode{k - 1, r * 2 + d / 2, c * 2 + d % 2});
-                presence[k][std::size_t(r) * columns + c] = any;
-                if (any)
+                    below |= flags(LevelNode{k - 1, r * 2 + d / 2, c * 2 + d % 2});
+                presence[k][std::size_t(r) * columns + c] = below;
+                if (below & readableBelow)
                     files.push_back(LevelNode{k, r, c});
             }
     }
@@ -252,11 +311,17 @@ bool PagedDatabaseWriter::write()
         OSG_WARN << "Paged database " << root << ": could not make the folder " << folder << std::endl;
         return false;
     }
+    // Level by level from the bottom: a level's textures are composed from the files below.
     std::atomic<bool> ok{true};
-    ParallelLoop::forEach(files.size(), threads, [&](std::uint64_t i) {
-        if (!writeLevelFile(files[i]))
-            ok = false;
-    });
+    for (std::size_t first = 0, end = 0; first < files.size() && ok; first = end)
+    {
+        while (end < files.size() && files[end].level == files[first].level)
+            ++end;
+        ParallelLoop::forEach(end - first, threads, [&](std::uint64_t i) {
+            if (!writeLevelFile(files[first + i]))
+                ok = false;
+        });
+    }
     if (!ok)
         return false;
 
@@ -269,9 +334,25 @@ bool PagedDatabaseWriter::write()
         OSG_WARN << "Paged database " << root << ": could not write the root" << std::endl;
         return false;
     }
+    removeStaleLevelFiles(files);
     OSG_NOTICE << "Paged database " << root << ": " << readable << " tile(s) under " << levels
                << " coarser level(s), " << files.size() << " level file(s) in " << folder << "/" << std::endl;
     return true;
+}
+
+void PagedDatabaseWriter::removeStaleLevelFiles(const std::vector<LevelNode>& written) const
+{
+    // Last: until the root is written the run may still fail, and a failed run removes nothing.
+    std::set<std::string> keep;
+    for (const LevelNode& node : written)
+        keep.insert(levelFileName(node));
+    const std::regex ours("L[0-9]+_[0-9]+_[0-9]+\\.ive");
+    for (const std::string& name : osgDB::getDirectoryContents(folder))
+        if (std::regex_match(name, ours) && !keep.count(name) && std::remove((folder + "/" + name).c_str()) != 0)
+            OSG_WARN << "Paged database " << root << ": could not remove the stale level file " << folder << "/"
+                     << name << std::endl;
+    if (written.empty())
+        ::rmdir(folder.c_str()); // gone with its last file; left alone when something else is in it
 }
 
 } // namespace osgTAVRI

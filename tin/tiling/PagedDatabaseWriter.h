@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tin/imagery/TileTexture.h"
 #include "tin/tiling/LevelMeshBuilder.h"
 
 #include <osg/Node>
@@ -21,7 +22,10 @@ class TileGrid;
 // coarse surface and its own file (a tile at the bottom, "../<tile>.ive"). All names are
 // relative, so the database can be copied or served as a whole. The coarse surfaces come
 // from one height lattice sampled from the tiles; the ranges are pixel sizes, chosen so
-// that a coarse cell is refined once it would cover pixelsPerCell pixels on screen.
+// that a coarse cell is refined once it would cover pixelsPerCell pixels on screen. Where the
+// tiles are textured, every coarse surface wears a texture composed from its children's (the
+// tiles' own at the bottom, the level files just written above), so imagery shows at every
+// distance. A rerun leaves no level file that the new root does not reach.
 class PagedDatabaseWriter
 {
 public:
@@ -43,14 +47,18 @@ public:
     unsigned getNumLevels() const { return levels; }
     unsigned getCellsPerTile() const { return cellsPerTile; }
 
+private:
     // The PagedLOD standing for `node` in a file of `folder` ("" for the root's folder,
     // "../" for the levels folder): its coarse surface and the name of its finer content.
     osg::ref_ptr<osg::Node> pagedNode(const LevelNode& node, const std::string& folder) const;
-
-private:
+    // The texture of the node's coarse surface over its square, composed from what lies below
+    // it; no image when nothing below is textured.
+    AreaTexture levelTexture(const LevelNode& node) const;
+    void removeStaleLevelFiles(const std::vector<LevelNode>& written) const;
     unsigned chooseCellsPerTile() const;
     void sampleTiles();
-    bool present(const LevelNode& node) const;
+    char flags(const LevelNode& node) const;
+    bool present(const LevelNode& node) const { return (flags(node) & readableBelow) != 0; }
     std::string finerFile(const LevelNode& node, const std::string& folder) const;
     std::string levelFileName(const LevelNode& node) const;
     bool writeLevelFile(const LevelNode& node) const;
@@ -63,8 +71,13 @@ private:
     unsigned cellsPerTile = 1;
     std::unique_ptr<LevelHeights> heights;
     std::unique_ptr<LevelMeshBuilder> meshes;
-    // presence[k][row * columns(k) + column]: some readable tile lies below the node.
+    // presence[k][row * columns(k) + column]: whether some readable (and some textured) tile
+    // lies below the node.
+    enum : char { readableBelow = 1, texturedBelow = 2 };
     std::vector<std::vector<char>> presence;
+    // Texels along a coarse texture's edge: no more than the surface shows before it is
+    // replaced, nor than the tiles have.
+    int levelTextureEdge = 0;
     std::uint64_t tileBytes = 0; // of the readable tiles
 };
 

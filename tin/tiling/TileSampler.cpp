@@ -33,8 +33,8 @@ struct IndexCollector
 class SurfaceCollector : public osg::NodeVisitor
 {
 public:
-    SurfaceCollector(std::vector<osg::Vec3d>& v, std::vector<unsigned>& t)
-        : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN), vertices(v), triangles(t)
+    SurfaceCollector(std::vector<osg::Vec3d>& v, std::vector<unsigned>& t, std::vector<osg::Vec4ub>& c)
+        : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN), vertices(v), triangles(t), colours(c)
     {
     }
 
@@ -54,14 +54,28 @@ public:
         osg::TriangleIndexFunctor<IndexCollector> functor;
         functor.indices = &triangles;
         functor.base = unsigned(vertices.size());
+        // Colours count only while every geometry has one per vertex.
+        const osg::Vec4ubArray* rgb = dynamic_cast<const osg::Vec4ubArray*>(geometry.getColorArray());
+        coloured = coloured && rgb && rgb->size() == local->size() &&
+                   geometry.getColorArray()->getBinding() == osg::Array::BIND_PER_VERTEX;
+        if (coloured)
+            colours.insert(colours.end(), rgb->begin(), rgb->end());
         for (const osg::Vec3& v : *local)
             vertices.push_back(osg::Vec3d(v) * matrix);
         geometry.accept(functor);
     }
 
+    void finish()
+    {
+        if (!coloured)
+            colours.clear();
+    }
+
 private:
     std::vector<osg::Vec3d>& vertices;
     std::vector<unsigned>& triangles;
+    std::vector<osg::Vec4ub>& colours;
+    bool coloured = true;
     osg::Matrixd matrix;
 };
 
@@ -81,8 +95,9 @@ void fillRows(std::vector<unsigned>& start, std::vector<unsigned>& list, std::si
 
 TileSampler::TileSampler(const osg::Node& node)
 {
-    SurfaceCollector collector(vertices, triangles);
+    SurfaceCollector collector(vertices, triangles, colours);
     const_cast<osg::Node&>(node).accept(collector);
+    collector.finish();
     buildBuckets();
 }
 
@@ -201,6 +216,33 @@ std::vector<float> TileSampler::sampleLattice(double x0, double y0, double size,
         for (unsigned i = 0; i <= cells; ++i)
             heights.push_back(float(height(x0 + i * step, y0 + j * step, step)));
     return heights;
+}
+
+std::vector<osg::Vec4ub> TileSampler::averageColours(double x0, double y0, double size, unsigned cells) const
+{
+    std::vector<osg::Vec4ub> result;
+    if (colours.empty())
+        return result;
+    const std::size_t side = cells + 1;
+    std::vector<unsigned> sums(side * side * 4, 0);
+    const double step = size / cells;
+    for (std::size_t v = 0; v < vertices.size(); ++v)
+    {
+        const double i = std::floor((vertices[v].x() - x0) / step + 0.5), j = std::floor((vertices[v].y() - y0) / step + 0.5);
+        if (i < 0.0 || j < 0.0 || i > cells || j > cells)
+            continue;
+        unsigned* sum = &sums[(std::size_t(j) * side + std::size_t(i)) * 4];
+        for (int c = 0; c < 3; ++c)
+            sum[c] += colours[v][c];
+        ++sum[3];
+    }
+    result.resize(side * side, osg::Vec4ub(0, 0, 0, 0));
+    for (std::size_t k = 0; k < result.size(); ++k)
+        if (const unsigned n = sums[4 * k + 3])
+            result[k] = osg::Vec4ub((unsigned char)((sums[4 * k] + n / 2) / n),
+                                    (unsigned char)((sums[4 * k + 1] + n / 2) / n),
+                                    (unsigned char)((sums[4 * k + 2] + n / 2) / n), 255);
+    return result;
 }
 
 } // namespace osgTAVRI

@@ -2,6 +2,7 @@
 
 #include <osg/Node>
 #include <osg/Vec3d>
+#include <osg/Vec4ub>
 
 #include <vector>
 
@@ -29,6 +30,11 @@ public:
     // south-west corner is (x0, y0), row by row from the south; NaN where height() is.
     std::vector<float> sampleLattice(double x0, double y0, double size, unsigned cells) const;
 
+    // The same lattice's colours: each the average of the vertex colours nearest to that
+    // lattice vertex (within half a cell along both axes), alpha 0 where there is none. Empty
+    // when the tile has no vertex colours.
+    std::vector<osg::Vec4ub> averageColours(double x0, double y0, double size, unsigned cells) const;
+
 private:
     void buildBuckets();
     // The bucket range of a coordinate, clamped to the bucket grid.
@@ -37,6 +43,7 @@ private:
 
     std::vector<osg::Vec3d> vertices;
     std::vector<unsigned> triangles; // three vertex indices per triangle
+    std::vector<osg::Vec4ub> colours; // one per vertex, or none
 
     // A uniform grid over the vertices' extent. Bucket b lists the triangles whose box meets it
     // in triangleList[triangleStart[b] .. triangleStart[b + 1]) (compressed rows), and the

@@ -1,7 +1,7 @@
 #include "viewer/environment/EnvironmentController.h"
 
-#include "viewer/environment/PlanarReflection.h"
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/PlanarReflection.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 #include "viewer/environment/SkyBox.h"
 #include "viewer/environment/Sun.h"
 #include "viewer/environment/TexMatCallback.h"
@@ -44,20 +44,30 @@ osg::Matrixd skyToSea()
            osg::Matrixd::inverse(osg::Matrixd::rotate(-osg::PI_2, osg::X_AXIS));
 }
 
-// The world mirrored in the plane z = 0 and cut off below it; the scene is shared, so that
-// models loaded later are reflected too.
-osg::ref_ptr<osg::Node> createReflectedScene(osg::Group* scene)
+// The world mirrored in the plane z = 0 and cut off below it. The scene itself goes into
+// `clip` when the water joins the scene, so that models loaded later are reflected too.
+osg::ref_ptr<osg::Node> createMirror(osg::ref_ptr<osg::ClipNode>& clip)
 {
     osg::ref_ptr<osg::MatrixTransform> mirror = new osg::MatrixTransform(osg::Matrixd::scale(1.0, 1.0, -1.0));
     // Mirroring turns every face's winding round.
     mirror->getOrCreateStateSet()->setAttributeAndModes(new osg::FrontFace(osg::FrontFace::CLOCKWISE),
                                                         osg::StateAttribute::ON);
-    osg::ref_ptr<osg::ClipNode> clip = new osg::ClipNode;
+    clip = new osg::ClipNode;
     clip->addClipPlane(new osg::ClipPlane(0, 0.0, 0.0, 1.0, 0.0));
-    clip->addChild(scene);
     mirror->addChild(clip);
     return mirror;
 }
+
+// The places of the water's parts in what its build returns.
+enum WaterPart : unsigned int
+{
+    reflectionPart,
+    skyPart,
+    seaPart,
+    // Where the scene goes: adding it there changes the scene's parents, which only the main
+    // thread may do.
+    mirrorClipPart
+};
 } // namespace
 
 EnvironmentController::EnvironmentController() : EnvironmentController(nullptr, nullptr) {}
@@ -79,6 +89,7 @@ bool EnvironmentController::handle(const osgGA::GUIEventAdapter&, osgGA::GUIActi
 {
     if (!initialised)
         setupEnvironment();
+    mergeWater(false);
     return false;
 }
 
@@ -107,28 +118,24 @@ void EnvironmentController::setupEnvironment()
     if (camera.valid())
         camera->setClearColor(backgroundColor);
 
-    if (waterEnabled)
-        setupWater();
+    // The sky's images and the sea's set-up take long: the first frames go on without them.
+    if (waterEnabled && camera.valid() && scene.valid() && scene->getNumParents() > 0)
+        waterBuild.start([this]() -> osg::ref_ptr<osg::Node> { return buildWater(); });
 
     initialised = true;
 }
 
-void EnvironmentController::setupWater()
+void EnvironmentController::mergeWater(bool wait)
 {
-    osg::Group* sceneRoot = scene->getNumParents() > 0 ? scene->getParent(0) : nullptr;
-    if (!sceneRoot || !camera.valid())
+    osg::ref_ptr<osg::Node> built;
+    if (!waterBuild.take(built, wait) || !built)
         return;
-
-    osg::ref_ptr<PlanarReflection> reflection = new PlanarReflection(camera);
-    reflection->setCullMask(reflectionCullMask);
-    reflection->addChild(createReflectedScene(scene));
-    sceneRoot->addChild(reflection);
-
-    osg::ref_ptr<osg::TextureCubeMap> cubeMap;
-    osg::ref_ptr<osg::ClearNode> sky = SkyBox::createSkyBox(cubeMap);
-    // The sky's node clears the view; where the sky has no images, the background shows.
-    sky->setClearColor(backgroundColor);
-    sceneRoot->addChild(sky);
+    osg::Group* parts = built->asGroup();
+    osg::Group* sceneRoot = scene->getParent(0);
+    parts->getChild(mirrorClipPart)->asGroup()->addChild(scene.get());
+    sceneRoot->addChild(parts->getChild(reflectionPart));
+    sceneRoot->addChild(parts->getChild(skyPart));
+    scene->addChild(parts->getChild(seaPart));
 
     // The view's own light is not used for the scene's lighting; it carries the sun to the sea.
     if (osg::View* view = camera->getView())
@@ -138,6 +145,22 @@ void EnvironmentController::setupWater()
             light->setDiffuse(Sun::colour);
             light->setAmbient(Sun::ambient);
         }
+}
+
+osg::ref_ptr<osg::Group> EnvironmentController::buildWater() const
+{
+    osg::ref_ptr<osg::Group> parts = new osg::Group;
+    osg::ref_ptr<PlanarReflection> reflection = new PlanarReflection(camera);
+    reflection->setCullMask(reflectionCullMask);
+    osg::ref_ptr<osg::ClipNode> clip;
+    reflection->addChild(createMirror(clip));
+    parts->addChild(reflection);
+
+    osg::ref_ptr<osg::TextureCubeMap> cubeMap;
+    osg::ref_ptr<osg::ClearNode> sky = SkyBox::createSkyBox(cubeMap);
+    // The sky's node clears the view; where the sky has no images, the background shows.
+    sky->setClearColor(backgroundColor);
+    parts->addChild(sky);
 
     // The drawable has no bounds, so culling must never drop it while the water is in view.
     osg::ref_ptr<osg::Geode> ocean = new osg::Geode;
@@ -147,7 +170,9 @@ void EnvironmentController::setupWater()
     ocean->addDrawable(new SeaDrawable(seaState, osg::DegreesToRadians(windDirection), cubeMap,
                                        new osg::RefMatrixd(skyToSea()), reflection->getReflectionTexture(),
                                        reflection->getTextureMatrix()));
-    scene->addChild(ocean);
+    parts->addChild(ocean);
+    parts->addChild(clip);
+    return parts;
 }
 
 } // namespace osgTAVRI

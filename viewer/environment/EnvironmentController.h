@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/scene/BackgroundBuild.h"
+
 #include <osg/Camera>
 #include <osg/Group>
 #include <osg/Vec4f>
@@ -9,8 +11,9 @@ namespace osgTAVRI
 {
 
 // The look of the scene as a whole: the two fixed lights, the background colour and, with
-// water enabled, the sea with its sky box and planar reflection. Builds them on the first
-// event it sees and passes every event on.
+// water enabled, the sea with its sky box and planar reflection. Sets the lights on the first
+// event it sees and starts building the water on a thread of its own; the water joins the
+// scene on the first event after it is ready. Passes every event on.
 class EnvironmentController : public osgGA::GUIEventHandler
 {
 public:
@@ -35,12 +38,18 @@ public:
     double getWindDirection() const { return windDirection; }
 
     bool isInitialised() const { return initialised; }
+    // The water was asked for and has not joined the scene yet.
+    bool isWaterPending() const { return waterBuild.isPending(); }
+    // Adds the water when it is ready; with `wait`, waits for it first.
+    void mergeWater(bool wait);
 
 protected:
     ~EnvironmentController() override = default;
 
     void setupEnvironment();
-    void setupWater();
+    // The water's parts, built away from the scene: the reflection and the sky for the scene's
+    // parent, then the sea for the scene.
+    osg::ref_ptr<osg::Group> buildWater() const;
 
     bool initialised = false;
     osg::ref_ptr<osg::Camera> camera;
@@ -50,6 +59,8 @@ protected:
     double seaState = 3.0;
     // Degrees: the compass bearing the wind comes from.
     double windDirection = 250.0;
+    // Last, so that its job ends before anything it reads goes away.
+    BackgroundBuild waterBuild;
 };
 
 } // namespace osgTAVRI

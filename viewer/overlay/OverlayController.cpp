@@ -189,7 +189,14 @@ void OverlayController::layout(int width, int height)
     }
     if (helpPanelTransform.valid() && helpTextTransform.valid())
     {
-        const int x = width / 2 - helpWidth / 2, y = height / 2 - helpHeight / 2;
+        const int x = width / 2 - helpWidth / 2;
+        int y = height / 2 - helpHeight / 2;
+        // Centred, the grown page would reach down over the readout in a window of 768 rows;
+        // it stands on it instead where the window is tall enough. Where the two overlapped,
+        // the toolkit drew them in no fixed order, as their depths are the same.
+        const int aboveReadout = 8 + readoutPanelHeight + 8;
+        if (coordinatePanelTransform.valid() && y < aboveReadout && aboveReadout + helpHeight <= height)
+            y = aboveReadout;
         place(helpPanelTransform.get(), x, y);
         resizeChildPanel(helpPanelTransform.get(), helpWidth, helpHeight);
         place(helpTextTransform.get(), x, y + helpHeight);

@@ -37,7 +37,8 @@ SceneController::SceneController(const SceneController& other, const osg::CopyOp
 bool SceneController::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter&)
 {
     if (!initialised)
-        setupContent();
+        startContent();
+    mergeContent(false);
 
     if (ea.getEventType() == osgGA::GUIEventAdapter::KEYUP && ea.getKey() >= '0' && ea.getKey() <= '9')
     {
@@ -218,26 +219,42 @@ osg::ref_ptr<osg::Node> SceneController::createPowerline()
     return PowerlineBuilder(settings).build();
 }
 
-void SceneController::setupContent()
+void SceneController::startContent()
 {
-    if (loadInfoPoints)
-    {
-        osg::ref_ptr<osg::Node> infoPoints;
-        if (infoPointsBuilder)
-            infoPoints = infoPointsBuilder(*this);
-        else
-            infoPoints = createInfoPoints();
-        if (infoPoints)
-            scene->addChild(infoPoints.get());
-    }
-    if (generatePowerline)
-    {
-        osg::ref_ptr<osg::Node> powerline = createPowerline();
-        if (powerline)
-            scene->addChild(powerline.get());
-    }
+    if (initialised)
+        return;
     registerZipPassword();
     initialised = true;
+    // The builders read this controller's settings while the frames go on. The builds are its
+    // last members, so they wait for their jobs before anything a job reads goes away.
+    if (loadInfoPoints)
+        infoPointsBuild.start([this]() -> osg::ref_ptr<osg::Node> {
+            if (infoPointsBuilder)
+                return infoPointsBuilder(*this);
+            return createInfoPoints();
+        });
+    if (generatePowerline)
+        powerlineBuild.start([this]() { return createPowerline(); });
+}
+
+void SceneController::mergeContent(bool wait)
+{
+    // In this order, whichever is ready first, so that the scene's order does not depend on
+    // timing: a part waits for those before it.
+    for (BackgroundBuild* build : {&infoPointsBuild, &powerlineBuild})
+    {
+        osg::ref_ptr<osg::Node> part;
+        if (build->isPending() && !build->take(part, wait))
+            return;
+        if (part && scene.valid())
+            scene->addChild(part.get());
+    }
+}
+
+void SceneController::setupContent()
+{
+    startContent();
+    mergeContent(true);
 }
 
 } // namespace osgTAVRI

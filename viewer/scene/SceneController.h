@@ -1,5 +1,6 @@
 #pragma once
 
+#include "viewer/scene/BackgroundBuild.h"
 #include "viewer/scene/PagedTerrain.h"
 
 #include <osg/Group>
@@ -33,8 +34,10 @@ public:
     // Layers beyond this are refused: a stray number would create a million empty switches.
     static constexpr int maxLayerNum = 999;
 
-    // Builds optional content on the first event; a null result adds nothing. Without one set,
-    // the information points and the power line come from the content tree.
+    // Builds optional content; a null result adds nothing. Without one set, the information
+    // points and the power line come from the content tree. The first event starts the builds
+    // on threads of their own (a builder must not touch the scene), and each part joins the
+    // scene on the first event after it is ready, so that no frame waits for it.
     using ContentBuilder = std::function<osg::ref_ptr<osg::Node>(SceneController&)>;
 
     SceneController();
@@ -78,7 +81,14 @@ public:
     void toggleLayer(unsigned int index);
     void nextAlternative(unsigned int index);
     void loadDroppedFiles(const std::vector<std::string>& paths);
+    // Starts building the asked content in the background; done once.
+    void startContent();
+    // Adds the content that is ready; with `wait`, waits for all of it first.
+    void mergeContent(bool wait);
+    // Starts the content and waits for it.
     void setupContent();
+    // Content was asked for that has not joined the scene yet.
+    bool isContentPending() const { return infoPointsBuild.isPending() || powerlineBuild.isPending(); }
 
     unsigned int getNumLayers() const { return static_cast<unsigned int>(layers.size()); }
     osg::Switch* getLayer(unsigned int index) const { return index < layers.size() ? layers[index].get() : nullptr; }
@@ -111,6 +121,8 @@ protected:
     unsigned pagedMemory = PagedTerrain::defaultMemoryMB;
     ContentBuilder infoPointsBuilder;
     ContentBuilder powerlineBuilder;
+    BackgroundBuild infoPointsBuild;
+    BackgroundBuild powerlineBuild;
 };
 
 } // namespace osgTAVRI

@@ -46,7 +46,8 @@ namespace Sea
     X(PFNGLGENVERTEXARRAYSPROC, GenVertexArrays, false)                                    \
     X(PFNGLBINDVERTEXARRAYPROC, BindVertexArray, false)                                    \
     X(PFNGLDELETEVERTEXARRAYSPROC, DeleteVertexArrays, false)                              \
-    X(PFNGLGENERATEMIPMAPEXTPROC, GenerateMipmapEXT, false)
+    X(PFNGLGENERATEMIPMAPEXTPROC, GenerateMipmapEXT, false)                               \
+    X(PFNGLBLENDFUNCSEPARATEPROC, BlendFuncSeparate, true)
 
 struct GLFunctions
 {

@@ -13,7 +13,7 @@ namespace
 {
 // Shader coordinates stay below about this; the wrap is a whole number of the wave model's
 // periods, and the shaders tile their textures by whole fractions of it.
-const double wrapLength = 65536.0;
+const double wrapLength = WaterModel::wrapLength;
 
 double wholeMultiple(double period)
 {

@@ -365,7 +365,9 @@ void ProjectedGridOpenGL::DrawWater(bool depthWrites)
     glEnable(GL_DEPTH_TEST);
     glDepthMask(depthWrites ? GL_TRUE : GL_FALSE);
     glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Coverage adds up as colour does: drawn into a transparent target, the sea leaves its
+    // colour times its coverage and the coverage, ready to be laid over a view.
+    gl.BlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     glDrawElements(GL_TRIANGLE_STRIP, GLsizei(indexCount), GL_UNSIGNED_INT, nullptr);
 
     glDepthMask(GL_TRUE);
@@ -403,7 +405,7 @@ bool ProjectedGridOpenGL::DrawPatch(const void* vertices, bool doublePrecision, 
         gl.VertexAttribPointer(attribute, 3, doublePrecision ? GL_DOUBLE : GL_FLOAT, GL_FALSE, 0, vertices);
     }
     glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    gl.BlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     return SEA_CHECK_GL_ERROR();
 }
 

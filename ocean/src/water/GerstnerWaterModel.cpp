@@ -9,6 +9,10 @@
 
 namespace Sea
 {
+namespace
+{
+const double twoPi = 6.283185307179586;
+}
 
 GerstnerWaterModel::GerstnerWaterModel(Environment* env) : WaterModel(env) {}
 
@@ -44,7 +48,6 @@ bool GerstnerWaterModel::InitializeWaves()
     Configuration::GetDoubleValue("gerstner-directional-variance-degrees", variance);
 
     ratio = medianAmplitude / medianWavelength;
-    const float g = float(9.8 / unitScale);
     RandomNumberGenerator* random = environment->GetRandomNumberGenerator();
     totalAmplitude = 0.0;
     for (int i = 0; i < numWaves; ++i)
@@ -53,14 +56,27 @@ bool GerstnerWaterModel::InitializeWaves()
         w.wavelength = float(random->UniformRandomDouble(medianWavelength * 0.5, medianWavelength * 2.0));
         w.amplitude = float(w.wavelength * ratio);
         totalAmplitude += w.amplitude;
-        w.frequency = float(6.2831853 / w.wavelength);
-        w.phaseSpeed = std::sqrt(g * 6.2831853f / w.wavelength);
-        w.steepness = float(steepness / (w.frequency * w.amplitude * numWaves));
+        w.frequency = float(twoPi / w.wavelength);
         w.directionOffset = float(random->UniformRandomDouble(-variance * 0.5, variance * 0.5) * 0.0174532925);
-        w.dx = std::sin(w.directionOffset);
-        w.dy = std::cos(w.directionOffset);
+        aim(w, w.directionOffset);
+        w.steepness = float(steepness / (w.frequency * w.amplitude * numWaves));
     }
     return true;
+}
+
+void GerstnerWaterModel::aim(Wave& w, double theta) const
+{
+    const double k = twoPi / w.wavelength;
+    const double step = twoPi / wrapLength;
+    double kx = step * std::round(k * std::sin(theta) / step);
+    double ky = step * std::round(k * std::cos(theta) / step);
+    if (kx == 0.0 && ky == 0.0)
+        ky = step;
+    const double length = std::hypot(kx, ky);
+    w.frequency = float(length);
+    w.dx = float(kx / length);
+    w.dy = float(ky / length);
+    w.phaseSpeed = float(std::sqrt(9.8 / environment->GetUnitScale() * length));
 }
 
 bool GerstnerWaterModel::UpdateSimulation(double t)
@@ -84,15 +100,18 @@ bool GerstnerWaterModel::UpdateSimulation(double t)
         w.amplitude = float(w.wavelength * ratio);
         totalAmplitude += w.amplitude;
         // Directions as the wind's: clockwise from +y.
-        double theta = w.directionOffset + direction;
-        w.dx = float(std::sin(theta));
-        w.dy = float(std::cos(theta));
+        aim(w, w.directionOffset + direction);
     }
     return true;
 }
 
 double GerstnerWaterModel::GetHeight(double x, double y, Vector3& normal) const
 {
+    // Taken into the wrap as the shaders' coordinates are: the phase of a far position would
+    // otherwise carry the rounding of the wave vector to the float the shaders are given,
+    // times millions of metres.
+    x -= wrapLength * std::floor(x / wrapLength);
+    y -= wrapLength * std::floor(y / wrapLength);
     float height = 0.0f, nx = 0.0f, ny = 0.0f, nz = 0.0f;
     for (int i = 0; i < numWaves; ++i)
     {

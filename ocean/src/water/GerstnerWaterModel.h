@@ -28,6 +28,12 @@ public:
     bool UpdateSimulation(double time) override;
     double GetHeight(double x, double y, Vector3& normal) const override;
     float GetFoam(double x, double y) const override;
+    // Every wave fits a whole number of times into the wrap along x and along y.
+    bool GetPeriod(double& x, double& y) const override
+    {
+        x = y = wrapLength;
+        return true;
+    }
 
     bool InitializeWaves();
     int GetNumWaves() const { return numWaves; }
@@ -35,6 +41,11 @@ public:
     double GetTotalAmplitude() const { return totalAmplitude; }
 
 protected:
+    // Sets the wave's direction and wave number for travel towards `theta` (clockwise from
+    // +y), the wave vector moved to the nearest one with a whole number of wavelengths in the
+    // wrap along x and along y; the angular frequency follows.
+    void aim(Wave& wave, double theta) const;
+
     int numWaves = 4;
     double medianWavelength = 100.0;
     double medianAmplitude = 3.0;

@@ -26,6 +26,10 @@ public:
     virtual double GetHeight(double x, double y, Vector3& normal) const = 0;
     // How much the water foams at a local position, from 0 to 1.
     virtual float GetFoam(double x, double y) const;
+    // The shaders' local coordinates wrap round after this many units, a whole number of every
+    // model's periods, so that the surface is the same on either side of the wrap.
+    static constexpr double wrapLength = 65536.0;
+
     // The lengths along x and y after which the surface repeats; false when it does not.
     virtual bool GetPeriod(double& x, double& y) const
     {

@@ -8,6 +8,7 @@
 #include "Sea/ResourceLoader.h"
 #include "grid/ProjectedGrid.h"
 #include "water/FFTWaterModel.h"
+#include "water/GerstnerWaterModel.h"
 
 #include <osg/Matrixd>
 
@@ -35,14 +36,26 @@ protected:
         loader.reset();
         SeaTest::TearDown();
     }
-    std::unique_ptr<Sea::Ocean> create(double seaState)
+    std::unique_ptr<Sea::Ocean> create(double seaState, int type = Sea::FFT_JONSWAP)
     {
         environment->SimulateSeaState(seaState, 0.3);
-        return std::unique_ptr<Sea::Ocean>(Sea::Ocean::Create(environment.get(), Sea::FFT_JONSWAP));
+        return std::unique_ptr<Sea::Ocean>(Sea::Ocean::Create(environment.get(), type));
     }
     std::unique_ptr<Sea::ResourceLoader> loader;
     std::unique_ptr<Sea::Environment> environment;
 };
+
+// The height that the Gerstner vertex shader draws at its local coordinates, in its floats.
+double drawnGerstnerHeight(const Sea::GerstnerWaterModel& model, float x, float y)
+{
+    float height = 0.0f;
+    for (int i = 0; i < model.GetNumWaves(); ++i)
+    {
+        const Sea::GerstnerWaterModel::Wave& w = model.GetWaves()[i];
+        height += w.amplitude * std::sin((w.dx * x + w.dy * y) * w.frequency + w.phaseSpeed * float(model.GetTime()));
+    }
+    return height;
+}
 } // namespace
 
 // Each wave model's significant height is that of Pierson and Moskowitz for sea states that
@@ -88,32 +101,40 @@ TEST_F(SeaStateTest, WhitecapsAppearFromAboutSeaStateFiveAndSpreadAsTheSeaRises)
 }
 
 // Where the shaders wrap their coordinates (here 6 438 064 m north, inside the national grid),
-// the height query and the drawn surface sample the same place of the wave field.
+// the height query and the drawn surface sample the same place of the wave field, for the
+// FFT sea and for the Gerstner waves.
 TEST_F(SeaStateTest, TheHeightQueryAgreesWithTheDrawnSurface)
 {
-    std::unique_ptr<Sea::Ocean> ocean = create(5.0);
-    ASSERT_NE(ocean, nullptr);
-    for (double north : {6438064.3, 6422528.2, 137.0})
+    for (int type : {Sea::FFT_JONSWAP, Sea::GERSTNER})
     {
-        const osg::Vec3d eye(151234.5, north, 25.0);
-        const osg::Matrixd view = osg::Matrixd::lookAt(eye, eye + osg::Vec3d(0, 100, -10), osg::Vec3d(0, 0, 1));
-        environment->SetCameraMatrix(view.ptr());
-        ocean->Advance(12.0);
-        const Sea::ProjectedGrid* grid = ocean->GetProjectedGrid();
-        const Sea::Vector3 reference = grid->GetReferenceLocation();
-        for (const osg::Vec3d& offset : {osg::Vec3d(3, 40, 0), osg::Vec3d(-17, 230, 0), osg::Vec3d(400, 2, 0)})
+        std::unique_ptr<Sea::Ocean> ocean = create(5.0, type);
+        ASSERT_NE(ocean, nullptr);
+        for (double north : {6438064.3, 6422528.2, 137.0})
         {
-            const osg::Vec3d p = eye + offset;
-            double height = 0.0;
-            Sea::Vector3 normal, drawnNormal;
-            ASSERT_TRUE(ocean->GetHeight(Sea::Vector3(p.x(), p.y(), 0.0), height, normal));
-            // The shaders' local coordinates: the wrapped camera plus the offset from it.
-            const double drawn = ocean->GetWaterModel()->GetHeight(reference.x + offset.x(), reference.y + offset.y(),
-                                                                   drawnNormal);
-            EXPECT_NEAR(height, drawn, 1e-3) << "at " << p.x() << ", " << p.y();
+            const osg::Vec3d eye(151234.5, north, 25.0);
+            const osg::Matrixd view = osg::Matrixd::lookAt(eye, eye + osg::Vec3d(0, 100, -10), osg::Vec3d(0, 0, 1));
+            environment->SetCameraMatrix(view.ptr());
+            ocean->Advance(12.0);
+            const Sea::ProjectedGrid* grid = ocean->GetProjectedGrid();
+            const Sea::Vector3 reference = grid->GetReferenceLocation();
+            for (const osg::Vec3d& offset : {osg::Vec3d(3, 40, 0), osg::Vec3d(-17, 230, 0), osg::Vec3d(400, 2, 0)})
+            {
+                const osg::Vec3d p = eye + offset;
+                double height = 0.0;
+                Sea::Vector3 normal, drawnNormal;
+                ASSERT_TRUE(ocean->GetHeight(Sea::Vector3(p.x(), p.y(), 0.0), height, normal));
+                // The shaders' local coordinates: the wrapped camera plus the offset from it.
+                const double x = reference.x + offset.x(), y = reference.y + offset.y();
+                const Sea::WaterModel& model = *ocean->GetWaterModel();
+                const double drawn =
+                    type == Sea::GERSTNER
+                        ? drawnGerstnerHeight(static_cast<const Sea::GerstnerWaterModel&>(model), float(x), float(y))
+                        : model.GetHeight(x, y, drawnNormal);
+                EXPECT_NEAR(height, drawn, 5e-3) << "type " << type << " at " << p.x() << ", " << p.y();
+            }
+            const Sea::Vector3 wrap = grid->GetWrapPeriod();
+            EXPECT_EQ(std::fmod(wrap.x, 1024.0), 0.0) << "the wrap is a whole number of patches";
         }
-        const Sea::Vector3 wrap = grid->GetWrapPeriod();
-        EXPECT_EQ(std::fmod(wrap.x, 1024.0), 0.0) << "the wrap is a whole number of patches";
     }
 }
 

@@ -104,12 +104,22 @@ void writeGround(const std::string& path, double x0, double y0, double x1, doubl
 
 TileSamples sampleTile(const std::string& ivePath)
 {
-    TileSamples result;
     osg::ref_ptr<osg::Node> node = osgDB::readRefNodeFile(ivePath);
-    osg::MatrixTransform* transform = dynamic_cast<osg::MatrixTransform*>(node.get());
+    if (!node.valid())
+    {
+        ADD_FAILURE() << "cannot read " << ivePath;
+        return TileSamples();
+    }
+    return sampleTile(*node, ivePath);
+}
+
+TileSamples sampleTile(osg::Node& node, const std::string& name)
+{
+    TileSamples result;
+    osg::MatrixTransform* transform = dynamic_cast<osg::MatrixTransform*>(&node);
     osg::Geode* geode = transform && transform->getNumChildren() ? transform->getChild(0)->asGeode() : nullptr;
     osg::Geometry* geometry = geode && geode->getNumDrawables() ? geode->getDrawable(0)->asGeometry() : nullptr;
-    EXPECT_NE(geometry, nullptr) << ivePath;
+    EXPECT_NE(geometry, nullptr) << name;
     if (!geometry)
         return result;
     const osg::Vec3d centre = transform->getMatrix().getTrans();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <osg/Node>
 #include <osg/Vec3d>
 #include <osg/Vec4ub>
 
@@ -49,6 +50,8 @@ struct TileSamples
     std::vector<Sample> samples; // the vertices that triangles use
 };
 TileSamples sampleTile(const std::string& ivePath);
+// The same for a surface of that shape already read (a coarse level's, say), named in failures.
+TileSamples sampleTile(osg::Node& node, const std::string& name);
 
 // Largest difference between two colours in any channel.
 int colourDistance(const Rgb& a, const Rgb& b);

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
 using namespace osgTAVRI;
 
@@ -99,6 +100,37 @@ TEST_F(LazPairs, DecodeToTheRecordsOfTheirTwins)
             EXPECT_TRUE(decoded == twin) << threads << " thread(s): " << firstDifference(decoded, twin, length);
         }
     }
+}
+
+// Readers of files with different records, at the same time on their own threads with
+// three decoding threads each, twice over: the chunk buffers that one reader leaves for the
+// next never mix records of two files.
+TEST_F(LazPairs, ReadersAtTheSameTimeKeepTheirOwnRecords)
+{
+    const Pair* chosen[] = {&pairs[2], &pairs[3], &pairs[5], &pairs[3]};
+    std::vector<std::string> files, twins;
+    for (const Pair* pair : chosen)
+    {
+        files.push_back(tavritest::readFile(folder + pair->laz));
+        twins.push_back(recordsOf(tavritest::readFile(folder + pair->twin)));
+    }
+    std::vector<int> matches(files.size(), 0);
+    std::vector<std::thread> readers;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        readers.emplace_back([&, i] {
+            for (int round = 0; round < 2; ++round)
+                try
+                {
+                    matches[i] += decodeAll(files[i], 3) == twins[i];
+                }
+                catch (const LasError&)
+                {
+                }
+        });
+    for (std::thread& reader : readers)
+        reader.join();
+    for (std::size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(matches[i], 2) << chosen[i]->laz;
 }
 
 // Through LasReader, as tin reads: the twin's reference counts and exact coordinate sums.

@@ -1,14 +1,20 @@
 #include "tests/support/TestSupport.h"
 #include "tests/tin/TinTestSupport.h"
+#include "tests/tin/imagery/ImageryTestSupport.h"
+#include "tin/las/LasWriter.h"
 
 #include <osg/Geode>
 #include <osg/Geometry>
+#include <osg/MatrixTransform>
 #include <osg/PagedLOD>
+#include <osg/Texture2D>
 #include <osg/TriangleIndexFunctor>
 #include <osgDB/FileNameUtils>
 #include <osgDB/FileUtils>
 #include <osgDB/ReadFile>
 
+#include <cmath>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -58,6 +64,20 @@ std::map<std::string, std::string> database(const std::string& dir)
     for (const auto& level : tintest::tileContents(dir + "/terrain_levels"))
         files["terrain_levels/" + level.first] = level.second;
     return files;
+}
+
+osg::PagedLOD* pagedChild(osg::Node& node, unsigned i)
+{
+    osg::Group* group = node.asGroup();
+    return group && i < group->getNumChildren() ? dynamic_cast<osg::PagedLOD*>(group->getChild(i)) : nullptr;
+}
+
+bool textured(osg::Node& coarse)
+{
+    osg::Group* transform = coarse.asGroup();
+    osg::Geode* geode = transform && transform->getNumChildren() ? transform->getChild(0)->asGeode() : nullptr;
+    const osg::StateSet* state = geode && geode->getNumDrawables() ? geode->getDrawable(0)->getStateSet() : nullptr;
+    return state && state->getTextureAttribute(0, osg::StateAttribute::TEXTURE);
 }
 
 // Follows every PagedLOD from the root down, reading each file it names the way the pager
@@ -160,6 +180,106 @@ TEST(PagedDatabase, ReachesEveryTileAndIsTheSameHoweverBuilt)
                         sharded.path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(database(sharded.path()) == expected);
+
+    // Untextured tiles leave the levels untextured.
+    osg::ref_ptr<osg::Node> root = osgDB::readRefNodeFile(one.file("terrain.ive"));
+    osg::PagedLOD* top = dynamic_cast<osg::PagedLOD*>(root.get());
+    ASSERT_TRUE(top && top->getNumChildren() == 1);
+    EXPECT_FALSE(textured(*top->getChild(0)));
+    EXPECT_FALSE(textured(*first->getChild(0)));
+
+    // A rerun over a smaller grid removes the level files its root no longer reaches, and
+    // only those: a file of another kind in the folder stays.
+    tavritest::writeFile(one.file("terrain_levels/notes.txt"), "kept");
+    r = tintest::runTin({"--extents", "0,0,500,500", "--tileSize", "250", "--namingRowCol", "--pagedDatabase",
+                         "terrain.ive", "--indexOnly"},
+                        one.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(tavritest::listDir(one.file("terrain_levels")),
+              (std::vector<std::string>{"L1_0_0.ive", "notes.txt"}));
+    Walk smaller;
+    smaller.follow(one.file("terrain.ive"), 0);
+    EXPECT_TRUE(smaller.problems.empty());
+    EXPECT_EQ(smaller.tilesReached, (std::set<std::string>{"0_0.ive", "0_1.ive", "1_0.ive", "1_1.ive"}));
+}
+
+// Tiles textured from a raster with a known pattern (written by GDAL): the coarse surfaces of
+// every level show, through their texture coordinates, the raster's colour at the ground points
+// they stand for, and a surface with no textured tile below it stays untextured.
+TEST(PagedDatabase, CoarseLevelsShowTheTilesImagery)
+{
+    using namespace imagerytest;
+    TempDir dir;
+    // 4 x 2 tiles of 100 m: the western 2 x 2 textured, the easternmost column beyond the
+    // raster, the one between without points.
+    const double x0 = 500000.0, y0 = 6600000.0;
+    const double transform[6] = {x0 - 50.0, 0.5, 0.0, y0 + 250.0, 0.0, -0.5};
+    writeRaster(dir.file("pattern.tif"), 500, 600, transform, 3006, cellColour);
+    writeGround(dir.file("west.las"), x0, y0, x0 + 200.0, y0 + 200.0, wktOf(3006));
+    writeGround(dir.file("east.las"), x0 + 300.0, y0, x0 + 400.0, y0 + 200.0, wktOf(3006));
+    RunResult r = tintest::runTin({"--extents", "500000,6600000,500400,6600200", "--tileSize", "100",
+                                   "--namingRowCol", "--texture", dir.file("pattern.tif"), "--pagedDatabase",
+                                   "terrain.ive", dir.file("west.las"), dir.file("east.las")},
+                                  dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+
+    // Each coarse surface, at points inside its square and clear of the pattern's edges, with
+    // texture coordinates and position interpolated inside its triangles.
+    std::size_t compared = 0;
+    auto expectPattern = [&](osg::PagedLOD& lod, double side) {
+        const osg::Vec3d c = lod.getCenter();
+        const TileSamples t = sampleTile(*lod.getChild(0), lod.getName());
+        ASSERT_GT(t.textureColumns, 0) << lod.getName() << " is untextured";
+        osg::Geometry* geometry = lod.getChild(0)->asGroup()->getChild(0)->asGeode()->getDrawable(0)->asGeometry();
+        const osg::Vec3Array& v = *static_cast<osg::Vec3Array*>(geometry->getVertexArray());
+        const osg::Vec2Array& tc = *static_cast<osg::Vec2Array*>(geometry->getTexCoordArray(0));
+        const osg::Image& image = *static_cast<osg::Texture2D*>(geometry->getStateSet()->getTextureAttribute(
+                                                                      0, osg::StateAttribute::TEXTURE))
+                                       ->getImage();
+        const osg::Vec3d centre = static_cast<osg::MatrixTransform*>(lod.getChild(0))->getMatrix().getTrans();
+        const osg::DrawElementsUInt& list = *static_cast<osg::DrawElementsUInt*>(geometry->getPrimitiveSet(0));
+        for (std::size_t k = 0; k + 2 < list.size(); k += 3)
+            for (const osg::Vec3d& w : {osg::Vec3d(1, 1, 1) / 3.0, osg::Vec3d(0.6, 0.2, 0.2), osg::Vec3d(0.2, 0.2, 0.6)})
+            {
+                const osg::Vec3d p = (osg::Vec3d(v[list[k]]) * w[0] + osg::Vec3d(v[list[k + 1]]) * w[1] +
+                                      osg::Vec3d(v[list[k + 2]]) * w[2]) +
+                                     centre;
+                const osg::Vec2 st = tc[list[k]] * w[0] + tc[list[k + 1]] * w[1] + tc[list[k + 2]] * w[2];
+                if (std::fabs(p.x() - c.x()) > side / 2 || std::fabs(p.y() - c.y()) > side / 2 ||
+                    p.x() > x0 + 200.0 || distanceToCellEdge(p.x(), p.y()) < 2.0)
+                    continue;
+                const unsigned char* texel = image.data(std::min(image.s() - 1, int(st.x() * image.s())),
+                                                        std::min(image.t() - 1, int(st.y() * image.t())));
+                const Rgb want = cellColour(p.x(), p.y());
+                ++compared;
+                EXPECT_LE(colourDistance(Rgb(texel[0], texel[1], texel[2], 255), want), 2)
+                    << lod.getName() << " at " << p.x() << ", " << p.y();
+            }
+    };
+
+    osg::ref_ptr<osg::Node> root = osgDB::readRefNodeFile(dir.file("terrain.ive"));
+    osg::PagedLOD* top = dynamic_cast<osg::PagedLOD*>(root.get());
+    ASSERT_TRUE(top && top->getNumChildren() == 1);
+    expectPattern(*top, 400.0); // level 2, from the level files below it
+    osg::ref_ptr<osg::Node> level2 = osgDB::readRefNodeFile(dir.file("terrain_levels/L2_0_0.ive"));
+    ASSERT_TRUE(level2.valid() && pagedChild(*level2, 0) && pagedChild(*level2, 1));
+    expectPattern(*pagedChild(*level2, 0), 200.0);
+    EXPECT_FALSE(textured(*pagedChild(*level2, 1)->getChild(0)));
+    osg::ref_ptr<osg::Node> level1 = osgDB::readRefNodeFile(dir.file("terrain_levels/L1_0_0.ive"));
+    for (unsigned i = 0; i < 4; ++i)
+    {
+        ASSERT_TRUE(level1.valid() && pagedChild(*level1, i));
+        expectPattern(*pagedChild(*level1, i), 100.0);
+    }
+    EXPECT_GT(compared, 2000u);
+
+    // The index step alone, on two threads, composes the same bytes.
+    const auto once = database(dir.path());
+    r = tintest::runTin({"--extents", "500000,6600000,500400,6600200", "--tileSize", "100", "--namingRowCol",
+                         "--pagedDatabase", "terrain.ive", "--indexOnly", "--numThreads", "2"},
+                        dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(database(dir.path()) == once);
 }
 
 // A damaged tile is named once and left out; a run that cannot finish its levels leaves no
@@ -199,4 +319,58 @@ TEST(PagedDatabase, BadTilesAndUnfinishedRuns)
     EXPECT_NE(r.err.find("run the shards without it, then tin --pagedDatabase terrain.ive --indexOnly"),
               std::string::npos)
         << r.err;
+}
+
+// With the scan's own colours (--colour rgb) the coarse surfaces carry vertex colours too: the
+// mean of the ground each vertex stands for, so inside a patch of one colour, that colour.
+TEST(PagedDatabase, CoarseLevelsAverageTheScansColours)
+{
+    using namespace imagerytest;
+    TempDir dir;
+    {
+        std::ofstream out(dir.file("colour.las").c_str(), std::ios::binary);
+        osgTAVRI::LasWriter::Settings settings;
+        settings.pointFormat = 2;
+        osgTAVRI::LasWriter writer(out, settings);
+        for (int j = 0; j < 200; ++j)
+            for (int i = 0; i < 200; ++i)
+            {
+                const double x = i + 0.5 + 0.3 * std::sin(i * 1.7 + j), y = j + 0.5 + 0.3 * std::cos(j * 2.3 + i);
+                const Rgb c = cellColour(x, y);
+                writer.setColour(std::uint16_t(c[0] * 257), std::uint16_t(c[1] * 257), std::uint16_t(c[2] * 257));
+                writer.addPoint(x, y, 5.0 + 2.0 * std::sin(x / 30.0));
+            }
+        writer.finish();
+    }
+    RunResult r = tintest::runTin({"--extents", "0,0,200,200", "--tileSize", "100", "--namingRowCol", "--colour",
+                                   "rgb", "--pagedDatabase", "terrain.ive", dir.file("colour.las")},
+                                  dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+
+    std::size_t compared = 0;
+    auto expectColours = [&](osg::Node& coarse, double clear) {
+        const TileSamples t = sampleTile(coarse, coarse.getName());
+        for (const Sample& s : t.samples)
+        {
+            ASSERT_TRUE(s.coloured);
+            if (distanceToCellEdge(s.world.x(), s.world.y()) < clear)
+                continue;
+            ++compared;
+            const Rgb want = cellColour(s.world.x(), s.world.y());
+            EXPECT_LE(colourDistance(s.colour, want), 1) << "at " << s.world.x() << ", " << s.world.y();
+        }
+    };
+    osg::ref_ptr<osg::Node> root = osgDB::readRefNodeFile(dir.file("terrain.ive"));
+    osg::PagedLOD* top = dynamic_cast<osg::PagedLOD*>(root.get());
+    ASSERT_TRUE(top && top->getNumChildren() == 1);
+    expectColours(*top->getChild(0), 10.0);
+    const std::size_t atTop = compared;
+    EXPECT_GT(atTop, 10u);
+    osg::ref_ptr<osg::Node> level1 = osgDB::readRefNodeFile(dir.file("terrain_levels/L1_0_0.ive"));
+    for (unsigned i = 0; i < 4; ++i)
+    {
+        ASSERT_TRUE(level1.valid() && pagedChild(*level1, i));
+        expectColours(*pagedChild(*level1, i)->getChild(0), 5.0);
+    }
+    EXPECT_GT(compared, atTop + 100);
 }

@@ -1,6 +1,6 @@
 #include "tests/viewer/environment/WaterFixture.h"
 
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 
 #include <sstream>
 

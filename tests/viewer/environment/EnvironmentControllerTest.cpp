@@ -2,8 +2,8 @@
 
 #include "tests/viewer/environment/WaterFixture.h"
 #include "viewer/environment/EnvironmentController.h"
-#include "viewer/environment/PlanarReflection.h"
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/PlanarReflection.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 #include "viewer/navigation/NavigationController.h"
 #include "viewer/TAVRIview.h"
 

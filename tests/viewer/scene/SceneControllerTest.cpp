@@ -324,7 +324,7 @@ TEST_F(SceneController, StoredPathsAreRelativeToBin)
     EXPECT_EQ(controller->getModel(1).filename, path);
 }
 
-TEST_F(SceneController, FirstEventRegistersTheZipPasswordAndBuildsTheAskedContent)
+TEST_F(SceneController, FirstEventRegistersTheZipPasswordAndStartsTheAskedContent)
 {
     int infoCalls = 0, powerCalls = 0;
     controller->setInfoPointsBuilder([&](osgTAVRI::SceneController&) {
@@ -345,6 +345,8 @@ TEST_F(SceneController, FirstEventRegistersTheZipPasswordAndBuildsTheAskedConten
     EXPECT_FALSE(controller->handle(*frame, actions));
     EXPECT_FALSE(controller->handle(*frame, actions));
     EXPECT_TRUE(controller->isInitialised());
+    controller->mergeContent(true);
+    EXPECT_FALSE(controller->isContentPending());
     EXPECT_EQ(infoCalls, 1);
     EXPECT_EQ(powerCalls, 0);
     ASSERT_EQ(scene->getNumChildren(), 1u);

@@ -67,16 +67,10 @@ public:
             if (t > m.tableSize) // only a damaged stream gets here
                 t = m.tableSize;
             sym = m.decoderTable[t];
-            unsigned n = m.decoderTable[t + 1] + 1;
-            // Bisection among the few symbols that the table entry leaves.
-            while (n > sym + 1)
-            {
-                const unsigned k = (sym + n) >> 1;
-                if (m.distribution[k] > dv)
-                    n = k;
-                else
-                    sym = k;
-            }
+            const unsigned n = m.decoderTable[t + 1];
+            // Upwards among the few symbols that the table entry leaves.
+            while (sym < n && m.distribution[sym + 1] <= dv)
+                ++sym;
             x = m.distribution[sym] * length;
             if (sym != m.lastSymbol)
                 y = m.distribution[sym + 1] * length;

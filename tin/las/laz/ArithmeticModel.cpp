@@ -8,11 +8,12 @@ namespace osgTAVRI
 
 ArithmeticModel::ArithmeticModel(unsigned count) : symbols(count < 2 ? 2 : count), lastSymbol(symbols - 1)
 {
-    // Alphabets of more than 16 symbols get a table of 2^b entries, b >= 3, 4 symbols per entry at most.
+    // Alphabets of more than 16 symbols get a table of 2^b entries, two or more per symbol:
+    // most entries then hold one symbol, and the search after the lookup seldom steps.
     if (symbols > 16)
     {
         unsigned bits = 3;
-        while (symbols > (1u << (bits + 2)))
+        while (symbols > (1u << (bits - 1)))
             ++bits;
         tableSize = 1u << bits;
         tableShift = lengthShift - bits;

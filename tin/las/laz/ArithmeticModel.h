@@ -8,7 +8,7 @@ namespace osgTAVRI
 {
 
 // Adaptive frequency model of an arithmetic-coded alphabet. Counts are rescaled every
-// `updateCycle` symbols (the cycle grows by 5/4 up to a bound), and a coarse lookup
+// `updateCycle` symbols (the cycle grows by 5/4 up to a bound), and a lookup
 // table on the top bits of the scaled value narrows the symbol search for larger alphabets.
 class ArithmeticModel
 {

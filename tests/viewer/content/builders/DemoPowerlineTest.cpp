@@ -77,12 +77,14 @@ TEST(DemoPowerline, PylonsStandOnTheTerrainAndPylonsAndWiresAreDrawn)
     // The scene alone: the help page shown at start would veil it.
     h.overlay()->setNodeMask(0);
 
-    // Content comes after the terrain layer: information points, then the power line.
+    // Content joins last, after the terrain layer and the lights: information points, then
+    // the power line.
     osg::Group* scene = h.scene();
-    ASSERT_GE(scene->getNumChildren(), 3u);
+    const unsigned int count = scene->getNumChildren();
+    ASSERT_GE(count, 3u);
     osg::Node* terrain = scene->getChild(0);
-    osg::Node* powerline = scene->getChild(2);
-    EXPECT_EQ(tavritest::placedTexts(scene->getChild(1)).size(), 10u);
+    osg::Node* powerline = scene->getChild(count - 1);
+    EXPECT_EQ(tavritest::placedTexts(scene->getChild(count - 2)).size(), 10u);
     const std::vector<osg::Node*> conductors = tavritest::findNamed(powerline, "Conductors");
     ASSERT_EQ(conductors.size(), 1u);
     EXPECT_EQ(tavritest::findNamed(powerline, "Pylon ").size(), 20u);

@@ -1,4 +1,4 @@
-#include "viewer/environment/PlanarReflection.h"
+#include "viewer/environment/sea/PlanarReflection.h"
 
 #include <osg/FrameStamp>
 #include <osgUtil/CullVisitor>
@@ -34,33 +34,12 @@ PlanarReflection::PlanarReflection(const PlanarReflection& other, const osg::Cop
 {
 }
 
-void PlanarReflection::judgeSpeed(const osg::FrameStamp& stamp)
-{
-    const unsigned int frame = stamp.getFrameNumber();
-    const double now = stamp.getReferenceTime();
-    if (judgedSince < 0.0 || frame < judgedFrom || now < judgedSince)
-    {
-        judgedFrom = frame;
-        judgedSince = now;
-        return;
-    }
-    if (frame - judgedFrom < framesJudged)
-        return;
-    const double perFrame = (now - judgedSince) / double(frame - judgedFrom);
-    if (perFrame > slowFrame)
-        reduced = true;
-    else if (perFrame < 0.5 * slowFrame)
-        reduced = false;
-    judgedFrom = frame;
-    judgedSince = now;
-}
-
 void PlanarReflection::accept(osg::NodeVisitor& nv)
 {
     if (nv.asCullVisitor() && mainCamera.valid())
     {
         if (const osg::FrameStamp* stamp = nv.getFrameStamp())
-            judgeSpeed(*stamp);
+            speed.judge(*stamp);
         const int size = getDrawnSize();
         if (!getViewport() || int(getViewport()->width()) != size)
             setViewport(new osg::Viewport(0, 0, size, size));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/environment/sea/FrameSpeed.h"
+
 #include <osg/Camera>
 #include <osg/Matrixd>
 #include <osg/Texture2D>
@@ -14,12 +16,6 @@ class PlanarReflection : public osg::Camera
 {
 public:
     static const int textureSize = 1024;
-    // When frames take longer than this on average, the reflection is drawn into a quarter
-    // of the texture (half its width and height), and again into the whole when they take
-    // less than half of it. Judged over this many frames, so a single slow frame changes
-    // nothing.
-    static constexpr double slowFrame = 1.0 / 20.0;
-    static const unsigned int framesJudged = 10;
 
     PlanarReflection();
     explicit PlanarReflection(osg::Camera* mainCamera);
@@ -32,20 +28,17 @@ public:
 
     osg::Texture2D* getReflectionTexture() const { return texture.get(); }
     osg::RefMatrixd* getTextureMatrix() const { return textureMatrix.get(); }
-    // The side of the square of the texture that is drawn.
-    int getDrawnSize() const { return reduced ? textureSize / 2 : textureSize; }
+    // The side of the square of the texture that is drawn: on slow frames a quarter of the
+    // texture (half its width and height).
+    int getDrawnSize() const { return speed.isSlow() ? textureSize / 2 : textureSize; }
 
 protected:
     ~PlanarReflection() override = default;
 
-    void judgeSpeed(const osg::FrameStamp& stamp);
-
     osg::ref_ptr<osg::Texture2D> texture;
     osg::ref_ptr<osg::RefMatrixd> textureMatrix;
     osg::ref_ptr<osg::Camera> mainCamera;
-    bool reduced = false;
-    unsigned int judgedFrom = 0;
-    double judgedSince = -1.0;
+    FrameSpeed speed;
 };
 
 } // namespace osgTAVRI

@@ -1,12 +1,15 @@
 #include "tests/viewer/environment/WaterFixture.h"
 
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 
 #include <osg/Geometry>
 #include <osg/Math>
 #include <osg/Texture2D>
+#include <osgDB/WriteFile>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 using namespace tavritest;
 
@@ -161,5 +164,69 @@ TEST(SeaDrawable, AModelDrawnAfterTheSeaKeepsItsBuffersAndTexture)
         // Green: textured; white would be the square without its texture.
         const osg::Vec3i p = pixel(image.get(), 160, 110);
         EXPECT_TRUE(p.y() > 150 && p.x() < 60 && p.z() < 60) << p.x() << "," << p.y() << "," << p.z();
+    }
+}
+
+// Shaded at a fraction of the width and height and scaled up over the view, the sea looks as
+// it does at full size, and stays hidden behind what stands in front of it; in a large
+// multisampled window too, whose depth cannot be copied at another size directly.
+TEST(SeaDrawable, ShadedAtReducedSizeItLooksAsAtFullSizeAndStaysBehindTheScene)
+{
+    for (const std::string samples : {"0", "4"})
+    {
+        const int width = samples == "0" ? 320 : 1024, height = samples == "0" ? 240 : 768;
+        ViewerHarness h;
+        installSeaData(h);
+        std::string configuration = waterConfiguration(eye, ahead);
+        const std::string window = "width=\"320\" height=\"240\" numSamples=\"0\"";
+        configuration.replace(configuration.find(window), window.size(),
+                              "width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) +
+                                  "\" numSamples=\"" + samples + "\"");
+        h.writeConfiguration(configuration);
+        h.setup();
+        // A yellow block standing in the water 150 m ahead, its lower half under water.
+        h.scene()->addChild(unlitBox(osg::Vec3(0.0f, 150.0f, 0.0f), 20.0f, osg::Vec4(1, 1, 0, 1)));
+        h.frame(3);
+        osgTAVRI::SeaDrawable* sea = findSea(h.scene());
+        ASSERT_NE(sea, nullptr);
+        sea->setShading(osgTAVRI::SeaDrawable::Shading::full);
+        osg::ref_ptr<osg::Image> full = h.readPixels(10.0);
+        EXPECT_FALSE(sea->wasReduced());
+        sea->setShading(osgTAVRI::SeaDrawable::Shading::reduced);
+        osg::ref_ptr<osg::Image> reduced = h.readPixels(10.0);
+        EXPECT_TRUE(sea->wasReduced()) << samples << " samples";
+        ASSERT_TRUE(full.valid() && reduced.valid());
+        ASSERT_EQ(full->s(), width);
+        osgDB::writeImageFile(*full, buildDir() + "/sea-shading-full-" + samples + ".png");
+        osgDB::writeImageFile(*reduced, buildDir() + "/sea-shading-reduced-" + samples + ".png");
+
+        const osg::Vec3i yellow(255, 255, 0);
+        const int edge = osgTAVRI::SeaDrawable::reducedShadingDivisor;
+        auto inside = [&](int x, int y) {
+            for (int j = -edge; j <= edge; ++j)
+                for (int i = -edge; i <= edge; ++i)
+                    if (x + i < 0 || x + i >= width || y + j < 0 || y + j >= height ||
+                        pixel(full.get(), x + i, y + j) != yellow)
+                        return false;
+            return true;
+        };
+        long difference = 0, block = 0, blockKept = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+            {
+                const osg::Vec3i a = pixel(full.get(), x, y), b = pixel(reduced.get(), x, y);
+                for (int c = 0; c < 3; ++c)
+                    difference += std::abs(a[c] - b[c]);
+                if (inside(x, y))
+                {
+                    ++block;
+                    blockKept += b == yellow;
+                }
+            }
+        EXPECT_LT(double(difference) / (width * height * 3.0), 3.0) << "mean difference per channel, " << samples
+                                                                     << " samples";
+        // The sea, shaded in blocks of a few pixels, reaches at most a block into the yellow.
+        EXPECT_GT(block, 500);
+        EXPECT_EQ(blockKept, block) << samples << " samples";
     }
 }

@@ -1,4 +1,4 @@
-#include "viewer/environment/SeaMessages.h"
+#include "viewer/environment/sea/SeaMessages.h"
 
 #include <osg/Notify>
 

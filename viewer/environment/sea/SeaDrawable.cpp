@@ -1,7 +1,8 @@
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 
-#include "viewer/environment/SeaMessages.h"
-#include "viewer/environment/SeaUpdateCallback.h"
+#include "viewer/environment/sea/LowResolutionPass.h"
+#include "viewer/environment/sea/SeaMessages.h"
+#include "viewer/environment/sea/SeaUpdateCallback.h"
 
 #include <osg/ContextData>
 #include <osg/Depth>
@@ -69,9 +70,11 @@ void upperLeft(const osg::Matrixd& m, double out[9])
             out[row * 3 + column] = m(row, column);
 }
 
-// The library objects of one sea, destroyed ocean first.
+// The library objects of one sea, destroyed ocean first, and the GL names of its pass at
+// reduced size.
 struct SeaObjects
 {
+    std::unique_ptr<LowResolutionPass> pass;
     std::unique_ptr<Sea::ResourceLoader> loader;
     std::unique_ptr<Sea::Environment> environment;
     std::unique_ptr<Sea::Ocean> ocean;
@@ -93,22 +96,28 @@ public:
     }
 
     void flushDeletedGLObjects(double, double&) override { flushAllDeletedGLObjects(); }
-    void flushAllDeletedGLObjects() override
+    void flushAllDeletedGLObjects() override { flush(true); }
+    void deleteAllGLObjects() override { flush(true); }
+    // The context is gone: the library's GL calls reach no context, its memory is freed.
+    void discardAllGLObjects() override { flush(false); }
+
+protected:
+    ~SeaReleaseQueue() override { flush(false); }
+
+private:
+    void flush(bool contextCurrent)
     {
         std::vector<SeaObjects> due;
         {
             std::lock_guard<std::mutex> lock(mutex);
             due.swap(pending);
         }
+        if (contextCurrent)
+            for (SeaObjects& objects : due)
+                if (objects.pass)
+                    objects.pass->release();
     }
-    void deleteAllGLObjects() override { flushAllDeletedGLObjects(); }
-    // The context is gone: the library's GL calls reach no context, its memory is freed.
-    void discardAllGLObjects() override { flushAllDeletedGLObjects(); }
 
-protected:
-    ~SeaReleaseQueue() override { flushAllDeletedGLObjects(); }
-
-private:
     std::mutex mutex;
     std::vector<SeaObjects> pending;
 };
@@ -142,7 +151,7 @@ SeaDrawable::SeaDrawable(double state, double direction, osg::TextureCubeMap* sk
 SeaDrawable::SeaDrawable(const SeaDrawable& other, const osg::CopyOp& copyop)
     : osg::Drawable(other, copyop), cubeMap(other.cubeMap), cubeMapMatrix(new osg::RefMatrixd(*other.cubeMapMatrix)),
       reflectionTexture(other.reflectionTexture), reflectionMatrix(other.reflectionMatrix), seaState(other.seaState),
-      windDirection(other.windDirection), fixedFunction(new osg::Program)
+      windDirection(other.windDirection), shading(other.shading), fixedFunction(new osg::Program)
 {
 }
 
@@ -173,10 +182,21 @@ void SeaDrawable::drawImplementation(osg::RenderInfo& renderInfo) const
         environment->SetProjectionMatrix(projection.ptr());
         state.dirtyAllVertexArrays();
         handOver(renderInfo);
-        ocean->Render(now, true, true, true);
+        if (frameStamp)
+            speed.judge(*frameStamp);
+        render(state, now);
         forgetBindings(state);
     }
     restoreRenderState(state);
+}
+
+void SeaDrawable::render(osg::State& state, double time) const
+{
+    auto draw = [this, time]() { ocean->Render(time, true, true, true); };
+    const bool reduce = shading == Shading::reduced || (shading == Shading::whenSlow && speed.isSlow());
+    reducedLastDraw = reduce && lowResolution->run(state, draw);
+    if (!reducedLastDraw)
+        draw();
 }
 
 void SeaDrawable::initOcean(osg::RenderInfo& renderInfo) const
@@ -217,6 +237,7 @@ void SeaDrawable::initOcean(osg::RenderInfo& renderInfo) const
     resourceLoader = std::move(made.loader);
     environment = std::move(made.environment);
     ocean = std::move(made.ocean);
+    lowResolution.reset(new LowResolutionPass(reducedShadingDivisor));
     advancing.store(ocean.get());
 }
 
@@ -258,6 +279,7 @@ void SeaDrawable::releaseGLObjects(osg::State* state) const
         return;
     advancing.store(nullptr);
     SeaObjects objects;
+    objects.pass = std::move(lowResolution);
     objects.ocean = std::move(ocean);
     objects.environment = std::move(environment);
     objects.loader = std::move(resourceLoader);

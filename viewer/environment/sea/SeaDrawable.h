@@ -1,7 +1,9 @@
 #pragma once
 
-#include <osg/Drawable>
 #include "viewer/ResourcePaths.h"
+#include "viewer/environment/sea/FrameSpeed.h"
+
+#include <osg/Drawable>
 #include <osg/Matrixd>
 #include <osg/Program>
 #include <osg/Texture2D>
@@ -20,6 +22,7 @@ class ResourceLoader;
 
 namespace osgTAVRI
 {
+class LowResolutionPass;
 
 // The sea of the ocean library in the scene graph. The library's objects are made on the
 // first draw, where the graphics context is current; every draw hands the library the
@@ -38,6 +41,16 @@ public:
     }
     // A failed start-up is tried again quietly after this many seconds of simulation time.
     static constexpr double retryInterval = 1.0;
+    // The sea is shaded at full size, or at this fraction of the width and height and scaled
+    // up over the view (on a software renderer the cost is in its shading), or so on slow
+    // frames.
+    static const int reducedShadingDivisor = 3;
+    enum class Shading
+    {
+        full,
+        reduced,
+        whenSlow
+    };
 
     SeaDrawable();
     // windDirection in radians, as the library takes it.
@@ -56,6 +69,11 @@ public:
     // Advances the sea, if there is one yet; called by the update callback.
     void advance(double simulationTime) const;
 
+    void setShading(Shading mode) { shading = mode; }
+    Shading getShading() const { return shading; }
+    // Whether the last draw shaded the sea at reduced size.
+    bool wasReduced() const { return reducedLastDraw; }
+
     double getSeaState() const { return seaState; }
     double getWindDirection() const { return windDirection; }
     Sea::Ocean* getOcean() const { return ocean.get(); }
@@ -68,6 +86,7 @@ protected:
     void initOcean(osg::RenderInfo& renderInfo) const;
     void handOver(osg::RenderInfo& renderInfo) const;
     void restoreRenderState(osg::State& state) const;
+    void render(osg::State& state, double time) const;
 
     osg::ref_ptr<osg::TextureCubeMap> cubeMap;
     osg::ref_ptr<osg::RefMatrixd> cubeMapMatrix;
@@ -82,6 +101,11 @@ protected:
     mutable std::atomic<Sea::Ocean*> advancing{nullptr};
     double seaState = 3.0;
     double windDirection = 0.0;
+    Shading shading = Shading::whenSlow;
+    mutable FrameSpeed speed;
+    mutable bool reducedLastDraw = false;
+    // Made with the sea, handed over with it for release.
+    mutable std::unique_ptr<LowResolutionPass> lowResolution;
 
     // The graphics context that holds the library's GL objects.
     mutable unsigned int contextID = 0;

@@ -1,6 +1,6 @@
-#include "viewer/environment/SeaUpdateCallback.h"
+#include "viewer/environment/sea/SeaUpdateCallback.h"
 
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 
 #include <osg/FrameStamp>
 #include <osg/NodeVisitor>

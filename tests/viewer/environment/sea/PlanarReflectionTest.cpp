@@ -1,7 +1,7 @@
 #include "tests/viewer/environment/WaterFixture.h"
 
-#include "viewer/environment/PlanarReflection.h"
-#include "viewer/environment/SeaDrawable.h"
+#include "viewer/environment/sea/PlanarReflection.h"
+#include "viewer/environment/sea/SeaDrawable.h"
 
 #include <algorithm>
 
