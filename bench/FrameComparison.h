@@ -118,7 +118,9 @@ public:
     bool valid() const { return !root.empty(); }
 
     // The real viewer, started from Bin/ (where it looks for ../Resources) with one frame
-    // drawn; single-threaded, so that a frame's time is all of its work.
+    // drawn and the content and sea it builds in the background added, so that the frames
+    // timed are those of the whole scene; single-threaded, so that a frame's time is all of
+    // its work.
     osg::ref_ptr<osgTAVRI::TAVRIview> startViewer()
     {
         previous = std::filesystem::current_path();
@@ -126,6 +128,8 @@ public:
         osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
         view->getViewer().setThreadingModel(osgViewer::ViewerBase::SingleThreaded);
         view->setup();
+        view->getViewer().frame();
+        view->waitForContent();
         view->getViewer().frame();
         return view;
     }

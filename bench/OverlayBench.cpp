@@ -62,7 +62,7 @@ int main()
         osgViewer::Viewer& viewer = view->getViewer();
         osgTAVRI::OverlayController* overlay = view->getOverlayController();
         osg::Camera* hud = overlay->getHudCamera();
-        if (!hud || hud->getNumChildren() != 6)
+        if (!hud || hud->getNumChildren() != 7)
         {
             std::fprintf(stderr, "OverlayBench: the overlay was not built with all its items\n");
             status = 1;

@@ -32,7 +32,7 @@ const ImageryModule* ImageryModule::instance(std::string& error)
     static const Loaded loaded = [] {
         Loaded result;
         const std::string path = programFolder() + "/" + fileName;
-        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (!handle)
         {
             const char* reason = dlerror();
