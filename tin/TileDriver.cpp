@@ -7,7 +7,7 @@
 #include "tin/tiling/TilePointStore.h"
 #include "tin/tiling/TileQueue.h"
 #include "tin/TinOptions.h"
-#include "tin/tiling/PagedDatabaseWriter.h"
+#include "tin/levels/PagedDatabaseWriter.h"
 #include "tin/WorkerThread.h"
 #include "tin/imagery/TileImagery.h"
 

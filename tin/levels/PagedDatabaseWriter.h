@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tin/imagery/TileTexture.h"
-#include "tin/tiling/LevelMeshBuilder.h"
+#include "tin/levels/LevelMeshBuilder.h"
 
 #include <osg/Node>
 

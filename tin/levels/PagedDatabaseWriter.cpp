@@ -1,9 +1,9 @@
-#include "tin/tiling/PagedDatabaseWriter.h"
+#include "tin/levels/PagedDatabaseWriter.h"
 
 #include "common/AtomicSceneFile.h"
-#include "tin/tiling/LevelHeights.h"
+#include "tin/levels/LevelHeights.h"
 #include "tin/tiling/TileGrid.h"
-#include "tin/tiling/TileSampler.h"
+#include "tin/levels/TileSampler.h"
 
 #include <OpenThreads/Thread>
 #include <osg/Notify>

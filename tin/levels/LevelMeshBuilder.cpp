@@ -1,6 +1,6 @@
-#include "tin/tiling/LevelMeshBuilder.h"
+#include "tin/levels/LevelMeshBuilder.h"
 
-#include "tin/tiling/LevelHeights.h"
+#include "tin/levels/LevelHeights.h"
 #include "tin/tiling/TileGrid.h"
 
 #include <osg/Geode>

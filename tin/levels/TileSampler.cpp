@@ -1,4 +1,4 @@
-#include "tin/tiling/TileSampler.h"
+#include "tin/levels/TileSampler.h"
 
 #include <osg/Geode>
 #include <osg/Geometry>

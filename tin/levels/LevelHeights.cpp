@@ -1,4 +1,4 @@
-#include "tin/tiling/LevelHeights.h"
+#include "tin/levels/LevelHeights.h"
 
 #include "tin/tiling/TileGrid.h"
 
