@@ -4,6 +4,7 @@
 
 #include <osg/Geometry>
 #include <osg/Math>
+#include <osg/MatrixTransform>
 #include <osg/Texture2D>
 #include <osgDB/WriteFile>
 
@@ -27,10 +28,10 @@ int differingPixels(const osg::Image* a, const osg::Image* b, int y0, int y1)
     return count;
 }
 
-// A square 10 m wide facing the eye 100 m ahead, textured pure green, unlit, its vertices in
-// buffer objects; drawn after everything else in the main view, and before the sea in the
-// reflection.
-osg::ref_ptr<osg::Geode> greenTexturedSquare()
+// Two squares 10 m wide 100 m ahead, left and right, unlit, sharing one geometry's buffers.
+// Their texture (pure green) lies on the scene above them and the sea, so the toolkit binds it
+// once for both: the left square is drawn just before the sea, the right one just after it.
+void addGreenSquaresAroundTheSea(osg::Group* scene)
 {
     osg::ref_ptr<osg::Image> image = new osg::Image;
     image->allocateImage(2, 2, 1, GL_RGB, GL_UNSIGNED_BYTE);
@@ -40,18 +41,28 @@ osg::ref_ptr<osg::Geode> greenTexturedSquare()
         image->data()[3 * i + 1] = 255;
         image->data()[3 * i + 2] = 0;
     }
-    osg::ref_ptr<osg::Geometry> square =
-        osg::createTexturedQuadGeometry(osg::Vec3(-5, 100, 15), osg::Vec3(10, 0, 0), osg::Vec3(0, 0, 10));
-    square->setUseDisplayList(false);
-    square->setUseVertexBufferObjects(true);
-    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
-    geode->addDrawable(square);
-    osg::StateSet* state = geode->getOrCreateStateSet();
-    state->setTextureAttributeAndModes(0, new osg::Texture2D(image));
-    state->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
-    state->setMode(GL_CULL_FACE, osg::StateAttribute::OFF);
-    state->setRenderBinDetails(10, "RenderBin");
-    return geode;
+    osg::StateSet* shared = scene->getOrCreateStateSet();
+    shared->setTextureAttributeAndModes(0, new osg::Texture2D(image));
+    shared->setMode(GL_CULL_FACE, osg::StateAttribute::OFF);
+
+    osg::ref_ptr<osg::Geometry> left =
+        osg::createTexturedQuadGeometry(osg::Vec3(-15, 100, 15), osg::Vec3(10, 0, 0), osg::Vec3(0, 0, 10));
+    left->setUseDisplayList(false);
+    left->setUseVertexBufferObjects(true);
+    osg::ref_ptr<osg::Geometry> right = new osg::Geometry(*left, osg::CopyOp::SHALLOW_COPY);
+    osg::ref_ptr<osg::MatrixTransform> shift = new osg::MatrixTransform(osg::Matrix::translate(20, 0, 0));
+    scene->addChild(shift);
+    const int bins[2] = {4, 6}; // the sea's bin is 5
+    osg::Group* parents[2] = {scene, shift.get()};
+    osg::Geometry* squares[2] = {left.get(), right.get()};
+    for (int i = 0; i < 2; ++i)
+    {
+        osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+        geode->addDrawable(squares[i]);
+        geode->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
+        geode->getOrCreateStateSet()->setRenderBinDetails(bins[i], "RenderBin");
+        parents[i]->addChild(geode);
+    }
 }
 } // namespace
 
@@ -141,9 +152,10 @@ TEST(SeaDrawable, ALibraryWarningAtStartUpShowsOnce)
     EXPECT_EQ(capture.linesWith("wind direction greater than 2PI").size(), 1u) << capture.all();
 }
 
-// The library binds buffers and textures of its own while it starts and draws. A textured
-// model with buffer objects, drawn into the reflection before the sea and into the view after
-// it, still shows its texture: with the sea's start-up working, and failing (no wash.tga).
+// The library binds buffers and textures of its own while it starts and draws. Textured
+// squares with buffer objects, drawn just before the sea and just after it, both show their
+// texture: in the frame in which the sea starts and in a later one, with the start-up working
+// and failing (no wash.tga).
 TEST(SeaDrawable, AModelDrawnAfterTheSeaKeepsItsBuffersAndTexture)
 {
     for (bool complete : {true, false})
@@ -155,15 +167,24 @@ TEST(SeaDrawable, AModelDrawnAfterTheSeaKeepsItsBuffersAndTexture)
             std::remove((h.resourcesDir() + "/Sea/wash.tga").c_str());
         h.writeConfiguration(waterConfiguration(eye, ahead));
         h.setup();
-        h.scene()->addChild(greenTexturedSquare());
-        for (double t = 1.0; t < 2.0; t += 0.25)
-            h.viewer().frame(t);
-        EXPECT_EQ(findSea(h.scene())->getOcean() != nullptr, complete);
-        osg::ref_ptr<osg::Image> image = h.readPixels(2.0);
-        ASSERT_TRUE(image.valid());
-        // Green: textured; white would be the square without its texture.
-        const osg::Vec3i p = pixel(image.get(), 160, 110);
-        EXPECT_TRUE(p.y() > 150 && p.x() < 60 && p.z() < 60) << p.x() << "," << p.y() << "," << p.z();
+        addGreenSquaresAroundTheSea(h.scene());
+        h.frame();
+        osgTAVRI::SeaDrawable* sea = findSea(h.scene());
+        ASSERT_NE(sea, nullptr);
+        EXPECT_EQ(sea->getOcean(), nullptr) << "not started yet";
+        for (double t : {1.0, 2.0})
+        {
+            osg::ref_ptr<osg::Image> image = h.readPixels(t);
+            ASSERT_TRUE(image.valid());
+            EXPECT_EQ(sea->getOcean() != nullptr, complete);
+            // Green: textured; white would be a square without its texture.
+            for (int x : {131, 188})
+            {
+                const osg::Vec3i p = pixel(image.get(), x, 120);
+                EXPECT_TRUE(p.y() > 150 && p.x() < 60 && p.z() < 60)
+                    << "frame " << t << ", x " << x << ": " << p.x() << "," << p.y() << "," << p.z();
+            }
+        }
     }
 }
 
