@@ -26,6 +26,11 @@ double circumradius2(const osg::Vec3d& a, const osg::Vec3d& b, const osg::Vec3d&
     return std::isfinite(r2) ? r2 : std::numeric_limits<double>::infinity();
 }
 
+uint64_t edgeKey(uint32_t a, uint32_t b)
+{
+    return a < b ? (uint64_t(a) << 32) | b : (uint64_t(b) << 32) | a;
+}
+
 // A number in [0, 1) that grows monotonically with the angle of (dx, dy).
 double pseudoAngle(double dx, double dy)
 {
@@ -132,6 +137,7 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
         restoreOrder();
     triangles.clear();
     halfedges.clear();
+    hullEdges.clear();
     const uint32_t n = static_cast<uint32_t>(points.size());
     if (n < 3)
         return false;
@@ -241,11 +247,24 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     for (uint32_t r = 3; r < count; ++r)
         insert(r);
 
+    hullEdges.clear();
+    uint32_t v = hullStart;
+    do
+    {
+        hullEdges.push_back(edgeKey(v, hullNext[v]));
+        v = hullNext[v];
+    } while (v != hullStart && hullEdges.size() <= count);
+    std::sort(hullEdges.begin(), hullEdges.end());
     std::vector<uint32_t>().swap(hullPrev);
     std::vector<uint32_t>().swap(hullNext);
     std::vector<uint32_t>().swap(hullTri);
     std::vector<uint32_t>().swap(hullHash);
     return true;
+}
+
+bool DelaunayMesh::isHullEdge(uint32_t a, uint32_t b) const
+{
+    return std::binary_search(hullEdges.begin(), hullEdges.end(), edgeKey(a, b));
 }
 
 void DelaunayMesh::toRanks(std::vector<uint32_t>& indices) const
@@ -263,6 +282,7 @@ void DelaunayMesh::toRanks(std::vector<uint32_t>& indices) const
 void DelaunayMesh::restoreOrder()
 {
     std::vector<uint32_t>().swap(halfedges);
+    hullEdges.clear();
     if (ids.empty())
         return;
     // Places of triangles removed by constraint forcing hold none.

@@ -38,6 +38,9 @@ public:
     // Point indices of the array as it was to the vertices of the built mesh; none stays none.
     void toRanks(std::vector<uint32_t>& indices) const;
 
+    // True when vertices a and b are neighbours on the hull of the built mesh.
+    bool isHullEdge(uint32_t a, uint32_t b) const;
+
     // Puts the array back in its order and renumbers the triangles to match; the
     // half-edges are dropped, as only the triangles are wanted from here on.
     void restoreOrder();
@@ -77,6 +80,8 @@ private:
     // from v to hullNext[v]. hullHash maps a pseudo-angle around the centre to a
     // hull vertex, the starting guess for the edges a new point sees.
     std::vector<uint32_t> hullPrev, hullNext, hullTri, hullHash;
+    // The built hull's edges, sorted, each keyed by its lower vertex in the high half.
+    std::vector<uint64_t> hullEdges;
     uint32_t hullStart = none;
     double centreX = 0.0, centreY = 0.0;
     std::vector<uint32_t> flipStack;

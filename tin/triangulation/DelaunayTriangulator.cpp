@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace osgTAVRI
 {
@@ -235,16 +236,24 @@ void DelaunayTriangulator::forceConstraints(DelaunayMesh& mesh, std::vector<uint
     if (segments.empty())
         return;
     mesh.toRanks(segments);
-    ConstraintForcer forcer(mesh);
+    // Forcing an edge that is there changes nothing, and the forcer's index of the whole mesh
+    // costs more than the hull's edges, which are nearly always all the constraints: it is
+    // made for the first edge that may be missing.
+    std::unique_ptr<ConstraintForcer> forcer;
     for (size_t i = 0; i + 1 < segments.size(); i += 2)
     {
-        if (segments[i] == DelaunayMesh::none || segments[i + 1] == DelaunayMesh::none)
+        const uint32_t a = segments[i], b = segments[i + 1];
+        if (a == DelaunayMesh::none || b == DelaunayMesh::none)
         {
             OSG_WARN << "DelaunayTriangulator: constraint point is no sample point, edge skipped"
                      << std::endl;
+            continue;
         }
-        else
-            forcer.force(segments[i], segments[i + 1]);
+        if (!forcer && mesh.isHullEdge(a, b))
+            continue;
+        if (!forcer)
+            forcer.reset(new ConstraintForcer(mesh));
+        forcer->force(a, b);
     }
 }
 

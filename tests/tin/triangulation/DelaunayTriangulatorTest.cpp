@@ -421,6 +421,12 @@ TEST(DelaunayMesh, PointsInsertedInsideTheHullInAnyOrder)
             const std::vector<osg::Vec3d> before(points->begin(), points->end());
             osgTAVRI::DelaunayMesh mesh(*points);
             ASSERT_TRUE(mesh.build(&order));
+            // The hull's edges are exactly the half-edges without a twin.
+            const std::vector<uint32_t>& triangles = mesh.getTriangles();
+            const std::vector<uint32_t>& halfedges = mesh.getHalfedges();
+            for (uint32_t h = 0; h < triangles.size(); ++h)
+                ASSERT_EQ(halfedges[h] == osgTAVRI::DelaunayMesh::none,
+                          mesh.isHullEdge(triangles[osgTAVRI::DelaunayMesh::next(h)], triangles[h]));
             mesh.restoreOrder();
             EXPECT_TRUE(std::equal(before.begin(), before.end(), points->begin(), points->end()));
             EXPECT_TRUE(isValidTriangulation(*points, mesh.getTriangles()));
