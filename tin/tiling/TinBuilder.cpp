@@ -72,48 +72,81 @@ private:
     double* sum;
     double start;
 };
+
+bool checkTrimInput(const osg::Vec3dArray* points, const osg::DrawElementsUInt* triangles)
+{
+    if (!triangles || triangles->getMode() != GL_TRIANGLES)
+    {
+        OSG_WARN << "Unsupported mode" << std::endl;
+        return false;
+    }
+    if (!points || points->empty() || triangles->empty())
+    {
+        OSG_WARN << "No points/primitives!" << std::endl;
+        return false;
+    }
+    return true;
+}
+
+// Calls keep(a, b, c) for each triangle of the list that trimTriangles keeps, in order; a
+// triangle is read before it is handed on, so keep() may write over the list behind it.
+template <typename Keep>
+void forKeptTriangles(const osg::Vec3dArray& points, const osg::DrawElementsUInt& triangles,
+                      const osg::BoundingBoxd& bounds, Keep keep)
+{
+    const osg::Vec3d centre = bounds.center();
+    const bool valid = bounds.valid();
+    const std::size_t count = points.size();
+    for (std::size_t i = 0; i + 2 < triangles.size(); i += 3)
+    {
+        // The points of a triangle further on are fetched while this one is tested: the
+        // triangles jump about the point array.
+        for (std::size_t k = i + 24; k < i + 27 && k < triangles.size(); ++k)
+            if (triangles[k] < count)
+                __builtin_prefetch(&points[triangles[k]]);
+        const GLuint a = triangles[i], b = triangles[i + 1], c = triangles[i + 2];
+        if (a >= count || b >= count || c >= count)
+            continue;
+        const osg::Vec3d p = (points[a] + points[b] + points[c]) / 3.0 + centre;
+        if (valid && p.x() >= bounds.xMin() && p.x() < bounds.xMax() && p.y() >= bounds.yMin() &&
+            p.y() < bounds.yMax() && p.z() >= bounds.zMin() && p.z() <= bounds.zMax())
+            keep(a, b, c);
+    }
+}
+
+// trimTriangles() within the list itself: a tile's copy of its whole list would be the
+// largest allocation after the triangulation.
+void trimInPlace(const osg::Vec3dArray* points, osg::DrawElementsUInt* triangles, const osg::BoundingBoxd& bounds)
+{
+    if (!checkTrimInput(points, triangles))
+        return;
+    osg::DrawElementsUInt& list = *triangles;
+    std::size_t kept = 0;
+    forKeptTriangles(*points, list, bounds, [&list, &kept](GLuint a, GLuint b, GLuint c) {
+        list[kept] = a;
+        list[kept + 1] = b;
+        list[kept + 2] = c;
+        kept += 3;
+    });
+    list.resize(kept);
+    list.dirty();
+}
 } // namespace
 
 osg::ref_ptr<osg::DrawElementsUInt> trimTriangles(const osg::Vec3dArray* points,
                                                   const osg::DrawElementsUInt* triangles,
                                                   const osg::BoundingBoxd& bounds)
 {
-    if (!triangles || triangles->getMode() != GL_TRIANGLES)
-    {
-        OSG_WARN << "Unsupported mode" << std::endl;
+    if (!checkTrimInput(points, triangles))
         return nullptr;
-    }
-    if (!points || points->empty() || triangles->empty())
-    {
-        OSG_WARN << "No points/primitives!" << std::endl;
-        return nullptr;
-    }
-
-    const osg::Vec3d centre = bounds.center();
-    const bool valid = bounds.valid();
-    const std::size_t count = points->size();
     osg::ref_ptr<osg::DrawElementsUInt> kept = new osg::DrawElementsUInt(triangles->getMode());
     // Room for all: the part that trimming leaves unused is never touched.
     kept->reserve(triangles->size());
-    for (std::size_t i = 0; i + 2 < triangles->size(); i += 3)
-    {
-        // The points of a triangle further on are fetched while this one is tested: the
-        // triangles jump about the point array.
-        for (std::size_t k = i + 24; k < i + 27 && k < triangles->size(); ++k)
-            if ((*triangles)[k] < count)
-                __builtin_prefetch(&(*points)[(*triangles)[k]]);
-        const GLuint a = (*triangles)[i], b = (*triangles)[i + 1], c = (*triangles)[i + 2];
-        if (a >= count || b >= count || c >= count)
-            continue;
-        const osg::Vec3d p = ((*points)[a] + (*points)[b] + (*points)[c]) / 3.0 + centre;
-        if (valid && p.x() >= bounds.xMin() && p.x() < bounds.xMax() && p.y() >= bounds.yMin() &&
-            p.y() < bounds.yMax() && p.z() >= bounds.zMin() && p.z() <= bounds.zMax())
-        {
-            kept->push_back(a);
-            kept->push_back(b);
-            kept->push_back(c);
-        }
-    }
+    forKeptTriangles(*points, *triangles, bounds, [&kept](GLuint a, GLuint b, GLuint c) {
+        kept->push_back(a);
+        kept->push_back(b);
+        kept->push_back(c);
+    });
     return kept;
 }
 
@@ -182,7 +215,7 @@ osg::ref_ptr<osg::MatrixTransform> createTin(osg::Vec3dArray* points, const osg:
                 trimmed = trimTriangles(widen(*current).get(), list, bounds);
         }
         else
-            trimmed = trimTriangles(triangulator->getInputPointArray(), triangulator->getTriangles(), bounds);
+            trimInPlace(triangulator->getInputPointArray(), triangulator->getTriangles(), bounds);
         if (trimmed.valid())
         {
             geometry->removePrimitiveSet(0, 1);

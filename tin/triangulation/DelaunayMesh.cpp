@@ -26,6 +26,11 @@ double circumradius2(const osg::Vec3d& a, const osg::Vec3d& b, const osg::Vec3d&
     return std::isfinite(r2) ? r2 : std::numeric_limits<double>::infinity();
 }
 
+uint64_t edgeKey(uint32_t a, uint32_t b)
+{
+    return a < b ? (uint64_t(a) << 32) | b : (uint64_t(b) << 32) | a;
+}
+
 // A number in [0, 1) that grows monotonically with the angle of (dx, dy).
 double pseudoAngle(double dx, double dy)
 {
@@ -38,15 +43,9 @@ double pseudoAngle(double dx, double dy)
 
 } // namespace
 
-DelaunayMesh::DelaunayMesh(const osg::Vec3dArray& pointArray)
+DelaunayMesh::DelaunayMesh(osg::Vec3dArray& pointArray)
     : points(pointArray)
 {
-}
-
-double DelaunayMesh::orientRank(uint32_t a, uint32_t b, uint32_t c) const
-{
-    return predicates::orient2d(coords[2 * a], coords[2 * a + 1], coords[2 * b], coords[2 * b + 1],
-                                coords[2 * c], coords[2 * c + 1]);
 }
 
 double DelaunayMesh::orient(uint32_t a, uint32_t b, uint32_t c) const
@@ -129,13 +128,16 @@ uint32_t DelaunayMesh::hashKey(double x, double y) const
 
 void DelaunayMesh::hashVertex(uint32_t v)
 {
-    hullHash[hashKey(coords[2 * v], coords[2 * v + 1])] = v;
+    hullHash[hashKey(points[v].x(), points[v].y())] = v;
 }
 
 bool DelaunayMesh::build(const std::vector<uint32_t>* order)
 {
+    if (!ids.empty())
+        restoreOrder();
     triangles.clear();
     halfedges.clear();
+    hullEdges.clear();
     const uint32_t n = static_cast<uint32_t>(points.size());
     if (n < 3)
         return false;
@@ -163,17 +165,27 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
         }
     }
 
-    // The points are copied in insertion order and addressed by rank while
-    // building, so that the hull front and the points just added stay in cache.
     ids.clear();
     reserveHuge(ids, n);
     ids.push_back(i0);
     ids.push_back(i1);
     ids.push_back(i2);
+    uint32_t count = n;
     if (order)
     {
+        // Points the order leaves out, or repeats, follow the inserted ones uninserted,
+        // so that the array keeps every point once.
+        std::vector<bool> taken(n, false);
+        taken[i0] = taken[i1] = taken[i2] = true;
         for (uint32_t i : *order)
-            if (i != i0 && i != i1 && i != i2 && i < n)
+            if (i < n && !taken[i])
+            {
+                taken[i] = true;
+                ids.push_back(i);
+            }
+        count = static_cast<uint32_t>(ids.size());
+        for (uint32_t i = 0; i < n; ++i)
+            if (!taken[i])
                 ids.push_back(i);
     }
     else
@@ -192,18 +204,19 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
         for (const KeyedIndex& key : keys)
             ids.push_back(key.index);
     }
-    const uint32_t count = static_cast<uint32_t>(ids.size());
-    reserveHuge(coords, 2 * static_cast<size_t>(count));
-    coords.resize(2 * static_cast<size_t>(count));
-    // Ranks are in distance order and reach all over the x-sorted points: the point a few
-    // ranks on is fetched while this one is copied.
-    const uint32_t ahead = 16;
-    for (uint32_t r = 0; r < count; ++r)
     {
-        if (r + ahead < count)
-            __builtin_prefetch(&points[ids[r + ahead]]);
-        coords[2 * r] = points[ids[r]].x();
-        coords[2 * r + 1] = points[ids[r]].y();
+        std::vector<osg::Vec3d> ranked;
+        reserveHuge(ranked, n);
+        // Ranks are in distance order and reach all over the x-sorted points: the point a
+        // few ranks on is fetched while this one is copied.
+        const uint32_t ahead = 16;
+        for (uint32_t r = 0; r < n; ++r)
+        {
+            if (r + ahead < n)
+                __builtin_prefetch(&points[ids[r + ahead]]);
+            ranked.push_back(points[ids[r]]);
+        }
+        points.asVector().swap(ranked);
     }
 
     const uint32_t maxTriangles = 2 * count;
@@ -234,20 +247,68 @@ bool DelaunayMesh::build(const std::vector<uint32_t>* order)
     for (uint32_t r = 3; r < count; ++r)
         insert(r);
 
-    for (uint32_t& v : triangles)
-        v = ids[v];
+    hullEdges.clear();
+    uint32_t v = hullStart;
+    do
+    {
+        hullEdges.push_back(edgeKey(v, hullNext[v]));
+        v = hullNext[v];
+    } while (v != hullStart && hullEdges.size() <= count);
+    std::sort(hullEdges.begin(), hullEdges.end());
     std::vector<uint32_t>().swap(hullPrev);
     std::vector<uint32_t>().swap(hullNext);
     std::vector<uint32_t>().swap(hullTri);
     std::vector<uint32_t>().swap(hullHash);
-    std::vector<uint32_t>().swap(ids);
-    std::vector<double>().swap(coords);
     return true;
+}
+
+bool DelaunayMesh::isHullEdge(uint32_t a, uint32_t b) const
+{
+    return std::binary_search(hullEdges.begin(), hullEdges.end(), edgeKey(a, b));
+}
+
+void DelaunayMesh::toRanks(std::vector<uint32_t>& indices) const
+{
+    if (ids.empty())
+        return;
+    std::vector<uint32_t> rank(ids.size());
+    for (uint32_t r = 0; r < ids.size(); ++r)
+        rank[ids[r]] = r;
+    for (uint32_t& i : indices)
+        if (i < rank.size())
+            i = rank[i];
+}
+
+void DelaunayMesh::restoreOrder()
+{
+    std::vector<uint32_t>().swap(halfedges);
+    hullEdges.clear();
+    if (ids.empty())
+        return;
+    // Places of triangles removed by constraint forcing hold none.
+    for (uint32_t& v : triangles)
+        if (v != none)
+            v = ids[v];
+    // Written in rank order, the copies land all over the array: the place a few ranks on
+    // is fetched for writing while this one is written.
+    std::vector<osg::Vec3d> ordered;
+    reserveHuge(ordered, ids.size());
+    ordered.resize(ids.size());
+    const size_t ahead = 16;
+    for (size_t r = 0; r < ids.size(); ++r)
+    {
+        if (r + ahead < ids.size())
+            __builtin_prefetch(&ordered[ids[r + ahead]], 1);
+        ordered[ids[r]] = points[r];
+    }
+    points.asVector().swap(ordered);
+    std::vector<osg::Vec3d>().swap(ordered);
+    std::vector<uint32_t>().swap(ids);
 }
 
 void DelaunayMesh::insert(uint32_t p)
 {
-    const uint32_t key = hashKey(coords[2 * p], coords[2 * p + 1]);
+    const uint32_t key = hashKey(points[p].x(), points[p].y());
     const uint32_t size = static_cast<uint32_t>(hullHash.size());
     uint32_t start = none;
     for (uint32_t j = 0; j < size; ++j)
@@ -266,7 +327,7 @@ void DelaunayMesh::insert(uint32_t p)
 
     // Find a hull edge that p sees strictly; none means p is not outside.
     uint32_t e = start;
-    while (orientRank(p, e, hullNext[e]) >= 0.0)
+    while (orient(p, e, hullNext[e]) >= 0.0)
     {
         e = hullNext[e];
         if (e == start)
@@ -283,7 +344,7 @@ void DelaunayMesh::insert(uint32_t p)
     hullTri[p] = 3 * t + 1;
     legalize(3 * t + 2);
 
-    for (uint32_t nn = hullNext[n]; orientRank(p, n, nn) < 0.0; nn = hullNext[n])
+    for (uint32_t nn = hullNext[n]; orient(p, n, nn) < 0.0; nn = hullNext[n])
     {
         t = addTriangle(n, p, nn);
         link(3 * t, hullTri[p]);
@@ -293,7 +354,7 @@ void DelaunayMesh::insert(uint32_t p)
         hullNext[n] = none;
         n = nn;
     }
-    for (uint32_t pe = hullPrev[e]; orientRank(p, pe, e) < 0.0; pe = hullPrev[e])
+    for (uint32_t pe = hullPrev[e]; orient(p, pe, e) < 0.0; pe = hullPrev[e])
     {
         t = addTriangle(pe, p, e);
         link(3 * t + 1, hullTri[e]);
@@ -325,7 +386,7 @@ uint32_t DelaunayMesh::locate(uint32_t p) const
         for (uint32_t k = 0; k < 3 && !moved; ++k)
         {
             const uint32_t h = 3 * t + (k + steps) % 3;
-            if (orientRank(triangles[h], triangles[next(h)], p) < 0.0)
+            if (orient(triangles[h], triangles[next(h)], p) < 0.0)
             {
                 if (halfedges[h] == none)
                     break;
@@ -335,18 +396,18 @@ uint32_t DelaunayMesh::locate(uint32_t p) const
         }
         if (!moved)
         {
-            if (orientRank(triangles[3 * t], triangles[3 * t + 1], p) >= 0.0 &&
-                orientRank(triangles[3 * t + 1], triangles[3 * t + 2], p) >= 0.0 &&
-                orientRank(triangles[3 * t + 2], triangles[3 * t], p) >= 0.0)
+            if (orient(triangles[3 * t], triangles[3 * t + 1], p) >= 0.0 &&
+                orient(triangles[3 * t + 1], triangles[3 * t + 2], p) >= 0.0 &&
+                orient(triangles[3 * t + 2], triangles[3 * t], p) >= 0.0)
                 return t;
             break;
         }
     }
     for (t = 0; t < numTriangles; ++t)
     {
-        if (orientRank(triangles[3 * t], triangles[3 * t + 1], p) >= 0.0 &&
-            orientRank(triangles[3 * t + 1], triangles[3 * t + 2], p) >= 0.0 &&
-            orientRank(triangles[3 * t + 2], triangles[3 * t], p) >= 0.0)
+        if (orient(triangles[3 * t], triangles[3 * t + 1], p) >= 0.0 &&
+            orient(triangles[3 * t + 1], triangles[3 * t + 2], p) >= 0.0 &&
+            orient(triangles[3 * t + 2], triangles[3 * t], p) >= 0.0)
             return t;
     }
     return none;
@@ -362,7 +423,7 @@ void DelaunayMesh::insertInside(uint32_t p)
     for (uint32_t k = 0; k < 3; ++k)
     {
         const uint32_t h = 3 * t + k;
-        if (orientRank(triangles[h], triangles[next(h)], p) == 0.0)
+        if (orient(triangles[h], triangles[next(h)], p) == 0.0)
         {
             onEdge = h;
             ++zeros;
@@ -492,13 +553,13 @@ void DelaunayMesh::legalize(uint32_t start)
         const uint32_t an = next(a), ap = prev(a), bn = next(b), bp = prev(b);
         const uint32_t u = triangles[a], v = triangles[an], w = triangles[ap];
         const uint32_t x = triangles[bp];
-        const double* pu = &coords[2 * u];
-        const double* pv = &coords[2 * v];
-        const double* pw = &coords[2 * w];
-        const double* px = &coords[2 * x];
+        const osg::Vec3d& pu = points[u];
+        const osg::Vec3d& pv = points[v];
+        const osg::Vec3d& pw = points[w];
+        const osg::Vec3d& px = points[x];
         // x strictly inside the circle and across u-v from w makes u, x, v, w a
         // strictly convex quadrilateral, so the flip needs no further test.
-        if (predicates::incircle(pu[0], pu[1], pv[0], pv[1], pw[0], pw[1], px[0], px[1]) <= 0.0)
+        if (predicates::incircle(pu.x(), pu.y(), pv.x(), pv.y(), pw.x(), pw.y(), px.x(), px.y()) <= 0.0)
             continue;
 
         const uint32_t outerUX = halfedges[bn], outerVW = halfedges[an];

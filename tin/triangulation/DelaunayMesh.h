@@ -18,17 +18,32 @@ namespace osgTAVRI
 // lies outside the hull so far and is joined to the hull edges it sees; Lawson flips
 // restore the Delaunay property. A point found inside the hull (possible only when
 // rounding reorders nearly equal distances) is inserted by walking to its triangle.
+//
+// build() puts the point array itself in insertion order and numbers the vertices by
+// rank, so that the hull front and the points just added stay in cache without a
+// second copy of the points beside the mesh; restoreOrder() puts the array back.
 class DelaunayMesh
 {
 public:
     static constexpr uint32_t none = 0xffffffffu;
 
-    explicit DelaunayMesh(const osg::Vec3dArray& points);
+    explicit DelaunayMesh(osg::Vec3dArray& points);
 
-    // False when no triangle exists (fewer than 3 points, or all collinear).
-    // `order`, when given, is the insertion order of the points after the seed;
-    // it serves tests that exercise insertion inside the hull.
+    // False when no triangle exists (fewer than 3 points, or all collinear); the array
+    // is then untouched. Otherwise the array is in insertion order and the triangles
+    // index it until restoreOrder(). `order`, when given, is the insertion order of the
+    // points after the seed; it serves tests that exercise insertion inside the hull.
     bool build(const std::vector<uint32_t>* order = nullptr);
+
+    // Point indices of the array as it was to the vertices of the built mesh; none stays none.
+    void toRanks(std::vector<uint32_t>& indices) const;
+
+    // True when vertices a and b are neighbours on the hull of the built mesh.
+    bool isHullEdge(uint32_t a, uint32_t b) const;
+
+    // Puts the array back in its order and renumbers the triangles to match; the
+    // half-edges are dropped, as only the triangles are wanted from here on.
+    void restoreOrder();
 
     static uint32_t next(uint32_t h) { return (h % 3 == 2) ? h - 2 : h + 1; }
     static uint32_t prev(uint32_t h) { return (h % 3 == 0) ? h + 2 : h - 1; }
@@ -41,7 +56,6 @@ public:
     double orient(uint32_t a, uint32_t b, uint32_t c) const;
 
 private:
-    double orientRank(uint32_t a, uint32_t b, uint32_t c) const;
     bool chooseSeed(uint32_t& i0, uint32_t& i1, uint32_t& i2) const;
     uint32_t hashKey(double x, double y) const;
     void hashVertex(uint32_t v);
@@ -56,18 +70,18 @@ private:
     void linkOuter(uint32_t h, uint32_t twin);
     void legalize(uint32_t h);
 
-    const osg::Vec3dArray& points;
+    osg::Vec3dArray& points;
     std::vector<uint32_t> triangles;
-    // While building, vertices are ranks in insertion order: ids[rank] is the
-    // point's index and coords holds its x and y.
+    // From build() to restoreOrder(), ids[rank] is the index the point had.
     std::vector<uint32_t> ids;
-    std::vector<double> coords;
     std::vector<uint32_t> halfedges;
 
     // The current hull as a counter-clockwise ring; hullTri[v] is the half-edge
     // from v to hullNext[v]. hullHash maps a pseudo-angle around the centre to a
     // hull vertex, the starting guess for the edges a new point sees.
     std::vector<uint32_t> hullPrev, hullNext, hullTri, hullHash;
+    // The built hull's edges, sorted, each keyed by its lower vertex in the high half.
+    std::vector<uint64_t> hullEdges;
     uint32_t hullStart = none;
     double centreX = 0.0, centreY = 0.0;
     std::vector<uint32_t> flipStack;

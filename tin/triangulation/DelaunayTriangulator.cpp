@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace osgTAVRI
 {
@@ -159,11 +160,14 @@ bool DelaunayTriangulator::triangulate()
     OSG_INFO << "DelaunayTriangulator: triangulating vertex grid ("
              << array.size() + 1 << " points)" << std::endl;
 
+    // Found while the array is sorted: building puts it in insertion order.
+    std::vector<uint32_t> segments = constraintSegments();
     DelaunayMesh mesh(array);
     const bool built = mesh.build();
     info("DelaunayTriangulator: finalizing and cleaning up structures");
     if (built)
-        forceConstraints(mesh);
+        forceConstraints(mesh, segments);
+    mesh.restoreOrder();
 
     info("DelaunayTriangulator: building primitive(s)");
     std::vector<uint32_t>& triangles = mesh.getTriangles();
@@ -180,10 +184,9 @@ bool DelaunayTriangulator::triangulate()
     return true;
 }
 
-void DelaunayTriangulator::forceConstraints(DelaunayMesh& mesh)
+std::vector<uint32_t> DelaunayTriangulator::constraintSegments() const
 {
     const osg::Vec3dArray& array = *points;
-    ConstraintForcer forcer(mesh);
     // A constraint point's index is the first array position with its x and y.
     auto indexOf = [&array](const osg::Vec3d& p) {
         auto it = std::lower_bound(array.begin(), array.end(), p,
@@ -195,6 +198,7 @@ void DelaunayTriangulator::forceConstraints(DelaunayMesh& mesh)
         return static_cast<uint32_t>(it - array.begin());
     };
 
+    std::vector<uint32_t> segments;
     for (const osg::ref_ptr<DelaunayConstraint>& constraint : constraints)
     {
         const auto* vertices = dynamic_cast<const osg::Vec3dArray*>(constraint->getVertexArray());
@@ -217,17 +221,39 @@ void DelaunayTriangulator::forceConstraints(DelaunayMesh& mesh)
                 const uint32_t ip2 = pointIndex(i);
                 if (i > 0 || mode == GL_LINE_LOOP)
                 {
-                    if (ip1 == DelaunayMesh::none || ip2 == DelaunayMesh::none)
-                    {
-                        OSG_WARN << "DelaunayTriangulator: constraint point is no sample point, edge skipped"
-                                 << std::endl;
-                    }
-                    else
-                        forcer.force(ip1, ip2);
+                    segments.push_back(ip1);
+                    segments.push_back(ip2);
                 }
                 ip1 = ip2;
             }
         }
+    }
+    return segments;
+}
+
+void DelaunayTriangulator::forceConstraints(DelaunayMesh& mesh, std::vector<uint32_t>& segments)
+{
+    if (segments.empty())
+        return;
+    mesh.toRanks(segments);
+    // Forcing an edge that is there changes nothing, and the forcer's index of the whole mesh
+    // costs more than the hull's edges, which are nearly always all the constraints: it is
+    // made for the first edge that may be missing.
+    std::unique_ptr<ConstraintForcer> forcer;
+    for (size_t i = 0; i + 1 < segments.size(); i += 2)
+    {
+        const uint32_t a = segments[i], b = segments[i + 1];
+        if (a == DelaunayMesh::none || b == DelaunayMesh::none)
+        {
+            OSG_WARN << "DelaunayTriangulator: constraint point is no sample point, edge skipped"
+                     << std::endl;
+            continue;
+        }
+        if (!forcer && mesh.isHullEdge(a, b))
+            continue;
+        if (!forcer)
+            forcer.reset(new ConstraintForcer(mesh));
+        forcer->force(a, b);
     }
 }
 

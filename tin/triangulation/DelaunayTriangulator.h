@@ -50,7 +50,9 @@ protected:
     ~DelaunayTriangulator() override;
 
 private:
-    void forceConstraints(DelaunayMesh& mesh);
+    // The constraint edges as pairs of point indices, none for a point that is no sample point.
+    std::vector<uint32_t> constraintSegments() const;
+    void forceConstraints(DelaunayMesh& mesh, std::vector<uint32_t>& segments);
 
     osg::ref_ptr<osg::Vec3dArray> points;
     osg::ref_ptr<osg::DrawElementsUInt> prim_tris;

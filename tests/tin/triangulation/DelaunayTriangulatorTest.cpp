@@ -418,8 +418,17 @@ TEST(DelaunayMesh, PointsInsertedInsideTheHullInAnyOrder)
             for (uint32_t i = 0; i < order.size(); ++i)
                 order[i] = i;
             std::shuffle(order.begin(), order.end(), std::mt19937(seed));
+            const std::vector<osg::Vec3d> before(points->begin(), points->end());
             osgTAVRI::DelaunayMesh mesh(*points);
             ASSERT_TRUE(mesh.build(&order));
+            // The hull's edges are exactly the half-edges without a twin.
+            const std::vector<uint32_t>& triangles = mesh.getTriangles();
+            const std::vector<uint32_t>& halfedges = mesh.getHalfedges();
+            for (uint32_t h = 0; h < triangles.size(); ++h)
+                ASSERT_EQ(halfedges[h] == osgTAVRI::DelaunayMesh::none,
+                          mesh.isHullEdge(triangles[osgTAVRI::DelaunayMesh::next(h)], triangles[h]));
+            mesh.restoreOrder();
+            EXPECT_TRUE(std::equal(before.begin(), before.end(), points->begin(), points->end()));
             EXPECT_TRUE(isValidTriangulation(*points, mesh.getTriangles()));
             EXPECT_TRUE(isDelaunay(*points, mesh.getTriangles()));
         }
@@ -504,9 +513,14 @@ TEST(ConstraintForcer, CrossedTrianglesAreReplacedByTessellatedPolygons)
     // of triangles, and both side polygons hold runs of nearly collinear points.
     osg::ref_ptr<osg::Vec3dArray> points = scanLinePoints(40, 120, 9, 636000.0, 848000.0);
     std::sort(points->begin(), points->end());
+    const std::vector<osg::Vec3d> sorted(points->begin(), points->end());
     osgTAVRI::DelaunayMesh mesh(*points);
     ASSERT_TRUE(mesh.build());
-    const uint32_t a = 0, b = static_cast<uint32_t>(points->size() - 1);
+    // The mesh numbers its vertices by insertion rank, and the array follows, until restoreOrder().
+    std::vector<uint32_t> ends{0, static_cast<uint32_t>(points->size() - 1), static_cast<uint32_t>(points->size() / 3),
+                               static_cast<uint32_t>(2 * points->size() / 3)};
+    mesh.toRanks(ends);
+    const uint32_t a = ends[0], b = ends[1];
     osgTAVRI::ConstraintForcer forcer(mesh);
     forcer.force(a, b);
     forcer.force(b, a); // present now: nothing more to do
@@ -525,7 +539,7 @@ TEST(ConstraintForcer, CrossedTrianglesAreReplacedByTessellatedPolygons)
     EXPECT_TRUE(hasEdge(triangles, a, b));
 
     // The half-edge links stay consistent: a second segment walks the new triangles.
-    const uint32_t c = static_cast<uint32_t>(points->size() / 3), d = static_cast<uint32_t>(2 * points->size() / 3);
+    const uint32_t c = ends[2], d = ends[3];
     forcer.force(c, d);
     EXPECT_GT(forcer.getNumCrossed(), crossed);
     triangles.clear();
@@ -542,6 +556,18 @@ TEST(ConstraintForcer, CrossedTrianglesAreReplacedByTessellatedPolygons)
             ASSERT_EQ(h, halfedges[halfedges[h]]);
         }
     }
+
+    // Back in their order, the points are those given and the triangles index them so.
+    mesh.restoreOrder();
+    EXPECT_TRUE(std::equal(sorted.begin(), sorted.end(), points->begin(), points->end()));
+    triangles.clear();
+    for (uint32_t v : mesh.getTriangles())
+        if (v != osgTAVRI::DelaunayMesh::none)
+            triangles.push_back(v);
+    EXPECT_TRUE(isValidTriangulation(*points, triangles));
+    EXPECT_TRUE(hasEdge(triangles, 0, static_cast<uint32_t>(points->size() - 1)));
+    EXPECT_TRUE(hasEdge(triangles, static_cast<uint32_t>(points->size() / 3),
+                        static_cast<uint32_t>(2 * points->size() / 3)));
 }
 
 TEST(DelaunayTriangulator, PointsWithInvalidCoordinatesAreDropped)
