@@ -41,7 +41,7 @@ public:
     // uniform colour becomes one untextured quad of that colour, runs of other tiles textured
     // quads, and transparent tiles nothing.
     static osg::ref_ptr<osg::Geode> makeTiles(const osg::Image& image, osg::Texture2D* texture, int x, int y);
-    static const int tileSize = 16;
+    static const int tileSize = 8;
 
     struct Flag : osg::Referenced
     {
