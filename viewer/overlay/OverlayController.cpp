@@ -120,7 +120,9 @@ void OverlayController::build(osgViewer::View* view)
     hudCamera->setRenderOrder(osg::Camera::POST_RENDER, 10);
     hudCamera->setReferenceFrame(osg::Transform::ABSOLUTE_RF);
     hudCamera->setViewMatrix(osg::Matrixd::identity());
-    hudCamera->setClearMask(GL_DEPTH_BUFFER_BIT);
+    // The overlay is flat and drawn in order: no depth test, so no depth buffer to clear.
+    hudCamera->setClearMask(0);
+    state->setMode(GL_DEPTH_TEST, osg::StateAttribute::OFF);
 
     if (osg::ref_ptr<osg::Geode> readout = CoordinateReadout::makeCoordinateNode())
     {

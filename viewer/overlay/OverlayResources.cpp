@@ -2,7 +2,6 @@
 
 #include "viewer/FontFile.h"
 
-#include <osg/DrawPixels>
 #include <osgDB/FileUtils>
 #include <osgDB/ReadFile>
 #include <osgDB/Registry>
@@ -49,12 +48,21 @@ void OverlayResources::setText(osgText::Text& text, const std::string& utf8)
 
 osg::ref_ptr<osg::Geode> OverlayResources::makeImageNode(osg::Image* image)
 {
-    osg::ref_ptr<osg::DrawPixels> pixels = new osg::DrawPixels;
-    pixels->setPosition(osg::Vec3(0.0f, 0.0f, 0.0f));
-    pixels->setImage(image);
+    // A texture, not pixels drawn from memory: the driver would upload those at every frame.
+    osg::ref_ptr<osg::Vec3Array> corners = new osg::Vec3Array;
+    corners->push_back(osg::Vec3(0.0f, 0.0f, 0.0f));
+    corners->push_back(osg::Vec3(image->s(), 0.0f, 0.0f));
+    corners->push_back(osg::Vec3(image->s(), image->t(), 0.0f));
+    corners->push_back(osg::Vec3(0.0f, image->t(), 0.0f));
+    osg::ref_ptr<osg::Geometry> quad = makeTexturedQuad(corners.get());
+    osg::ref_ptr<osg::Vec4Array> white = new osg::Vec4Array;
+    white->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+    quad->setColorArray(white.get(), osg::Array::BIND_OVERALL);
+    osg::ref_ptr<osg::Texture2D> texture = makePixelTexture(image);
     osg::Geode* geode = new osg::Geode;
-    geode->addDrawable(pixels.get());
+    geode->addDrawable(quad.get());
     osg::StateSet* state = geode->getOrCreateStateSet();
+    state->setTextureAttributeAndModes(0, texture.get(), osg::StateAttribute::ON);
     state->setMode(GL_BLEND, osg::StateAttribute::ON);
     state->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
     state->setRenderingHint(osg::StateSet::TRANSPARENT_BIN);
@@ -80,6 +88,15 @@ osg::ref_ptr<osg::Texture2D> OverlayResources::makeEdgeClampedTexture(osg::Image
     osg::Texture2D* texture = new osg::Texture2D(image);
     texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
     texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
+    return texture;
+}
+
+osg::ref_ptr<osg::Texture2D> OverlayResources::makePixelTexture(osg::Image* image)
+{
+    osg::ref_ptr<osg::Texture2D> texture = makeEdgeClampedTexture(image);
+    texture->setFilter(osg::Texture::MIN_FILTER, osg::Texture::NEAREST);
+    texture->setFilter(osg::Texture::MAG_FILTER, osg::Texture::NEAREST);
+    texture->setResizeNonPowerOfTwoHint(false);
     return texture;
 }
 

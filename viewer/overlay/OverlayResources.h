@@ -49,6 +49,8 @@ osg::ref_ptr<osg::Geode> makeImageNode(osg::Image* image);
 osg::ref_ptr<osg::Geometry> makeTexturedQuad(osg::Vec3Array* vertices);
 // A texture of the image that does not wrap round at its edges.
 osg::ref_ptr<osg::Texture2D> makeEdgeClampedTexture(osg::Image* image);
+// Texel for pixel: no filtering, no scaling to a power of two.
+osg::ref_ptr<osg::Texture2D> makePixelTexture(osg::Image* image);
 
 // The view of this frame. The viewer hands the manipulator's view to its camera only
 // after the scene's update callbacks have run, so the camera's own matrix is a frame

@@ -4,8 +4,10 @@
 
 #include <osg/BlendFunc>
 #include <osg/NodeCallback>
-#include <osg/Texture2D>
+#include <osg/TexEnv>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace osgTAVRI
@@ -22,7 +24,120 @@ public:
 private:
     osg::ref_ptr<SnapshotNode::Flag> drawn;
 };
+
+// The image holds premultiplied colours: one blend adds them over what lies behind. The HUD is
+// flat, so a depth test would only cost.
+void setQuadState(osg::StateSet* state)
+{
+    state->setAttributeAndModes(new osg::BlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA), osg::StateAttribute::ON);
+    state->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
+    state->setMode(GL_DEPTH_TEST, osg::StateAttribute::OFF);
+    state->setRenderingHint(osg::StateSet::TRANSPARENT_BIN);
+}
+
+// The texels as they are: nothing left from another drawable modulates them.
+void setTextureState(osg::StateSet* state, osg::Texture2D* texture)
+{
+    state->setTextureAttributeAndModes(0, texture, osg::StateAttribute::ON);
+    state->setTextureAttribute(0, new osg::TexEnv(osg::TexEnv::REPLACE));
+}
+
+osg::ref_ptr<osg::Geometry> makeQuads()
+{
+    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+    geometry->setVertexArray(new osg::Vec3Array);
+    return geometry;
+}
+
+void addQuad(osg::Geometry& geometry, int x, int y, int x0, int y0, int x1, int y1)
+{
+    osg::Vec3Array* vertices = static_cast<osg::Vec3Array*>(geometry.getVertexArray());
+    vertices->push_back(osg::Vec3(x + x0, y + y0, 0.0f));
+    vertices->push_back(osg::Vec3(x + x1, y + y0, 0.0f));
+    vertices->push_back(osg::Vec3(x + x1, y + y1, 0.0f));
+    vertices->push_back(osg::Vec3(x + x0, y + y1, 0.0f));
+}
+
+// The one colour of all texels of a tile, or none.
+bool uniformColour(const osg::Image& image, int x0, int y0, int x1, int y1, std::uint32_t& colour)
+{
+    std::memcpy(&colour, image.data(x0, y0), 4);
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            if (std::memcmp(&colour, image.data(x, y), 4) != 0)
+                return false;
+    return true;
+}
 } // namespace
+
+osg::ref_ptr<osg::Geode> SnapshotNode::makeTiles(const osg::Image& image, osg::Texture2D* texture, int x, int y)
+{
+    osg::ref_ptr<osg::Geometry> plain = makeQuads();
+    osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
+    plain->setColorArray(colours.get(), osg::Array::BIND_PER_VERTEX);
+    plain->getOrCreateStateSet()->setTextureMode(0, GL_TEXTURE_2D, osg::StateAttribute::OFF);
+    osg::ref_ptr<osg::Geometry> textured = makeQuads();
+    osg::ref_ptr<osg::Vec2Array> texCoords = new osg::Vec2Array;
+    textured->setTexCoordArray(0, texCoords.get());
+    setTextureState(textured->getOrCreateStateSet(), texture);
+
+    const int width = image.s(), height = image.t();
+    const std::uint32_t transparent = 0, textureRun = 1, noRun = 2; // never a uniform colour's run
+    for (int y0 = 0; y0 < height; y0 += tileSize)
+    {
+        const int y1 = std::min(y0 + tileSize, height);
+        // A run of tiles of one kind ends where the kind changes or at the row's end.
+        int runStart = 0;
+        bool runUniform = false;
+        std::uint32_t runColour = noRun;
+        auto endRun = [&](int x1) {
+            if (runColour == noRun || (runUniform && runColour == transparent))
+                return;
+            if (!runUniform)
+            {
+                addQuad(*textured, x, y, runStart, y0, x1, y1);
+                const float s0 = float(runStart) / width, s1 = float(x1) / width;
+                const float t0 = float(y0) / height, t1 = float(y1) / height;
+                texCoords->push_back(osg::Vec2(s0, t0));
+                texCoords->push_back(osg::Vec2(s1, t0));
+                texCoords->push_back(osg::Vec2(s1, t1));
+                texCoords->push_back(osg::Vec2(s0, t1));
+                return;
+            }
+            addQuad(*plain, x, y, runStart, y0, x1, y1);
+            unsigned char bytes[4];
+            std::memcpy(bytes, &runColour, 4);
+            colours->insert(colours->end(), 4, osg::Vec4(bytes[0], bytes[1], bytes[2], bytes[3]) / 255.0f);
+        };
+        for (int x0 = 0; x0 < width; x0 += tileSize)
+        {
+            std::uint32_t colour = 0;
+            const bool uniform = uniformColour(image, x0, y0, std::min(x0 + tileSize, width), y1, colour);
+            if (!uniform)
+                colour = textureRun;
+            if (uniform != runUniform || colour != runColour)
+            {
+                endRun(x0);
+                runStart = x0;
+                runUniform = uniform;
+                runColour = colour;
+            }
+        }
+        endRun(width);
+    }
+
+    osg::ref_ptr<osg::Geode> tiles = new osg::Geode;
+    for (osg::Geometry* geometry : {plain.get(), textured.get()})
+    {
+        const unsigned int count = static_cast<unsigned int>(geometry->getVertexArray()->getNumElements());
+        if (count == 0)
+            continue;
+        geometry->addPrimitiveSet(new osg::DrawArrays(GL_QUADS, 0, count));
+        tiles->addDrawable(geometry);
+    }
+    setQuadState(tiles->getOrCreateStateSet());
+    return tiles;
+}
 
 class SnapshotNode::StopCallback : public osg::NodeCallback
 {
@@ -31,13 +146,16 @@ public:
     {
         SnapshotNode* snapshot = static_cast<SnapshotNode*>(node);
         if (snapshot->camera.valid() && snapshot->isDrawn() && snapshot->camera->getNodeMask() != 0)
+        {
             snapshot->camera->setNodeMask(0);
+            snapshot->showQuad(makeTiles(*snapshot->image, snapshot->texture.get(), snapshot->originX, snapshot->originY));
+        }
         traverse(node, nv);
     }
 };
 
 SnapshotNode::SnapshotNode(osg::Node* subgraph, int x, int y, int width, int height)
-    : content(subgraph), image(new osg::Image), drawn(new Flag)
+    : content(subgraph), image(new osg::Image), drawn(new Flag), originX(x), originY(y)
 {
     image->allocateImage(width, height, 1, GL_RGBA, GL_UNSIGNED_BYTE);
     std::memset(image->data(), 0, image->getTotalSizeInBytes());
@@ -66,31 +184,28 @@ SnapshotNode::SnapshotNode(osg::Node* subgraph, int x, int y, int width, int hei
     corners->push_back(osg::Vec3(x + width, y, 0.0f));
     corners->push_back(osg::Vec3(x + width, y + height, 0.0f));
     corners->push_back(osg::Vec3(x, y + height, 0.0f));
-    osg::ref_ptr<osg::Geode> quad = new osg::Geode;
-    osg::ref_ptr<osg::Geometry> geometry = OverlayResources::makeTexturedQuad(corners.get());
-    // The texture as it is: the colour it is modulated with must not be left from another drawable.
-    osg::ref_ptr<osg::Vec4Array> white = new osg::Vec4Array;
-    white->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
-    geometry->setColorArray(white.get(), osg::Array::BIND_OVERALL);
-    quad->addDrawable(geometry.get());
-    osg::ref_ptr<osg::Texture2D> texture = OverlayResources::makeEdgeClampedTexture(image.get());
-    // Texel for pixel: no filtering, no scaling to a power of two.
-    texture->setFilter(osg::Texture::MIN_FILTER, osg::Texture::NEAREST);
-    texture->setFilter(osg::Texture::MAG_FILTER, osg::Texture::NEAREST);
-    texture->setResizeNonPowerOfTwoHint(false);
-    osg::StateSet* quadState = quad->getOrCreateStateSet();
-    quadState->setTextureAttributeAndModes(0, texture.get(), osg::StateAttribute::ON);
-    quadState->setAttributeAndModes(new osg::BlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA), osg::StateAttribute::ON);
-    quadState->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::PROTECTED);
-    quadState->setRenderingHint(osg::StateSet::TRANSPARENT_BIN);
+    wholeQuad = new osg::Geode;
+    wholeQuad->addDrawable(OverlayResources::makeTexturedQuad(corners.get()));
+    texture = OverlayResources::makePixelTexture(image.get());
+    osg::StateSet* quadState = wholeQuad->getOrCreateStateSet();
+    setTextureState(quadState, texture.get());
+    setQuadState(quadState);
+    quad = wholeQuad;
     addChild(quad.get());
 
     setUpdateCallback(new StopCallback);
 }
 
 SnapshotNode::SnapshotNode(const SnapshotNode& other, const osg::CopyOp& copyop)
-    : osg::Group(other, copyop), content(other.content), camera(other.camera), image(other.image), drawn(other.drawn)
+    : osg::Group(other, copyop), content(other.content), camera(other.camera), image(other.image), drawn(other.drawn),
+      texture(other.texture), wholeQuad(other.wholeQuad), quad(other.quad), originX(other.originX), originY(other.originY)
 {
+}
+
+void SnapshotNode::showQuad(osg::Geode* shown)
+{
+    replaceChild(quad.get(), shown);
+    quad = shown;
 }
 
 void SnapshotNode::redraw()
@@ -99,6 +214,8 @@ void SnapshotNode::redraw()
         return;
     drawn->done = false;
     camera->setNodeMask(~0u);
+    // The tiles were cut from the old picture.
+    showQuad(wholeQuad.get());
 }
 
 } // namespace osgTAVRI

@@ -4,6 +4,7 @@
 #include <osg/Geode>
 #include <osg/Group>
 #include <osg/Image>
+#include <osg/Texture2D>
 
 #include <atomic>
 
@@ -15,6 +16,8 @@ namespace osgTAVRI
 // (a render-to-texture camera that reads the result back) on the first frame that shows it,
 // and from then on costs one textured quad. The quad covers the same window pixels that the
 // subgraph would, and what it shows blends with what lies behind as the subgraph itself would.
+// Once the image is read back, the quad is cut into tiles: a software renderer pays for every
+// texel it fetches, and most of a page is one plain colour, drawn as untextured quads.
 class SnapshotNode : public osg::Group
 {
 public:
@@ -31,6 +34,14 @@ public:
     bool isDrawn() const { return drawn && drawn->done; }
     // Draws the content again at the next frame that shows the node, after it changed.
     void redraw();
+    // What shows the image now: the whole textured quad until the image is drawn, its tiles after.
+    osg::Geode* getQuad() const { return quad.get(); }
+
+    // Tiles of the image, placed with its lower left corner at (x, y): each run of tiles of one
+    // uniform colour becomes one untextured quad of that colour, runs of other tiles textured
+    // quads, and transparent tiles nothing.
+    static osg::ref_ptr<osg::Geode> makeTiles(const osg::Image& image, osg::Texture2D* texture, int x, int y);
+    static const int tileSize = 8;
 
     struct Flag : osg::Referenced
     {
@@ -48,6 +59,12 @@ protected:
     osg::ref_ptr<osg::Camera> camera;
     osg::ref_ptr<osg::Image> image;
     osg::ref_ptr<Flag> drawn;
+    osg::ref_ptr<osg::Texture2D> texture;
+    osg::ref_ptr<osg::Geode> wholeQuad;
+    osg::ref_ptr<osg::Geode> quad;
+    int originX = 0, originY = 0;
+
+    void showQuad(osg::Geode* shown);
 };
 
 } // namespace osgTAVRI

@@ -194,3 +194,57 @@ TEST(HelpPage, IsDrawnOnceAndLooksAsItsTextsDrawnDirectly)
     h.key(osgGA::GUIEventAdapter::KEY_F1);
     EXPECT_GT(differences(direct.get(), h.readPixels().get()).size(), 20000u);
 }
+
+namespace
+{
+// Window pixels the quads of a geometry cover.
+double quadArea(const osg::Geometry* geometry)
+{
+    const osg::Vec3Array* vertices = static_cast<const osg::Vec3Array*>(geometry->getVertexArray());
+    double area = 0.0;
+    for (unsigned int i = 0; i + 3 < vertices->size(); i += 4)
+        area += ((*vertices)[i + 1].x() - (*vertices)[i].x()) * ((*vertices)[i + 2].y() - (*vertices)[i].y());
+    return area;
+}
+} // namespace
+
+// Cut into tiles, the page draws exactly the pixels of its whole image, and fetches texels
+// only near its texts: the plain panel is drawn untextured. Drawn again, it is cut again.
+TEST(HelpPage, TilesDrawTheWholeImagesPixelsAndTextureOnlyTheTexts)
+{
+    ViewerHarness h;
+    tavritest::startWithOverlay(h, width, height);
+    h.frame();
+    osg::ref_ptr<osgTAVRI::SnapshotNode> snapshot = page(h);
+    ASSERT_TRUE(snapshot.valid());
+    osg::ref_ptr<osg::Image> tiled = h.readPixels();
+    osg::ref_ptr<osg::Geode> tiles = snapshot->getQuad();
+    ASSERT_EQ(tiles->getNumDrawables(), 2u) << "plain and textured tiles";
+    double plainArea = 0.0, texturedArea = 0.0;
+    for (unsigned int i = 0; i < tiles->getNumDrawables(); ++i)
+    {
+        const osg::Geometry* geometry = tiles->getDrawable(i)->asGeometry();
+        (geometry->getTexCoordArray(0) ? texturedArea : plainArea) += quadArea(geometry);
+    }
+    const double pageArea = 800.0 * osgTAVRI::HelpPage::pageHeight();
+    EXPECT_LE(plainArea + texturedArea, pageArea);
+    EXPECT_GT(plainArea, 0.4 * pageArea);
+    EXPECT_GT(texturedArea, 0.1 * pageArea) << "the texts are not textured";
+
+    snapshot->redraw();
+    osg::ref_ptr<osg::Image> whole = h.readPixels();
+    EXPECT_EQ(snapshot->getQuad()->getNumDrawables(), 1u) << "the old tiles show the new picture";
+    osg::ref_ptr<osg::Image> tiledAgain = h.readPixels();
+    EXPECT_NE(snapshot->getQuad(), tiles.get());
+    EXPECT_EQ(snapshot->getQuad()->getNumDrawables(), 2u);
+    const int left = pageCorner(h).x(), bottom = pageCorner(h).y();
+    std::size_t differ = 0, differAgain = 0;
+    for (int y = bottom; y < bottom + osgTAVRI::HelpPage::pageHeight(); ++y)
+        for (int x = left; x < left + 800; ++x)
+        {
+            differ += !std::equal(whole->data(x, y), whole->data(x, y) + 3, tiled->data(x, y));
+            differAgain += !std::equal(whole->data(x, y), whole->data(x, y) + 3, tiledAgain->data(x, y));
+        }
+    EXPECT_EQ(differ, 0u);
+    EXPECT_EQ(differAgain, 0u);
+}

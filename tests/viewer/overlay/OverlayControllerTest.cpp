@@ -59,7 +59,9 @@ TEST(OverlayController, LaysOutAWindowOf1280By1024)
     ASSERT_EQ(hud->getNumParents(), 1u);
     EXPECT_EQ(hud->getParent(0), h.overlay());
     EXPECT_EQ(hud->getRenderOrder(), osg::Camera::POST_RENDER);
-    EXPECT_EQ(hud->getClearMask(), static_cast<GLbitfield>(GL_DEPTH_BUFFER_BIT));
+    // Flat and drawn in order: nothing to clear, no depth test.
+    EXPECT_EQ(hud->getClearMask(), 0u);
+    EXPECT_EQ(hud->getStateSet()->getMode(GL_DEPTH_TEST), static_cast<osg::StateAttribute::GLModeValue>(osg::StateAttribute::OFF));
     EXPECT_EQ(hud->getReferenceFrame(), osg::Transform::ABSOLUTE_RF);
     EXPECT_EQ(hud->getViewport()->width(), 1280);
     EXPECT_EQ(hud->getProjectionMatrix(), osg::Matrixd::ortho2D(0, 1280, 0, 1024));
