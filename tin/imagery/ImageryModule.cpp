@@ -1,25 +1,14 @@
 #include "tin/imagery/ImageryModule.h"
 
+#include "common/ProgramFolder.h"
+
 #include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
 
 namespace osgTAVRI
 {
 
 namespace
 {
-std::string programFolder()
-{
-    char buffer[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    if (length <= 0)
-        return ".";
-    const std::string program(buffer, std::size_t(length));
-    const std::size_t slash = program.rfind('/');
-    return slash == std::string::npos ? "." : program.substr(0, slash);
-}
-
 struct Loaded
 {
     const ImageryFunctions* functions = nullptr;
@@ -31,7 +20,8 @@ const ImageryModule* ImageryModule::instance(std::string& error)
 {
     static const Loaded loaded = [] {
         Loaded result;
-        const std::string path = programFolder() + "/" + fileName;
+        const std::string folder = programFolder();
+        const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + fileName;
         void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (!handle)
         {

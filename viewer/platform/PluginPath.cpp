@@ -1,14 +1,13 @@
 #include "viewer/platform/PluginPath.h"
 
+#include "common/ProgramFolder.h"
+
 #include <osgDB/FileNameUtils>
 #include <osgDB/FileUtils>
 #include <osgDB/Registry>
 
-#include <climits>
 #include <cstdlib>
 #include <string>
-
-#include <unistd.h>
 
 namespace osgTAVRI
 {
@@ -16,28 +15,25 @@ namespace osgTAVRI
 namespace
 {
 
-std::string programFolder(const char* argv0)
+// The program's folder, else the folder of the name it was started by.
+std::string pluginFolder(const char* argv0)
 {
-    // The executable itself, wherever it was started from and however it was named.
-    char buffer[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    if (n > 0)
-        return osgDB::getFilePath(std::string(buffer, static_cast<std::size_t>(n)));
-    if (!argv0)
-        return std::string();
+    const std::string folder = programFolder();
+    if (!folder.empty() || !argv0)
+        return folder;
     char* resolved = realpath(argv0, nullptr);
     if (!resolved)
         return osgDB::getFilePath(argv0);
-    const std::string folder = osgDB::getFilePath(resolved);
+    const std::string fromArgument = osgDB::getFilePath(resolved);
     std::free(resolved);
-    return folder;
+    return fromArgument;
 }
 
 } // namespace
 
 void addProgramFolderToPluginPath(const char* argv0)
 {
-    const std::string folder = programFolder(argv0);
+    const std::string folder = pluginFolder(argv0);
     if (folder.empty())
         return;
     osgDB::FilePathList& paths = osgDB::Registry::instance()->getLibraryFilePathList();
