@@ -1,5 +1,6 @@
 #include "tests/tin/imagery/ImageryTestSupport.h"
 
+#include "tin/imagery/TileTexture.h"
 #include "tin/las/LasWriter.h"
 
 #include <gdal_priv.h>
@@ -143,7 +144,7 @@ TileSamples sampleTile(osg::Node& node, const std::string& name)
         return result;
     const osg::Vec3d centre = transform->getMatrix().getTrans();
     const osg::Vec3Array* vertices = dynamic_cast<const osg::Vec3Array*>(geometry->getVertexArray());
-    const osg::Vec2Array* coordinates = dynamic_cast<const osg::Vec2Array*>(geometry->getTexCoordArray(0));
+    const osg::ref_ptr<const osg::Vec2Array> coordinates = osgTAVRI::textureCoordinates(*geometry);
     const osg::Vec4ubArray* colours = dynamic_cast<const osg::Vec4ubArray*>(geometry->getColorArray());
     const osg::StateSet* state = geometry->getStateSet();
     const osg::Texture2D* texture =
