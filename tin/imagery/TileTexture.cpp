@@ -3,6 +3,7 @@
 #include "tin/imagery/RasterSource.h"
 
 #include <osg/Geode>
+#include <osg/TexGen>
 #include <osg/Texture2D>
 
 #include <algorithm>
@@ -57,17 +58,15 @@ osg::BoundingBoxd textureArea(const osg::BoundingBoxd& box, double resolution)
 
 void applyTexture(osg::Geometry& geometry, const osg::Vec3d& centre, const AreaTexture& texture)
 {
-    const osg::Vec3Array* vertices = dynamic_cast<const osg::Vec3Array*>(geometry.getVertexArray());
-    if (!vertices || !texture.image.valid())
+    if (!texture.image.valid())
         return;
     const osg::BoundingBoxd& area = texture.area;
     const double width = area.xMax() - area.xMin(), height = area.yMax() - area.yMin();
-    osg::ref_ptr<osg::Vec2Array> coordinates = new osg::Vec2Array;
-    coordinates->reserve(vertices->size());
-    for (const osg::Vec3& v : *vertices)
-        coordinates->push_back(osg::Vec2(float((v.x() + centre.x() - area.xMin()) / width),
-                                         float((v.y() + centre.y() - area.yMin()) / height)));
-    geometry.setTexCoordArray(0, coordinates.get(), osg::Array::BIND_PER_VERTEX);
+    // Vertices are relative to the tile's centre: s = (x + centre - west edge) / width.
+    osg::ref_ptr<osg::TexGen> planes = new osg::TexGen;
+    planes->setMode(osg::TexGen::OBJECT_LINEAR);
+    planes->setPlane(osg::TexGen::S, osg::Plane(1.0 / width, 0.0, 0.0, (centre.x() - area.xMin()) / width));
+    planes->setPlane(osg::TexGen::T, osg::Plane(0.0, 1.0 / height, 0.0, (centre.y() - area.yMin()) / height));
 
     osg::ref_ptr<osg::Texture2D> map = new osg::Texture2D(texture.image.get());
     map->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
@@ -79,7 +78,35 @@ void applyTexture(osg::Geometry& geometry, const osg::Vec3d& centre, const AreaT
     // The pixels are in the graphics memory once drawn; the viewer need not keep a second copy.
     map->setUnRefImageDataAfterApply(true);
     // The default modulate mode keeps the lighting of the plain ground.
-    geometry.getOrCreateStateSet()->setTextureAttributeAndModes(0, map.get(), osg::StateAttribute::ON);
+    osg::StateSet* state = geometry.getOrCreateStateSet();
+    state->setTextureAttributeAndModes(0, map.get(), osg::StateAttribute::ON);
+    state->setTextureAttributeAndModes(0, planes.get(), osg::StateAttribute::ON);
+}
+
+namespace
+{
+const osg::TexGen* texturePlanes(const osg::Geometry& geometry)
+{
+    const osg::StateSet* state = geometry.getStateSet();
+    const osg::TexGen* planes =
+        state ? dynamic_cast<const osg::TexGen*>(state->getTextureAttribute(0, osg::StateAttribute::TEXGEN)) : nullptr;
+    return planes && planes->getMode() == osg::TexGen::OBJECT_LINEAR ? planes : nullptr;
+}
+} // namespace
+
+osg::ref_ptr<const osg::Vec2Array> textureCoordinates(const osg::Geometry& geometry)
+{
+    const osg::Vec3Array* vertices = dynamic_cast<const osg::Vec3Array*>(geometry.getVertexArray());
+    const osg::TexGen* planes = texturePlanes(geometry);
+    if (!planes || !vertices)
+        return dynamic_cast<const osg::Vec2Array*>(geometry.getTexCoordArray(0));
+    osg::ref_ptr<osg::Vec2Array> coordinates = new osg::Vec2Array;
+    coordinates->reserve(vertices->size());
+    const osg::Plane& s = planes->getPlane(osg::TexGen::S);
+    const osg::Plane& t = planes->getPlane(osg::TexGen::T);
+    for (const osg::Vec3& v : *vertices)
+        coordinates->push_back(osg::Vec2(float(s.distance(v)), float(t.distance(v))));
+    return coordinates;
 }
 
 AreaTexture tileTexture(osg::Node& tile)
@@ -89,10 +116,24 @@ AreaTexture tileTexture(osg::Node& tile)
     const osg::StateSet* state = geometry ? geometry->getStateSet() : nullptr;
     const osg::Texture2D* map =
         state ? dynamic_cast<const osg::Texture2D*>(state->getTextureAttribute(0, osg::StateAttribute::TEXTURE)) : nullptr;
-    const osg::Vec2Array* coordinates = geometry ? dynamic_cast<const osg::Vec2Array*>(geometry->getTexCoordArray(0)) : nullptr;
-    const osg::Vec3Array* vertices = geometry ? dynamic_cast<const osg::Vec3Array*>(geometry->getVertexArray()) : nullptr;
-    if (!map || !map->getImage() || !coordinates || !vertices || coordinates->size() != vertices->size() ||
-        vertices->empty())
+    if (!map || !map->getImage())
+        return result;
+    const osg::Vec3d centre = translationOf(tile);
+    if (const osg::TexGen* planes = texturePlanes(*geometry))
+    {
+        // s = a x + d is 0 at x = -d / a and 1 at (1 - d) / a.
+        const osg::Plane& s = planes->getPlane(osg::TexGen::S);
+        const osg::Plane& t = planes->getPlane(osg::TexGen::T);
+        if (!(s[0] > 0.0 && t[1] > 0.0))
+            return result;
+        result.image = const_cast<osg::Image*>(map->getImage());
+        result.area.set(centre.x() - s[3] / s[0], centre.y() - t[3] / t[1], 0.0, centre.x() + (1.0 - s[3]) / s[0],
+                        centre.y() + (1.0 - t[3]) / t[1], 0.0);
+        return result;
+    }
+    const osg::Vec2Array* coordinates = dynamic_cast<const osg::Vec2Array*>(geometry->getTexCoordArray(0));
+    const osg::Vec3Array* vertices = dynamic_cast<const osg::Vec3Array*>(geometry->getVertexArray());
+    if (!coordinates || !vertices || coordinates->size() != vertices->size() || vertices->empty())
         return result;
     std::size_t sMin = 0, sMax = 0, tMin = 0, tMax = 0;
     for (std::size_t i = 1; i < coordinates->size(); ++i)
@@ -103,7 +144,6 @@ AreaTexture tileTexture(osg::Node& tile)
         if (c.y() < (*coordinates)[tMin].y()) tMin = i;
         if (c.y() > (*coordinates)[tMax].y()) tMax = i;
     }
-    const osg::Vec3d centre = translationOf(tile);
     double x0, x1, y0, y1;
     if (!recoverAxis((*vertices)[sMin].x() + centre.x(), (*coordinates)[sMin].x(), (*vertices)[sMax].x() + centre.x(),
                      (*coordinates)[sMax].x(), x0, x1) ||

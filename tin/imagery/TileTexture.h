@@ -27,13 +27,18 @@ osg::Geometry* tileGeometry(osg::Node& tile);
 // find their texels, and where the box lies on the raster's pixel grid so does every texel.
 osg::BoundingBoxd textureArea(const osg::BoundingBoxd& tileBox, double resolution);
 
-// Gives every vertex the texture coordinate of its place in the texture's area and the tile its
-// texture: stored with the tile, mip-mapped, modulating the lit ground colour as before, and
-// under the viewer's texture switch like any other texture.
+// Gives the tile its texture: stored with the tile, mip-mapped, modulating the lit ground colour
+// as before, and under the viewer's texture switch like any other texture. Each vertex's texture
+// coordinate is its place in the texture's area, made from its position by two planes when it
+// is drawn rather than stored: a stored coordinate would add a sixth to the tile's size.
 void applyTexture(osg::Geometry& geometry, const osg::Vec3d& centre, const AreaTexture& texture);
 
-// The texture of a tile and the area it spans, read back from its texture coordinates; no
-// image when the tile is untextured.
+// The texture coordinate of every vertex, stored or made by the planes; null when the geometry
+// has neither.
+osg::ref_ptr<const osg::Vec2Array> textureCoordinates(const osg::Geometry& geometry);
+
+// The texture of a tile and the area it spans, read back from its texture planes (or the
+// coordinates of tiles that store them); no image when the tile is untextured.
 AreaTexture tileTexture(osg::Node& tile);
 
 // A coarser texture of `area`, `columns` x `rows` texels, each the average of the children's

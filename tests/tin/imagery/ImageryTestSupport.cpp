@@ -1,5 +1,6 @@
 #include "tests/tin/imagery/ImageryTestSupport.h"
 
+#include "tin/imagery/TileTexture.h"
 #include "tin/las/LasWriter.h"
 
 #include <gdal_priv.h>
@@ -52,12 +53,13 @@ std::string wktOf(int epsg)
 }
 
 void writeRaster(const std::string& path, int columns, int rows, const double geoTransform[6], int epsg,
-                 const std::function<Rgb(double, double)>& colourAt)
+                 const std::function<Rgb(double, double)>& colourAt, bool palette)
 {
     GDALAllRegister();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     ASSERT_NE(driver, nullptr);
-    GDALDatasetUniquePtr image(driver->Create(path.c_str(), columns, rows, 3, GDT_Byte, nullptr));
+    const int bands = palette ? 1 : 3;
+    GDALDatasetUniquePtr image(driver->Create(path.c_str(), columns, rows, bands, GDT_Byte, nullptr));
     ASSERT_TRUE(image) << path;
     image->SetGeoTransform(const_cast<double*>(geoTransform));
     if (epsg)
@@ -66,7 +68,8 @@ void writeRaster(const std::string& path, int columns, int rows, const double ge
         srs.importFromEPSG(epsg);
         image->SetSpatialRef(&srs);
     }
-    std::vector<unsigned char> row(std::size_t(columns) * 3);
+    GDALColorTable table;
+    std::vector<unsigned char> row(std::size_t(columns) * bands);
     for (int j = 0; j < rows; ++j)
     {
         for (int i = 0; i < columns; ++i)
@@ -74,12 +77,29 @@ void writeRaster(const std::string& path, int columns, int rows, const double ge
             const double x = geoTransform[0] + (i + 0.5) * geoTransform[1] + (j + 0.5) * geoTransform[2];
             const double y = geoTransform[3] + (i + 0.5) * geoTransform[4] + (j + 0.5) * geoTransform[5];
             const Rgb c = colourAt(x, y);
-            for (int k = 0; k < 3; ++k)
-                row[std::size_t(i) * 3 + k] = c[k];
+            if (!palette)
+            {
+                for (int k = 0; k < 3; ++k)
+                    row[std::size_t(i) * 3 + k] = c[k];
+                continue;
+            }
+            int index = 0;
+            while (index < table.GetColorEntryCount() && Rgb(table.GetColorEntry(index)->c1, table.GetColorEntry(index)->c2,
+                                                            table.GetColorEntry(index)->c3, 255) != c)
+                ++index;
+            const GDALColorEntry entry = {c[0], c[1], c[2], 255};
+            if (index == table.GetColorEntryCount())
+                table.SetColorEntry(index, &entry);
+            ASSERT_LT(index, 256);
+            row[std::size_t(i)] = (unsigned char)index;
         }
-        ASSERT_EQ(image->RasterIO(GF_Write, 0, j, columns, 1, row.data(), columns, 1, GDT_Byte, 3, nullptr, 3,
-                                  GSpacing(columns) * 3, 1, nullptr),
+        ASSERT_EQ(image->RasterIO(GF_Write, 0, j, columns, 1, row.data(), columns, 1, GDT_Byte, bands, nullptr, bands,
+                                  GSpacing(columns) * bands, 1, nullptr),
                   CE_None);
+    }
+    if (palette)
+    {
+        ASSERT_EQ(image->GetRasterBand(1)->SetColorTable(&table), CE_None);
     }
 }
 
@@ -124,7 +144,7 @@ TileSamples sampleTile(osg::Node& node, const std::string& name)
         return result;
     const osg::Vec3d centre = transform->getMatrix().getTrans();
     const osg::Vec3Array* vertices = dynamic_cast<const osg::Vec3Array*>(geometry->getVertexArray());
-    const osg::Vec2Array* coordinates = dynamic_cast<const osg::Vec2Array*>(geometry->getTexCoordArray(0));
+    const osg::ref_ptr<const osg::Vec2Array> coordinates = osgTAVRI::textureCoordinates(*geometry);
     const osg::Vec4ubArray* colours = dynamic_cast<const osg::Vec4ubArray*>(geometry->getColorArray());
     const osg::StateSet* state = geometry->getStateSet();
     const osg::Texture2D* texture =

@@ -25,9 +25,10 @@ std::string wktOf(int epsg);
 
 // Writes a 3-band GeoTIFF through GDAL: `columns` x `rows` pixels with the given geotransform
 // and coordinate system (EPSG code, 0 for none); each pixel's colour comes from `colourAt`,
-// called with the pixel centre in the raster's own coordinates.
+// called with the pixel centre in the raster's own coordinates. With `palette`, one band of
+// indices into a colour table instead (at most 256 colours).
 void writeRaster(const std::string& path, int columns, int rows, const double geoTransform[6], int epsg,
-                 const std::function<Rgb(double, double)>& colourAt);
+                 const std::function<Rgb(double, double)>& colourAt, bool palette = false);
 
 // Ground points every 4 m (jittered) over [x0, x1] x [y0, y1], in the given system ("" for
 // none), written as LAS 1.2 point format 1.

@@ -136,14 +136,15 @@ TEST(TileTexture, RasterInAnotherSystemIsWarpedIntoPlace)
     EXPECT_GT(expectPattern(dir.path(), 1.5, 12), 1500u);
 }
 
-// Tiles beyond the raster are built untextured and counted in one line; a raster that cannot be
-// read ends the run before any tile is written.
+// Tiles beyond the raster are built untextured and counted in one line, and ground the raster
+// leaves out of a tile is plain; a raster that cannot be read ends the run before any tile is
+// written. The raster is a palette image, one band of colour indices.
 TEST(TileTexture, UncoveredTilesAndUnreadableRasters)
 {
     TempDir dir;
-    // The western half: the two western tiles and nothing of the eastern ones.
+    // The western half less its last 10 m: the two western tiles and nothing of the eastern ones.
     const double transform[6] = {groundX - 10.0, 0.5, 0.0, groundY + side + 10.0, 0.0, -0.5};
-    writeRaster(dir.file("west.tif"), 200, 440, transform, 3006, cellColour);
+    writeRaster(dir.file("west.tif"), 200, 440, transform, 3006, cellColour, true);
     writeGround(dir.file("ground.las"), groundX, groundY, groundX + side, groundY + side, wktOf(3006));
     tavritest::RunResult r = tintest::runTin(
         {"--extents", extent, "--tileSize", "100", "--texture", dir.file("west.tif"), dir.file("ground.las")}, dir.path());
@@ -153,7 +154,15 @@ TEST(TileTexture, UncoveredTilesAndUnreadableRasters)
     for (const std::string& tile : tintest::tileFiles(dir.path()))
     {
         const bool west = tile.find("_500000_") != std::string::npos;
-        EXPECT_EQ(sampleTile(dir.file(tile)).textureColumns > 0, west) << tile;
+        const TileSamples t = sampleTile(dir.file(tile));
+        EXPECT_EQ(t.textureColumns > 0, west) << tile;
+        for (const Sample& s : t.samples)
+        {
+            if (!west || std::fabs(s.world.x() - (groundX + 90.0)) < 1.0 || distanceToCellEdge(s.world.x(), s.world.y()) < 0.75)
+                continue;
+            const Rgb want = s.world.x() < groundX + 90.0 ? cellColour(s.world.x(), s.world.y()) : Rgb(170, 170, 170, 255);
+            EXPECT_LE(colourDistance(s.texel, want), 8) << tile << " at " << s.world.x() << ", " << s.world.y();
+        }
     }
 
     TempDir bad;

@@ -90,30 +90,42 @@ void expandSingleBand(GDALRasterBand& band, unsigned char* rgb, std::size_t pixe
     }
 }
 
-// GDAL fills rows from the north; the texture's row 0 is the south edge.
-void copyFlipped(const unsigned char* topDown, int columns, int rows, osg::Image& image, int column0, int row0)
-{
-    const int height = image.t();
-    for (int r = 0; r < rows; ++r)
-        std::memcpy(image.data(column0, height - 1 - (row0 + r)), topDown + std::size_t(r) * columns * 3,
-                    std::size_t(columns) * 3);
-}
-// The window (x0, y0, xs, ys) as bw x bh RGB pixels, rows from the north.
+// The window (x0, y0, xs, ys) as bw x bh RGB pixels at `out`, rows from the north `rowStep`
+// bytes apart. A negative step fills a texture, whose row 0 is the south edge, straight from
+// GDAL: the start is then the texture's top row.
 bool readPixels(GDALDataset& dataset, int bands, int x0, int y0, int xs, int ys, int bw, int bh,
-                GDALRasterIOExtraArg* extra, std::vector<unsigned char>& rgb)
+                GDALRasterIOExtraArg* extra, unsigned char* out, GSpacing rowStep)
 {
-    rgb.resize(std::size_t(bw) * bh * 3);
     if (bands >= 3)
     {
         int bandMap[3] = {1, 2, 3};
-        return dataset.RasterIO(GF_Read, x0, y0, xs, ys, rgb.data(), bw, bh, GDT_Byte, 3, bandMap, 3,
-                                GSpacing(bw) * 3, 1, extra) == CE_None;
+        return dataset.RasterIO(GF_Read, x0, y0, xs, ys, out, bw, bh, GDT_Byte, 3, bandMap, 3, rowStep, 1,
+                                extra) == CE_None;
     }
     GDALRasterBand* first = dataset.GetRasterBand(1);
-    if (first->RasterIO(GF_Read, x0, y0, xs, ys, rgb.data(), bw, bh, GDT_Byte, 3, GSpacing(bw) * 3, extra) != CE_None)
+    if (first->RasterIO(GF_Read, x0, y0, xs, ys, out, bw, bh, GDT_Byte, 3, rowStep, extra) != CE_None)
         return false;
-    expandSingleBand(*first, rgb.data(), rgb.size() / 3);
+    for (int r = 0; r < bh; ++r)
+        expandSingleBand(*first, out + r * rowStep, std::size_t(bw));
     return true;
+}
+
+// Texels of `image` outside columns [c0, c1) and rows [r0, r1) (rows from the north) are
+// ground the raster does not cover.
+void fillOutside(osg::Image& image, int c0, int c1, int r0, int r1)
+{
+    const int columns = image.s(), rows = image.t();
+    for (int j = 0; j < rows; ++j)
+    {
+        unsigned char* row = image.data(0, rows - 1 - j);
+        if (j < r0 || j >= r1 || c0 >= c1)
+            std::memset(row, uncovered, std::size_t(columns) * 3);
+        else
+        {
+            std::memset(row, uncovered, std::size_t(c0) * 3);
+            std::memset(row + std::size_t(c1) * 3, uncovered, std::size_t(columns - c1) * 3);
+        }
+    }
 }
 
 } // namespace
@@ -242,13 +254,41 @@ osg::ref_ptr<osg::Image> GdalRasterSource::cut(const osg::BoundingBoxd& area, do
 
     osg::ref_ptr<osg::Image> image = new osg::Image;
     image->allocateImage(columns, rows, 1, GL_RGB, GL_UNSIGNED_BYTE);
-    std::memset(image->data(), uncovered, image->getTotalSizeInBytes());
 
-    GDALDatasetUniquePtr dataset = openRaster(path);
+    GDALDataset* dataset = takeHandle();
     const bool northUp = geoTransform[2] == 0.0 && geoTransform[4] == 0.0;
     const bool read = dataset && (warped || !northUp ? readWarped(*dataset, area, *image)
                                                      : readDirect(*dataset, window, *image));
+    returnHandle(dataset);
     return read ? image : nullptr;
+}
+
+GdalRasterSource::~GdalRasterSource()
+{
+    for (GDALDataset* handle : idleHandles)
+        GDALClose(GDALDataset::ToHandle(handle));
+}
+
+GDALDataset* GdalRasterSource::takeHandle() const
+{
+    {
+        std::lock_guard<std::mutex> lock(handlesMutex);
+        if (!idleHandles.empty())
+        {
+            GDALDataset* handle = idleHandles.back();
+            idleHandles.pop_back();
+            return handle;
+        }
+    }
+    return openRaster(path).release();
+}
+
+void GdalRasterSource::returnHandle(GDALDataset* handle) const
+{
+    if (!handle)
+        return;
+    std::lock_guard<std::mutex> lock(handlesMutex);
+    idleHandles.push_back(handle);
 }
 
 bool GdalRasterSource::readDirect(GDALDataset& dataset, const Window& w, osg::Image& image) const
@@ -263,13 +303,17 @@ bool GdalRasterSource::readDirect(GDALDataset& dataset, const Window& w, osg::Im
     const int r1 = int(std::lround((cy1 - w.y0) / (w.y1 - w.y0) * rows));
     const int bw = c1 - c0, bh = r1 - r0;
     if (bw <= 0 || bh <= 0)
+    {
+        fillOutside(image, 0, 0, 0, 0);
         return true;
+    }
     const int x0 = int(std::floor(cx0)), y0 = int(std::floor(cy0));
     const int xs = std::max(1, std::min(width, int(std::ceil(cx1))) - x0);
     const int ys = std::max(1, std::min(height, int(std::ceil(cy1))) - y0);
     // Raster pixels per texel.
     const double stepX = (cx1 - cx0) / bw, stepY = (cy1 - cy0) / bh;
     const bool palette = bands < 3 && dataset.GetRasterBand(1)->GetColorTable();
+    const GSpacing down = -GSpacing(image.getRowStepInBytes());
 
     // Texels on the raster's own pixels (the usual case: tiles on the pixel grid at the raster's
     // resolution) are a plain copy.
@@ -279,18 +323,17 @@ bool GdalRasterSource::readDirect(GDALDataset& dataset, const Window& w, osg::Im
     {
         const int ax = int(std::round(cx0)), ay = int(std::round(cy0));
         const int cw = std::min(bw, width - ax), ch = std::min(bh, height - ay);
-        std::vector<unsigned char> native;
-        if (cw <= 0 || ch <= 0 || !readPixels(dataset, bands, ax, ay, cw, ch, cw, ch, nullptr, native))
-            return cw <= 0 || ch <= 0;
-        copyFlipped(native.data(), cw, ch, image, c0, r0);
-        return true;
+        fillOutside(image, c0, c0 + std::max(cw, 0), r0, r0 + std::max(ch, 0));
+        return cw <= 0 || ch <= 0 ||
+               readPixels(dataset, bands, ax, ay, cw, ch, cw, ch, nullptr, image.data(c0, rows - 1 - r0), down);
     }
+    fillOutside(image, c0, c1, r0, r1);
     if (!palette && stepX <= 1.5 && stepY <= 1.5)
     {
         // Near the raster's own resolution the window is read as it is and interpolated here:
         // GDAL's general resampler took longer than building the rest of the tile.
-        std::vector<unsigned char> native;
-        if (!readPixels(dataset, bands, x0, y0, xs, ys, xs, ys, nullptr, native))
+        std::unique_ptr<unsigned char[]> native(new unsigned char[std::size_t(xs) * ys * 3]);
+        if (!readPixels(dataset, bands, x0, y0, xs, ys, xs, ys, nullptr, native.get(), GSpacing(xs) * 3))
             return false;
         // Bilinear weights in 1/256 steps: integer arithmetic keeps this well below GDAL's cost.
         auto tap = [](double at, int size, int& lo, int& weight) {
@@ -334,11 +377,7 @@ bool GdalRasterSource::readDirect(GDALDataset& dataset, const Window& w, osg::Im
     extra.dfYOff = cy0;
     extra.dfXSize = cx1 - cx0;
     extra.dfYSize = cy1 - cy0;
-    std::vector<unsigned char> buffer;
-    if (!readPixels(dataset, bands, x0, y0, xs, ys, bw, bh, &extra, buffer))
-        return false;
-    copyFlipped(buffer.data(), bw, bh, image, c0, r0);
-    return true;
+    return readPixels(dataset, bands, x0, y0, xs, ys, bw, bh, &extra, image.data(c0, rows - 1 - r0), down);
 }
 
 bool GdalRasterSource::readWarped(GDALDataset& source, const osg::BoundingBoxd& area, osg::Image& image) const
@@ -388,14 +427,16 @@ bool GdalRasterSource::readWarped(GDALDataset& source, const osg::BoundingBoxd& 
     if (!done)
         return false;
 
-    std::vector<unsigned char> buffer(std::size_t(columns) * rows * 3);
+    // Straight into the texture, from its top row down.
+    const GSpacing down = -GSpacing(image.getRowStepInBytes());
+    unsigned char* top = image.data(0, rows - 1);
     int bandMap[3] = {1, 2, 3};
-    if (target->RasterIO(GF_Read, 0, 0, columns, rows, buffer.data(), columns, rows, GDT_Byte, 3, bandMap, 3,
-                         GSpacing(columns) * 3, 1, nullptr) != CE_None)
+    if (target->RasterIO(GF_Read, 0, 0, columns, rows, top, columns, rows, GDT_Byte, 3, bandMap, 3, down, 1,
+                         nullptr) != CE_None)
         return false;
     if (palette)
-        expandSingleBand(*first, buffer.data(), buffer.size() / 3);
-    copyFlipped(buffer.data(), columns, rows, image, 0, 0);
+        for (int r = 0; r < rows; ++r)
+            expandSingleBand(*first, top + r * down, std::size_t(columns));
     return true;
 }
 

@@ -2,15 +2,19 @@
 
 #include "tin/imagery/RasterSource.h"
 
+#include <mutex>
+#include <vector>
+
 class GDALDataset;
 
 namespace osgTAVRI
 {
 
 // A raster that GDAL opens (GeoTIFF, JPEG with a world file, JPEG 2000, a VRT mosaic). Only
-// the window under a tile is read, so memory follows the tile and not the raster. Every cut
-// opens its own handle on the raster, so worker threads cut their tiles at the same time
-// without sharing one.
+// the window under a tile is read, so memory follows the tile and not the raster. A cut takes
+// a handle on the raster no other thread holds, so worker threads cut their tiles at the same
+// time; handles are kept from tile to tile, and with them the blocks neighbouring tiles share
+// (GDAL's block cache, at most 256 MB).
 class GdalRasterSource : public RasterSource
 {
 public:
@@ -23,7 +27,7 @@ public:
     osg::ref_ptr<osg::Image> cut(const osg::BoundingBoxd& area, double resolution) const override;
 
 protected:
-    ~GdalRasterSource() override = default;
+    ~GdalRasterSource() override;
 
 private:
     struct Window
@@ -33,6 +37,8 @@ private:
     bool pixelWindow(const osg::BoundingBoxd& area, Window& window) const;
     bool readDirect(GDALDataset& dataset, const Window& window, osg::Image& image) const;
     bool readWarped(GDALDataset& dataset, const osg::BoundingBoxd& area, osg::Image& image) const;
+    GDALDataset* takeHandle() const;
+    void returnHandle(GDALDataset* handle) const;
 
     std::string lidarWkt;
     int width = 0;
@@ -40,6 +46,8 @@ private:
     int bands = 0;
     double geoTransform[6] = {0, 1, 0, 0, 0, 1};
     double inverse[6] = {0, 1, 0, 0, 0, 1};
+    mutable std::mutex handlesMutex;
+    mutable std::vector<GDALDataset*> idleHandles;
 };
 
 } // namespace osgTAVRI
