@@ -123,8 +123,7 @@ public:
     // its work.
     osg::ref_ptr<osgTAVRI::TAVRIview> startViewer()
     {
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(root / "Bin");
+        enterBin();
         osg::ref_ptr<osgTAVRI::TAVRIview> view = new osgTAVRI::TAVRIview;
         view->getViewer().setThreadingModel(osgViewer::ViewerBase::SingleThreaded);
         view->setup();
@@ -132,6 +131,14 @@ public:
         view->waitForContent();
         view->getViewer().frame();
         return view;
+    }
+
+    // Makes Bin/ the working folder, as the installed program has it.
+    void enterBin()
+    {
+        if (previous.empty())
+            previous = std::filesystem::current_path();
+        std::filesystem::current_path(root / "Bin");
     }
 
     std::filesystem::path root;

@@ -58,9 +58,20 @@ bool readSize(const std::string& text, int& width, int& height)
            readNumber(text.substr(x + 1).c_str(), 16, 8192, height);
 }
 
+// True while the pager's threads still read files that frames asked for.
+bool pagerReading(osgDB::DatabasePager& pager)
+{
+    if (pager.getFileRequestListSize() > 0)
+        return true;
+    for (unsigned int i = 0; i < pager.getNumDatabaseThreads(); ++i)
+        if (pager.getDatabaseThread(i)->getActive())
+            return true;
+    return false;
+}
+
 // Draws frames at the same moment until the content built in the background has joined the
 // scene and the pager has brought in what the view needs, so that no frame shows a part still
-// missing; a pager that never settles is given up on.
+// missing; a pager that never settles is given up on after about ten seconds.
 void drawSettled(TAVRIview& view, double time)
 {
     osgViewer::Viewer& viewer = view.getViewer();
@@ -71,9 +82,13 @@ void drawSettled(TAVRIview& view, double time)
         viewer.frame(time);
     }
     osgDB::DatabasePager* pager = viewer.getDatabasePager();
-    for (int attempt = 0; pager && pager->getRequestsInProgress() && attempt < 500; ++attempt)
+    // A frame merges what the pager has read and asks for what that brings into view. Drawing
+    // is the dear part, so the next frame waits until the files asked for have been read.
+    int waits = 0;
+    for (int attempt = 0; pager && pager->getRequestsInProgress() && attempt < 100 && waits < 5000; ++attempt)
     {
-        usleep(5000);
+        for (; pagerReading(*pager) && waits < 5000; ++waits)
+            usleep(2000);
         viewer.frame(time);
     }
 }
