@@ -495,6 +495,7 @@ struct SurfaceSetting
     bool breakingWaves;
     std::function<void(Sea::Environment&)> beforeCreate;
     std::function<void(Sea::Ocean&)> afterCreate;
+    int waterModel = Sea::FFT_JONSWAP;
 };
 
 void PrintTo(const SurfaceSetting& setting, std::ostream* out) { *out << setting.name; }
@@ -519,7 +520,8 @@ protected:
         double matrix[9];
         reflectionMatrix(camera, matrix);
         env->SetPlanarReflectionMap(reflection, matrix, 0.125);
-        std::unique_ptr<Sea::Ocean> ocean(Sea::Ocean::Create(env, Sea::FFT_JONSWAP, setting && setting->breakingWaves));
+        const int model = GetParam().waterModel;
+        std::unique_ptr<Sea::Ocean> ocean(Sea::Ocean::Create(env, model, setting && setting->breakingWaves));
         EXPECT_NE(ocean, nullptr) << messages.all();
         if (!ocean)
             return {};
@@ -569,7 +571,8 @@ INSTANTIATE_TEST_SUITE_P(
                     SurfaceSetting{"grid anti-aliasing", "grid-anti-aliasing = 12", false, nullptr, nullptr},
                     SurfaceSetting{"planar height", "grid-planar-height = 1500", false, nullptr, nullptr},
                     SurfaceSetting{"planar adjust", "planar-adjust = 300", false, nullptr, nullptr},
-                    SurfaceSetting{"floor plane", "fft-depth = 1.5", false, nullptr, nullptr},
+                    // Gerstner waves do not depend on the depth: only the floor moves.
+                    SurfaceSetting{"floor plane", "fft-depth = 1.5", false, nullptr, nullptr, Sea::GERSTNER},
                     SurfaceSetting{"depth offset", "", false, nullptr,
                                    [](Sea::Ocean& ocean) { ocean.GetProjectedGrid()->SetDepthOffset(0.001f); }},
                     SurfaceSetting{"breaking waves", "", true,
