@@ -4,11 +4,15 @@
 
 #include <osg/BlendFunc>
 #include <osg/NodeCallback>
+#include <osg/ShadeModel>
 #include <osg/TexEnv>
+#include <osg/Transform>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace osgTAVRI
 {
@@ -68,75 +72,102 @@ bool uniformColour(const osg::Image& image, int x0, int y0, int x1, int y1, std:
                 return false;
     return true;
 }
+
+// Where tiles of an image of `size` pixels begin and end, on the window's multiples of the
+// tile size: `phase` is the window coordinate of the image's first pixel modulo it.
+std::vector<int> tileEdges(int size, int phase)
+{
+    std::vector<int> edges{0};
+    for (int edge = SnapshotNode::tileSize - phase; edge < size; edge += SnapshotNode::tileSize)
+        edges.push_back(edge);
+    edges.push_back(size);
+    return edges;
+}
+
+struct Tile
+{
+    bool uniform;
+    std::uint32_t colour;
+    bool taken; // drawn by a rectangle already, or transparent
+};
 } // namespace
 
-osg::ref_ptr<osg::Geode> SnapshotNode::makeTiles(const osg::Image& image, osg::Texture2D* texture, int x, int y)
+osg::ref_ptr<osg::Geode> SnapshotNode::makeTiles(const osg::Image& image, osg::Texture2D* texture, int x, int y,
+                                                 const osg::Vec2i& phase)
 {
     osg::ref_ptr<osg::Geometry> plain = makeQuads();
     osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
     plain->setColorArray(colours.get(), osg::Array::BIND_PER_VERTEX);
-    plain->getOrCreateStateSet()->setTextureMode(0, GL_TEXTURE_2D, osg::StateAttribute::OFF);
+    osg::StateSet* plainState = plain->getOrCreateStateSet();
+    plainState->setTextureMode(0, GL_TEXTURE_2D, osg::StateAttribute::OFF);
+    // One colour per quad: the rasteriser need not interpolate it.
+    plainState->setAttribute(new osg::ShadeModel(osg::ShadeModel::FLAT));
     osg::ref_ptr<osg::Geometry> textured = makeQuads();
     osg::ref_ptr<osg::Vec2Array> texCoords = new osg::Vec2Array;
     textured->setTexCoordArray(0, texCoords.get());
     setTextureState(textured->getOrCreateStateSet(), texture);
 
     const int width = image.s(), height = image.t();
-    const std::uint32_t transparent = 0, textureRun = 1, noRun = 2; // never a uniform colour's run
-    for (int y0 = 0; y0 < height; y0 += tileSize)
-    {
-        const int y1 = std::min(y0 + tileSize, height);
-        // A run of tiles of one kind ends where the kind changes or at the row's end.
-        int runStart = 0;
-        bool runUniform = false;
-        std::uint32_t runColour = noRun;
-        auto endRun = [&](int x1) {
-            if (runColour == noRun || (runUniform && runColour == transparent))
-                return;
-            if (!runUniform)
-            {
-                addQuad(*textured, x, y, runStart, y0, x1, y1);
-                const float s0 = float(runStart) / width, s1 = float(x1) / width;
-                const float t0 = float(y0) / height, t1 = float(y1) / height;
-                texCoords->push_back(osg::Vec2(s0, t0));
-                texCoords->push_back(osg::Vec2(s1, t0));
-                texCoords->push_back(osg::Vec2(s1, t1));
-                texCoords->push_back(osg::Vec2(s0, t1));
-                return;
-            }
-            addQuad(*plain, x, y, runStart, y0, x1, y1);
-            unsigned char bytes[4];
-            std::memcpy(bytes, &runColour, 4);
-            colours->insert(colours->end(), 4, osg::Vec4(bytes[0], bytes[1], bytes[2], bytes[3]) / 255.0f);
-        };
-        for (int x0 = 0; x0 < width; x0 += tileSize)
+    const std::vector<int> xs = tileEdges(width, phase.x()), ys = tileEdges(height, phase.y());
+    const int columns = static_cast<int>(xs.size()) - 1, rows = static_cast<int>(ys.size()) - 1;
+    std::vector<Tile> tiles(static_cast<std::size_t>(columns * rows));
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c)
         {
-            std::uint32_t colour = 0;
-            const bool uniform = uniformColour(image, x0, y0, std::min(x0 + tileSize, width), y1, colour);
-            if (!uniform)
-                colour = textureRun;
-            if (uniform != runUniform || colour != runColour)
-            {
-                endRun(x0);
-                runStart = x0;
-                runUniform = uniform;
-                runColour = colour;
-            }
+            Tile& tile = tiles[r * columns + c];
+            tile.uniform = uniformColour(image, xs[c], ys[r], xs[c + 1], ys[r + 1], tile.colour);
+            tile.taken = tile.uniform && tile.colour == 0;
         }
-        endRun(width);
-    }
+    auto joins = [](const Tile& first, const Tile& other) {
+        return !other.taken && other.uniform == first.uniform && (!first.uniform || other.colour == first.colour);
+    };
+    // Rectangles as large as they come, each of one kind: a software rasteriser pays at every
+    // edge of a triangle, and most at the diagonal of a long thin quad, which it shades twice.
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c)
+        {
+            const Tile first = tiles[r * columns + c];
+            if (first.taken)
+                continue;
+            int c1 = c + 1;
+            while (c1 < columns && joins(first, tiles[r * columns + c1]))
+                ++c1;
+            int r1 = r + 1;
+            while (r1 < rows && std::all_of(tiles.begin() + r1 * columns + c, tiles.begin() + r1 * columns + c1,
+                                            [&](const Tile& tile) { return joins(first, tile); }))
+                ++r1;
+            for (int rr = r; rr < r1; ++rr)
+                for (int cc = c; cc < c1; ++cc)
+                    tiles[rr * columns + cc].taken = true;
+            const int x0 = xs[c], x1 = xs[c1], y0 = ys[r], y1 = ys[r1];
+            if (first.uniform)
+            {
+                addQuad(*plain, x, y, x0, y0, x1, y1);
+                unsigned char bytes[4];
+                std::memcpy(bytes, &first.colour, 4);
+                colours->insert(colours->end(), 4, osg::Vec4(bytes[0], bytes[1], bytes[2], bytes[3]) / 255.0f);
+                continue;
+            }
+            addQuad(*textured, x, y, x0, y0, x1, y1);
+            const float s0 = float(x0) / width, s1 = float(x1) / width;
+            const float t0 = float(y0) / height, t1 = float(y1) / height;
+            texCoords->push_back(osg::Vec2(s0, t0));
+            texCoords->push_back(osg::Vec2(s1, t0));
+            texCoords->push_back(osg::Vec2(s1, t1));
+            texCoords->push_back(osg::Vec2(s0, t1));
+        }
 
-    osg::ref_ptr<osg::Geode> tiles = new osg::Geode;
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     for (osg::Geometry* geometry : {plain.get(), textured.get()})
     {
         const unsigned int count = static_cast<unsigned int>(geometry->getVertexArray()->getNumElements());
         if (count == 0)
             continue;
         geometry->addPrimitiveSet(new osg::DrawArrays(GL_QUADS, 0, count));
-        tiles->addDrawable(geometry);
+        geode->addDrawable(geometry);
     }
-    setQuadState(tiles->getOrCreateStateSet());
-    return tiles;
+    setQuadState(geode->getOrCreateStateSet());
+    return geode;
 }
 
 class SnapshotNode::StopCallback : public osg::NodeCallback
@@ -145,10 +176,23 @@ public:
     void operator()(osg::Node* node, osg::NodeVisitor* nv) override
     {
         SnapshotNode* snapshot = static_cast<SnapshotNode*>(node);
-        if (snapshot->camera.valid() && snapshot->isDrawn() && snapshot->camera->getNodeMask() != 0)
+        if (snapshot->camera.valid() && snapshot->isDrawn())
         {
-            snapshot->camera->setNodeMask(0);
-            snapshot->showQuad(makeTiles(*snapshot->image, snapshot->texture.get(), snapshot->originX, snapshot->originY));
+            // The HUD maps its units to window pixels; a new layout may move the page off the
+            // tiles' grid, and then it is cut again.
+            const osg::Vec3d corner = osg::computeLocalToWorld(nv->getNodePath()).getTrans();
+            const auto phaseOf = [](double at) {
+                const int pixel = static_cast<int>(std::lround(at));
+                return ((pixel % tileSize) + tileSize) % tileSize;
+            };
+            const osg::Vec2i phase(phaseOf(corner.x() + snapshot->originX), phaseOf(corner.y() + snapshot->originY));
+            if (snapshot->camera->getNodeMask() != 0 || phase != snapshot->tilePhase)
+            {
+                snapshot->camera->setNodeMask(0);
+                snapshot->tilePhase = phase;
+                snapshot->showQuad(makeTiles(*snapshot->image, snapshot->texture.get(), snapshot->originX,
+                                             snapshot->originY, phase));
+            }
         }
         traverse(node, nv);
     }
@@ -198,7 +242,8 @@ SnapshotNode::SnapshotNode(osg::Node* subgraph, int x, int y, int width, int hei
 
 SnapshotNode::SnapshotNode(const SnapshotNode& other, const osg::CopyOp& copyop)
     : osg::Group(other, copyop), content(other.content), camera(other.camera), image(other.image), drawn(other.drawn),
-      texture(other.texture), wholeQuad(other.wholeQuad), quad(other.quad), originX(other.originX), originY(other.originY)
+      texture(other.texture), wholeQuad(other.wholeQuad), quad(other.quad), originX(other.originX), originY(other.originY),
+      tilePhase(other.tilePhase)
 {
 }
 

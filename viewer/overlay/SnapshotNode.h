@@ -5,6 +5,7 @@
 #include <osg/Group>
 #include <osg/Image>
 #include <osg/Texture2D>
+#include <osg/Vec2i>
 
 #include <atomic>
 
@@ -37,10 +38,12 @@ public:
     // What shows the image now: the whole textured quad until the image is drawn, its tiles after.
     osg::Geode* getQuad() const { return quad.get(); }
 
-    // Tiles of the image, placed with its lower left corner at (x, y): each run of tiles of one
-    // uniform colour becomes one untextured quad of that colour, runs of other tiles textured
-    // quads, and transparent tiles nothing.
-    static osg::ref_ptr<osg::Geode> makeTiles(const osg::Image& image, osg::Texture2D* texture, int x, int y);
+    // Tiles of the image, placed with its lower left corner at (x, y) and cut where window
+    // coordinates are multiples of the tile size (`phase`: the window coordinates of the image's
+    // corner modulo it): tiles of one uniform colour join into untextured rectangles of that
+    // colour, other tiles into textured rectangles, and transparent tiles are not drawn.
+    static osg::ref_ptr<osg::Geode> makeTiles(const osg::Image& image, osg::Texture2D* texture, int x, int y,
+                                              const osg::Vec2i& phase = osg::Vec2i(0, 0));
     static const int tileSize = 8;
 
     struct Flag : osg::Referenced
@@ -63,6 +66,7 @@ protected:
     osg::ref_ptr<osg::Geode> wholeQuad;
     osg::ref_ptr<osg::Geode> quad;
     int originX = 0, originY = 0;
+    osg::Vec2i tilePhase;
 
     void showQuad(osg::Geode* shown);
 };
