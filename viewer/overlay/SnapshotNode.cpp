@@ -68,10 +68,14 @@ void addQuad(osg::Geometry& geometry, int x, int y, int x0, int y0, int x1, int 
 bool uniformColour(const osg::Image& image, int x0, int y0, int x1, int y1, std::uint32_t& colour)
 {
     std::memcpy(&colour, image.data(x0, y0), 4);
+    // A row's address at a time: the image works out its pixel size at every call.
     for (int y = y0; y < y1; ++y)
+    {
+        const unsigned char* row = image.data(0, y);
         for (int x = x0; x < x1; ++x)
-            if (std::memcmp(&colour, image.data(x, y), 4) != 0)
+            if (std::memcmp(&colour, row + 4 * x, 4) != 0)
                 return false;
+    }
     return true;
 }
 
@@ -110,6 +114,13 @@ bool overPanel(const unsigned char* p, const unsigned char* c, unsigned char* t)
     const long guess = c[3] == 255 ? 255 : std::lround(255.0 - 255.0 * (255.0 - p[3]) / (255.0 - c[3]));
     // Misses are compared at worst, then in sum over all backgrounds.
     std::pair<int, int> least{256, 0};
+    int whole[3][256], under[3][256];
+    for (int k = 0; k < 3; ++k)
+        for (int background = 0; background < 256; ++background)
+        {
+            whole[k][background] = blendLevel(p[k], p[3], background);
+            under[k][background] = blendLevel(c[k], c[3], background);
+        }
     for (long alpha = std::max(1L, guess - 4); alpha <= std::min(255L, guess + 4); ++alpha)
     {
         unsigned char layer[4] = {0, 0, 0, static_cast<unsigned char>(alpha)};
@@ -122,10 +133,10 @@ bool overPanel(const unsigned char* p, const unsigned char* c, unsigned char* t)
             {
                 const int candidate = static_cast<int>(std::clamp(level, 0.0, 255.0));
                 std::pair<int, int> candidateMiss{0, 0};
-                for (int background = 0; background < 256; ++background)
+                for (int background = 0; background < 256 && candidateMiss.first <= channelMiss.first; ++background)
                 {
-                    const int error = std::abs(blendLevel(p[k], p[3], background) -
-                                               blendLevel(candidate, int(alpha), blendLevel(c[k], c[3], background)));
+                    const int error =
+                        std::abs(whole[k][background] - blendLevel(candidate, int(alpha), under[k][background]));
                     candidateMiss.first = std::max(candidateMiss.first, error);
                     candidateMiss.second += error;
                 }
@@ -155,6 +166,11 @@ public:
     {
         std::uint32_t key;
         std::memcpy(&key, p, 4);
+        if (key == colour)
+        {
+            std::memset(t, 0, 4);
+            return true;
+        }
         auto found = known.find(key);
         if (found == known.end())
         {
@@ -240,18 +256,25 @@ Panel findPanel(const osg::Image& page, const std::vector<int>& xs, const std::v
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c)
             for (int y = ys[r]; y < ys[r + 1] && fits[r * columns + c]; ++y)
+            {
+                const unsigned char* row = page.data(0, y);
                 for (int x = xs[c]; x < xs[c + 1]; ++x)
-                    if (!layers.layer(page.data(x, y), texel))
+                    if (!layers.layer(row + 4 * x, texel))
                     {
                         fits[r * columns + c] = 0;
                         break;
                     }
+            }
     panel.tiles = largestRectangle(fits, columns, rows);
     if (2 * (panel.tiles[2] - panel.tiles[0]) * (panel.tiles[3] - panel.tiles[1]) < columns * rows)
         return Panel();
     for (int y = ys[panel.tiles[1]]; y < ys[panel.tiles[3]]; ++y)
+    {
+        const unsigned char* from = page.data(0, y);
+        unsigned char* to = layer.data(0, y);
         for (int x = xs[panel.tiles[0]]; x < xs[panel.tiles[2]]; ++x)
-            layers.layer(page.data(x, y), layer.data(x, y));
+            layers.layer(from + 4 * x, to + 4 * x);
+    }
     return panel;
 }
 } // namespace
