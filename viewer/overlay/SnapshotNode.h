@@ -41,8 +41,11 @@ public:
     // Tiles of the image, placed with its lower left corner at (x, y) and cut where window
     // coordinates are multiples of the tile size (`phase`: the window coordinates of the image's
     // corner modulo it): tiles of one uniform colour join into untextured rectangles of that
-    // colour, other tiles into textured rectangles, and transparent tiles are not drawn.
-    static osg::ref_ptr<osg::Geode> makeTiles(const osg::Image& image, osg::Texture2D* texture, int x, int y,
+    // colour, other tiles into textured rectangles, and transparent tiles are not drawn. The
+    // commonest plain colour is drawn first as one rectangle under as much of the image as it
+    // can lie under; the tiles there show only what differs from it, layered over it to within
+    // one level of each pixel. The first quad of the first drawable is that panel, if any.
+    static osg::ref_ptr<osg::Geode> makeTiles(const osg::Image& image, int x, int y,
                                               const osg::Vec2i& phase = osg::Vec2i(0, 0));
     static const int tileSize = 8;
 
