@@ -3,6 +3,8 @@
 // preloaded library that ends it at its first buffer swap: the time to its exit is the time
 // to its first frame. Runs alternate between the two, so that the load of a shared machine
 // falls on both alike; the figures are medians.
+#include "bench/Median.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,15 +17,10 @@
 
 namespace
 {
+using tavribench::median;
 namespace fs = std::filesystem;
 
 const int rounds = 5;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Seconds from the start of `command` (run in `folder` with `preload`) to its exit; negative
 // when it ended without a first frame.

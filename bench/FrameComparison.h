@@ -4,6 +4,7 @@
 // in the same run, the installation tree it runs from, and ground to draw. Frames with and
 // without alternate one by one, so that the load of a shared machine falls on both alike; the
 // ratio is the median of the ratios of neighbouring frames, the frame times are medians.
+#include "bench/Median.h"
 #include "viewer/TAVRIview.h"
 
 #include <osg/Geode>
@@ -25,12 +26,6 @@
 
 namespace tavribench
 {
-
-inline double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 inline double frameMs(osgViewer::Viewer& viewer)
 {

@@ -4,6 +4,7 @@
 //   Phillips spectrum and the Gerstner waves;
 // - one whole simulation step of the 128 x 128 sea against FFTW's own transforms of it.
 // Reads the shipped Sea.config; fixed random seed.
+#include "bench/Median.h"
 #include "bench/SeaStateHeights.h"
 
 #include "Sea/Configuration.h"
@@ -23,6 +24,7 @@
 
 namespace
 {
+using tavribench::median;
 double now()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -38,11 +40,6 @@ double timeSteps(Step step, int steps)
     return (now() - start) / steps * 1000.0;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 } // namespace
 
 int main()
